@@ -1,0 +1,5 @@
+# AddressSanitizer and UndefinedBehaviorSanitizer for the whole build; any report aborts the test.
+if(CWT_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+endif()

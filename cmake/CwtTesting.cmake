@@ -1,0 +1,35 @@
+# One CTest entry per test executable.
+#   cwt_add_gtest(name SOURCES ... LIBS ... [LABELS ...])   GoogleTest, plain C++
+#   cwt_add_qtest(name SOURCES ... LIBS ... [LABELS ...])   QtTest, offscreen platform
+function(cwt_add_gtest name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    cwt_warnings(${name})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "CWT_SOURCE_DIR=${PROJECT_SOURCE_DIR};CWT_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    if(T_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()
+
+function(cwt_add_qtest name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    cwt_warnings(${name})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CWT_SOURCE_DIR=${PROJECT_SOURCE_DIR};CWT_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    if(T_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()

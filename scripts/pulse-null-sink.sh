@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Starts a private PulseAudio server whose only sink is a null sink "cwnull", so tests hear
+# exactly what an operator's speakers would get, without a sound card.
+#   source scripts/pulse-null-sink.sh DIR     exports PULSE_SERVER and starts the server
+#   scripts/pulse-null-sink.sh --stop DIR     stops it
+# norewinds=1 keeps the monitor from losing the first milliseconds when a stream starts.
+set -u
+if [ "${1:-}" = "--stop" ]; then
+    dir=$2
+    PULSE_SERVER=unix:$dir/native pactl exit >/dev/null 2>&1 || true
+    [ -f "$dir/pid" ] && kill "$(cat "$dir/pid")" 2>/dev/null || true
+    return 0 2>/dev/null || exit 0
+fi
+dir=$(realpath -m "${1:?usage: pulse-null-sink.sh DIR}")
+mkdir -p "$dir/run" "$dir/home"
+chmod 700 "$dir/run"
+export PULSE_SERVER=unix:$dir/native
+export CWT_PULSE_DIR=$dir
+if ! pactl info >/dev/null 2>&1; then
+    XDG_RUNTIME_DIR=$dir/run HOME=$dir/home pulseaudio --daemonize=yes -n --exit-idle-time=-1 \
+        --disallow-exit --use-pid-file=no --log-target=file:$dir/pulse.log \
+        -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
+        -L "module-null-sink sink_name=cwnull norewinds=1 rate=48000 channels=2" \
+        -L "module-always-sink" >/dev/null 2>&1
+    for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+pactl set-default-sink cwnull >/dev/null 2>&1
+pgrep -f "socket=$dir/native" | head -n1 > "$dir/pid"
+pactl info >/dev/null 2>&1

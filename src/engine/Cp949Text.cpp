@@ -1,0 +1,266 @@
+#include "engine/Cp949Text.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace cwt::cp949 {
+
+namespace {
+
+// Both directions of the double-byte part of the code page, filled from iconv once.
+struct Tables {
+    std::array<char16_t, 65536> pairToUnit{};   // index lead << 8 | trail; 0 = no character
+    std::array<uint16_t, 65536> unitToPair{};   // 0 = no double-byte encoding
+};
+
+Tables BuildTables() {
+    Tables t;
+    iconv_t cd = iconv_open("UTF-16LE", "CP949");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return t;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x41; trail <= 0xFE; ++trail) {
+            char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            char out[8] = {};
+            char* inPtr = in;
+            char* outPtr = out;
+            size_t inLeft = 2;
+            size_t outLeft = sizeof out;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) continue;
+            if (inLeft != 0 || sizeof out - outLeft != 2) continue;
+            const char16_t unit = static_cast<char16_t>(static_cast<uint8_t>(out[0]) |
+                                                        static_cast<uint8_t>(out[1]) << 8);
+            const uint16_t pair = static_cast<uint16_t>(lead << 8 | trail);
+            t.pairToUnit[pair] = unit;
+            if (t.unitToPair[unit] == 0) t.unitToPair[unit] = pair;
+        }
+    }
+    iconv_close(cd);
+    return t;
+}
+
+const Tables& tables() {
+    static const std::unique_ptr<Tables> t = std::make_unique<Tables>(BuildTables());
+    return *t;
+}
+
+bool IsSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDFFF; }
+
+}  // namespace
+
+std::optional<char16_t> DecodePair(uint8_t lead, uint8_t trail) {
+    const char16_t unit = tables().pairToUnit[static_cast<size_t>(lead << 8 | trail)];
+    if (!IsLeadByte(lead) || unit == 0) return std::nullopt;
+    return unit;
+}
+
+std::optional<std::string> EncodeUnit(char16_t unit) {
+    if (unit < 0x80) return std::string(1, static_cast<char>(unit));
+    const uint16_t pair = tables().unitToPair[unit];
+    if (pair == 0) return std::nullopt;
+    return std::string{static_cast<char>(pair >> 8), static_cast<char>(pair & 0xFF)};
+}
+
+std::u16string Decode(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<uint8_t>(bytes[i]);
+        if (b < 0x80) {
+            out += static_cast<char16_t>(b);
+            continue;
+        }
+        if (IsLeadByte(b) && i + 1 < bytes.size()) {
+            if (auto unit = DecodePair(b, static_cast<uint8_t>(bytes[i + 1]))) {
+                out += *unit;
+                ++i;
+                continue;
+            }
+        }
+        out += u'\uFFFD';
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<uint8_t>(bytes[i]);
+        int extra;
+        char32_t cp;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1, cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2, cp = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3, cp = b & 0x07;
+        } else {
+            return false;
+        }
+        if (i + static_cast<size_t>(extra) >= bytes.size()) return false;
+        for (int k = 1; k <= extra; ++k) {
+            const auto c = static_cast<uint8_t>(bytes[i + static_cast<size_t>(k)]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (c & 0x3F);
+        }
+        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return true;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const auto b = static_cast<uint8_t>(utf8[i]);
+        char32_t cp;
+        int extra;
+        if (b < 0x80) {
+            cp = b, extra = 0;
+        } else if (b < 0xE0) {
+            cp = b & 0x1F, extra = 1;
+        } else if (b < 0xF0) {
+            cp = b & 0x0F, extra = 2;
+        } else {
+            cp = b & 0x07, extra = 3;
+        }
+        for (int k = 1; k <= extra && i + static_cast<size_t>(k) < utf8.size(); ++k)
+            cp = cp << 6 | (static_cast<uint8_t>(utf8[i + static_cast<size_t>(k)]) & 0x3F);
+        i += static_cast<size_t>(extra) + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (cp >> 10));
+            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (IsSurrogate(static_cast<char16_t>(cp))) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | cp >> 6);
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | cp >> 12);
+            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | cp >> 18);
+            out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string DecodeFileBytes(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) {
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+        return Utf8ToUtf16(bytes);
+    }
+    return Decode(bytes);
+}
+
+std::optional<std::string> EncodeStrict(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char16_t unit : text) {
+        auto bytes = EncodeUnit(unit);
+        if (!bytes) return std::nullopt;
+        out += *bytes;
+    }
+    return out;
+}
+
+}  // namespace cwt::cp949
+
+namespace cwt {
+
+namespace {
+// A double-byte symbol that has no Morse code: stands for characters the code page lacks.
+constexpr char kUnencodable[] = "\xA1\xA1";
+}  // namespace
+
+Cp949Text Cp949Text::FromEditor(std::u16string_view text) {
+    Cp949Text t;
+    t.m_bytes.reserve(text.size() * 2);
+    t.m_charOfByte.reserve(text.size() * 2 + 1);
+    t.m_byteOfChar.reserve(text.size() + 1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const int charIndex = static_cast<int>(i);
+        std::string bytes;
+        bool pairTail = false;
+        if (unit == u'\n') {
+            bytes = "\r\n";
+        } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
+                   text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            bytes = kUnencodable;  // outside the Basic Multilingual Plane: never in the code page
+            pairTail = true;
+            ++t.m_unencodable;
+        } else if (auto encoded = cp949::EncodeUnit(unit)) {
+            bytes = std::move(*encoded);
+        } else {
+            bytes = kUnencodable;
+            ++t.m_unencodable;
+        }
+        t.m_byteOfChar.push_back(static_cast<int>(t.m_bytes.size()));
+        for (size_t k = 0; k < bytes.size(); ++k) t.m_charOfByte.push_back(charIndex);
+        t.m_bytes += bytes;
+        if (pairTail) {
+            // The low surrogate owns no bytes of its own; it starts where its pair ends.
+            t.m_byteOfChar.push_back(static_cast<int>(t.m_bytes.size()));
+            ++i;
+        }
+    }
+    t.m_byteOfChar.push_back(static_cast<int>(t.m_bytes.size()));
+    t.m_charOfByte.push_back(static_cast<int>(text.size()));
+    return t;
+}
+
+int Cp949Text::charIndexAtByte(int byteOffset) const {
+    byteOffset = std::clamp(byteOffset, 0, byteCount());
+    return m_charOfByte[static_cast<size_t>(byteOffset)];
+}
+
+int Cp949Text::byteOffsetOfChar(int charIndex) const {
+    charIndex = std::clamp(charIndex, 0, charCount());
+    return m_byteOfChar[static_cast<size_t>(charIndex)];
+}
+
+std::pair<int, int> Cp949Text::charRangeOfBytes(int byteOffset, int byteLength) const {
+    const int first = charIndexAtByte(byteOffset);
+    const int endByte = std::clamp(byteOffset + std::max(byteLength, 0), 0, byteCount());
+    int last = charIndexAtByte(endByte);
+    // An end inside a character (the CR of an editor line break) takes the whole character.
+    while (last < charCount() && byteOffsetOfChar(last) < endByte) ++last;
+    return {first, std::max(first, last)};
+}
+
+}  // namespace cwt
