@@ -1,0 +1,78 @@
+#pragma once
+// Renders code strings and plays them, on the wave output or the PC speaker: the main
+// window's PlayCode and QueueCode, shared with the headless renderer so both sound alike.
+// GUI thread only; every wait handles events (stop, pause and key presses run meanwhile).
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "audio/ToneSynth.h"
+
+class TVelWaveCtrl;
+
+namespace cwt {
+
+class SpeakerPorts;
+class Beeper;
+
+// What the window's controls say at the moment a code string (or a sign) starts.
+struct CodeSettings {
+    ToneSettings tone;       // BeepFreq, BeepFreqCut, TrackBar1, SpinEdit4, "음 종류", menus
+    int toneWidth = 4;       // SpinEdit1 "음폭" (wave output only; 0 or below counts as 1)
+    int dotLength = 150;     // DotLength, samples (10 × SmallEdit)
+    bool pcSpeaker = false;  // CheckBox1 "PC Speaker"
+};
+
+// The PC-speaker side: the ports when PortAccess holds, else the beeper.
+struct SpeakerOutput {
+    SpeakerPorts* ports = nullptr;  // used when portAccess is true
+    bool portAccess = false;
+    Beeper* beeper = nullptr;       // nullptr: cwt::Beep
+};
+
+class CodePlayer {
+public:
+    CodePlayer(TVelWaveCtrl& wave, SpeakerOutput speaker);
+
+    void setSpeaker(SpeakerOutput speaker) { m_speaker = speaker; }
+
+    // Plays one code string and returns when it has been played: on the wave output when
+    // Playing has turned false (the buffer carries user value 0), on the PC speaker after its
+    // final pause. Returns at once if a wait is cut short because the component went away.
+    void PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings);
+
+    // One sign: the unit and the tone are computed once, from the settings at its start, and
+    // kept for all its letters.
+    class Sign {
+    public:
+        // Wave output: renders the letter and queues it with `nextChar` as the buffer's user
+        // value (0 for the last letter); returns at once unless all four slots are held.
+        // PC speaker: sounds the letter and returns after its final pause.
+        void QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd);
+        // Waits while the wave output is Playing.
+        void Finish();
+
+    private:
+        friend class CodePlayer;
+        Sign(CodePlayer& player, const CodeSettings& settings);
+        CodePlayer& m_player;
+        CodeSettings m_settings;
+        int m_toneUnitSamples = 0;
+        std::vector<uint8_t> m_longTone;
+    };
+    Sign BeginSign(const CodeSettings& settings);
+
+    // The bytes the wave path plays for one code string.
+    static std::vector<uint8_t> Render(std::string_view code, bool syllableEnd,
+                                       const CodeSettings& settings);
+
+private:
+    void PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings);
+    void WaitWhilePlaying();
+
+    TVelWaveCtrl& m_wave;
+    SpeakerOutput m_speaker;
+};
+
+}  // namespace cwt
