@@ -10,6 +10,7 @@ namespace cwt {
 inline constexpr int kMmNoError = 0;
 inline constexpr int kMmSysErrError = 1;         // MMSYSERR_ERROR
 inline constexpr int kMmSysErrBadDeviceId = 2;   // MMSYSERR_BADDEVICEID
+inline constexpr int kMmSysErrAllocated = 4;     // MMSYSERR_ALLOCATED
 inline constexpr int kMmSysErrInvalHandle = 5;   // MMSYSERR_INVALHANDLE
 inline constexpr int kMmSysErrNoDriver = 6;      // MMSYSERR_NODRIVER
 inline constexpr int kMmSysErrNoMem = 7;         // MMSYSERR_NOMEM

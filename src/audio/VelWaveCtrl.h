@@ -15,10 +15,10 @@
 #include <memory>
 #include <vector>
 
+#include "audio/RiffFile.h"
 #include "audio/WaveDevice.h"
 
 namespace cwt {
-class RiffFile;
 class PulseRecordStream;
 }  // namespace cwt
 
@@ -160,7 +160,7 @@ private:
     void CloseDevice();
     void HandleDeviceNotice(const cwt::WaveDevice::Notice& notice);
     void HandleDone(const cwt::WaveDevice::Notice& notice);
-    Slot& WaitForFreeSlot();
+    Slot* WaitForFreeSlot();
     void WriteSlot(const uint8_t* data, int size, uint32_t userValue, bool lastPiece,
                    const std::shared_ptr<Joined>& joined);
     const uint8_t* KeepDoneBytes(const Slot& slot, int depth);
@@ -172,6 +172,7 @@ private:
     void CloseRecording();
     bool CheckResult(int code, const char* operation);
     void ReportRecordError(const QString& message);
+    void FireRecordError();
 
     std::unique_ptr<cwt::WaveDevice> m_device;
     std::array<std::unique_ptr<Slot>, kSlotCount> m_slots;
@@ -200,9 +201,12 @@ private:
     bool m_finishing = false;  // a failed step while finishing must not start finishing again
     cwt::WaveFormat m_recordFormat;
     std::unique_ptr<cwt::RiffFile> m_file;
+    cwt::ChunkInfo m_riffChunk;
+    cwt::ChunkInfo m_subChunk;
     std::unique_ptr<cwt::PulseRecordStream> m_input;
     QString m_recordPath;  // FileName as it was when the file was created
     int32_t m_byteTotal = 0;
     uint32_t m_sampleCount = 0;
     QString m_recordError;
+    bool m_recordErrorPending = false;
 };

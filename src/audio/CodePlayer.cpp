@@ -1,0 +1,88 @@
+#include "audio/CodePlayer.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+#include "audio/SoundBeepUnit.h"
+#include "audio/VelWaveCtrl.h"
+#include "engine/Timing.h"
+
+namespace cwt {
+
+CodePlayer::CodePlayer(TVelWaveCtrl& wave, SpeakerOutput speaker)
+    : m_wave(wave), m_speaker(speaker) {}
+
+std::vector<uint8_t> CodePlayer::Render(std::string_view code, bool syllableEnd,
+                                        const CodeSettings& settings) {
+    const int unit = ToneUnit(settings.toneWidth, settings.dotLength);
+    const std::vector<uint8_t> longTone = SynthesizeTone(settings.tone, 3 * unit);
+    return LayOutCode(code, syllableEnd, unit, longTone, SilenceByte(settings.tone.sampleBits));
+}
+
+void CodePlayer::PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings) {
+    if (settings.pcSpeaker) {
+        PlaySpeaker(code, syllableEnd, settings);
+        return;
+    }
+    const std::vector<uint8_t> sound = Render(code, syllableEnd, settings);
+    QPointer<TVelWaveCtrl> alive(&m_wave);
+    // User value 0: the component closes the device once this buffer has played.
+    m_wave.PlayBuffer(sound.data(), static_cast<int>(sound.size()), 0, 0);
+    if (!alive) return;
+    WaitWhilePlaying();
+}
+
+void CodePlayer::WaitWhilePlaying() {
+    QPointer<TVelWaveCtrl> alive(&m_wave);
+    while (alive && alive->Playing())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd,
+                             const CodeSettings& settings) {
+    const CodeLayout layout = LayoutOf(code, syllableEnd);
+    const int dotMs = DotMs(settings.dotLength);
+    const int frequencyHz = settings.tone.freqHz;
+    for (int i = 0; i < layout.elementCount; ++i) {
+        const char element = code[static_cast<size_t>(i)];
+        if (element == 'L' || element == 'S') {
+            const int durationMs = element == 'L' ? 3 * dotMs : dotMs;
+            if (m_speaker.portAccess && m_speaker.ports)
+                PortTone(*m_speaker.ports, frequencyHz, durationMs);
+            else if (m_speaker.beeper)
+                m_speaker.beeper->beep(frequencyHz, durationMs);
+            else
+                Beep(frequencyHz, durationMs);
+        } else {
+            WaitMs(dotMs);
+        }
+        if (i + 1 < layout.elementCount) WaitMs(dotMs);
+    }
+    const int extraMs = layout.endOfWord ? (syllableEnd ? 12 : 6) * dotMs : 0;
+    WaitMs(dotMs + extraMs);
+}
+
+CodePlayer::Sign CodePlayer::BeginSign(const CodeSettings& settings) { return Sign(*this, settings); }
+
+CodePlayer::Sign::Sign(CodePlayer& player, const CodeSettings& settings)
+    : m_player(player), m_settings(settings) {
+    if (settings.pcSpeaker) return;
+    m_toneUnitSamples = ToneUnit(settings.toneWidth, settings.dotLength);
+    m_longTone = SynthesizeTone(settings.tone, 3 * m_toneUnitSamples);
+}
+
+void CodePlayer::Sign::QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd) {
+    if (m_settings.pcSpeaker) {
+        m_player.PlaySpeaker(code, syllableEnd, m_settings);
+        return;
+    }
+    const std::vector<uint8_t> sound = LayOutCode(code, syllableEnd, m_toneUnitSamples, m_longTone,
+                                                  SilenceByte(m_settings.tone.sampleBits));
+    m_player.m_wave.PlayBuffer(sound.data(), static_cast<int>(sound.size()), nextChar, 0);
+}
+
+void CodePlayer::Sign::Finish() {
+    if (!m_settings.pcSpeaker) m_player.WaitWhilePlaying();
+}
+
+}  // namespace cwt

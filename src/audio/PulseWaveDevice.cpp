@@ -1,0 +1,465 @@
+#include "audio/PulseWaveDevice.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <array>
+#include <atomic>
+
+#include "audio/PulseClient.h"
+
+namespace cwt {
+
+namespace {
+
+// What the server holds of the stream [ms]: small enough that a letter starts at once, large
+// enough that the GUI thread has tens of milliseconds to queue the next letter.
+constexpr int kTargetMs = 50;
+// The server asks for more once this much has been played [ms].
+constexpr int kRequestMs = 10;
+// Data waiting this long without the server taking any means the server no longer answers.
+constexpr int kStallMs = 2000;
+constexpr int kWatchdogMs = 250;
+constexpr size_t kPendingCapacity = 64;
+constexpr size_t kNoticeCapacity = 256;
+
+}  // namespace
+
+struct PulseWaveDevice::Impl {
+    explicit Impl(const std::string& name) : client(name) {}
+
+    PulseClient client;
+    pa_stream* stream = nullptr;
+    WaveFormat format;
+    bool wantOpen = false;      // between open() and close()
+    bool openedPosted = false;  // the Opened notice of this use is queued
+    bool triggered = false;     // the stream was started after its first write
+    bool blocked = false;       // a barrier was handed over
+    bool failed = false;        // this use failed: writes complete failed until the next open
+    std::string error;
+    WaveVolume volume;
+
+    struct Pending {
+        uint64_t ticket;
+        const uint8_t* data;
+        int size;
+        int offset;
+        bool barrier;
+    };
+    std::array<Pending, kPendingCapacity> pending{};
+    size_t pendingHead = 0;
+    size_t pendingCount = 0;
+    int64_t lastProgressUs = 0;
+    pa_time_event* watchdog = nullptr;
+
+    // Notices for the GUI thread. Produced with the loop lock held (so by one producer at a
+    // time), consumed by the GUI thread without it.
+    std::array<Notice, kNoticeCapacity> notices{};
+    std::atomic<size_t> noticeHead{0};
+    std::atomic<size_t> noticeTail{0};
+    int wakeFd = -1;
+
+    std::atomic<int> underflows{0};
+    std::atomic<bool> drained{false};
+
+    // Any thread holding the lock. No allocation: the libpulse thread calls it.
+    void post(const Notice& notice) {
+        const size_t tail = noticeTail.load(std::memory_order_relaxed);
+        if (tail - noticeHead.load(std::memory_order_acquire) < kNoticeCapacity) {
+            notices[tail % kNoticeCapacity] = notice;
+            noticeTail.store(tail + 1, std::memory_order_release);
+        }
+        wake();
+    }
+    void wake() const {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
+    }
+
+    Pending& front() { return pending[pendingHead]; }
+    void popFront() {
+        pendingHead = (pendingHead + 1) % kPendingCapacity;
+        --pendingCount;
+    }
+    void clearPending() {
+        pendingHead = 0;
+        pendingCount = 0;
+        blocked = false;
+    }
+
+    void createStream();
+    void releaseStream();
+    void feed();
+    void failAll(const std::string& reason);
+    void armWatchdog();
+
+    static void StreamState(pa_stream* stream, void* self);
+    static void StreamWrite(pa_stream* stream, size_t bytes, void* self);
+    static void StreamUnderflow(pa_stream* stream, void* self);
+    static void DrainDone(pa_stream* stream, int success, void* self);
+    static void WatchdogTick(pa_mainloop_api* api, pa_time_event* event, const timeval* when, void* self);
+};
+
+namespace {
+
+pa_sample_spec SpecOf(const WaveFormat& format) {
+    pa_sample_spec spec{};
+    spec.format = format.bitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
+    spec.rate = static_cast<uint32_t>(format.samplesPerSec);
+    spec.channels = static_cast<uint8_t>(format.channels);
+    return spec;
+}
+
+pa_cvolume VolumeOf(const WaveVolume& volume, int channels) {
+    pa_cvolume cv{};
+    cv.channels = static_cast<uint8_t>(channels);
+    cv.values[0] = pa_sw_volume_from_linear(volume.left / 65535.0);
+    if (channels > 1) cv.values[1] = pa_sw_volume_from_linear(volume.right / 65535.0);
+    return cv;
+}
+
+}  // namespace
+
+// Lock held.
+void PulseWaveDevice::Impl::createStream() {
+    const pa_sample_spec spec = SpecOf(format);
+    stream = pa_stream_new(client.context(), "Morse", &spec, nullptr);
+    if (!stream) {
+        failAll(pa_strerror(pa_context_errno(client.context())));
+        return;
+    }
+    pa_stream_set_state_callback(stream, &Impl::StreamState, this);
+    pa_stream_set_write_callback(stream, &Impl::StreamWrite, this);
+    pa_stream_set_underflow_callback(stream, &Impl::StreamUnderflow, this);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, &spec));
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &spec));
+    // One frame of prebuffer: playback starts with the first write and starts again at once
+    // after the stream ran dry between two letters.
+    attr.prebuf = static_cast<uint32_t>(pa_frame_size(&spec));
+    attr.fragsize = static_cast<uint32_t>(-1);
+    const pa_cvolume cv = VolumeOf(volume, format.channels);
+    const bool fullVolume = volume == WaveVolume{};
+    triggered = false;
+    if (pa_stream_connect_playback(stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY,
+                                   fullVolume ? nullptr : &cv, nullptr) < 0)
+        failAll(pa_strerror(pa_context_errno(client.context())));
+}
+
+// Lock held.
+void PulseWaveDevice::Impl::releaseStream() {
+    if (!stream) return;
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+    if (pa_stream_get_state(stream) == PA_STREAM_READY || pa_stream_get_state(stream) == PA_STREAM_CREATING)
+        pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+    stream = nullptr;
+}
+
+// Lock held; libpulse thread or GUI thread. Hands over as much as the server asks for and
+// queues a Done for every write whose last byte went.
+void PulseWaveDevice::Impl::feed() {
+    if (!stream || pa_stream_get_state(stream) != PA_STREAM_READY) return;
+    size_t writable = pa_stream_writable_size(stream);
+    if (writable == static_cast<size_t>(-1)) return;
+    while (pendingCount > 0 && !blocked) {
+        Pending& head = front();
+        const int left = head.size - head.offset;
+        if (left > 0) {
+            if (writable == 0) break;
+            const size_t n = std::min(writable, static_cast<size_t>(left));
+            // No free callback: libpulse copies the bytes, so the slot is free once this returns.
+            if (pa_stream_write(stream, head.data + head.offset, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+                failAll(pa_strerror(pa_context_errno(client.context())));
+                return;
+            }
+            if (!triggered) {
+                if (pa_operation* op = pa_stream_trigger(stream, nullptr, nullptr)) pa_operation_unref(op);
+                triggered = true;
+            }
+            head.offset += static_cast<int>(n);
+            writable -= n;
+            lastProgressUs = PulseClient::NowUs();
+            if (head.offset < head.size) break;
+        }
+        post({Notice::Kind::Done, head.ticket, false});
+        if (head.barrier) blocked = true;
+        popFront();
+    }
+}
+
+// Lock held; libpulse thread or GUI thread.
+void PulseWaveDevice::Impl::failAll(const std::string& reason) {
+    failed = true;
+    error = reason;
+    while (pendingCount > 0) {
+        post({Notice::Kind::Done, front().ticket, true});
+        popFront();
+    }
+    clearPending();
+    releaseStream();
+}
+
+// Lock held.
+void PulseWaveDevice::Impl::armWatchdog() {
+    timeval when{};
+    pa_gettimeofday(&when);
+    pa_timeval_add(&when, kWatchdogMs * PA_USEC_PER_MSEC);
+    pa_mainloop_api* api = client.api();
+    if (watchdog)
+        api->time_restart(watchdog, &when);
+    else
+        watchdog = api->time_new(api, &when, &Impl::WatchdogTick, this);
+}
+
+// libpulse thread.
+void PulseWaveDevice::Impl::WatchdogTick(pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+    auto* d = static_cast<Impl*>(self);
+    if (d->pendingCount == 0 || d->blocked) return;  // nothing waits; armed again by write()
+    if (PulseClient::NowUs() - d->lastProgressUs > kStallMs * 1000LL) {
+        d->failAll("소리 서버가 응답하지 않습니다");
+        d->client.disconnect();  // a fresh connection is tried at the next open
+        return;
+    }
+    d->armWatchdog();
+}
+
+// libpulse thread.
+void PulseWaveDevice::Impl::StreamState(pa_stream* stream, void* self) {
+    auto* d = static_cast<Impl*>(self);
+    switch (pa_stream_get_state(stream)) {
+        case PA_STREAM_READY:
+            if (d->wantOpen && !d->openedPosted) {
+                d->openedPosted = true;
+                d->post({Notice::Kind::Opened, 0, false});
+            }
+            d->lastProgressUs = PulseClient::NowUs();
+            d->feed();
+            break;
+        case PA_STREAM_FAILED:
+            d->failAll(pa_strerror(pa_context_errno(d->client.context())));
+            break;
+        default:
+            break;
+    }
+}
+
+// libpulse thread.
+void PulseWaveDevice::Impl::StreamWrite(pa_stream*, size_t, void* self) { static_cast<Impl*>(self)->feed(); }
+
+// libpulse thread.
+void PulseWaveDevice::Impl::StreamUnderflow(pa_stream*, void* self) {
+    static_cast<Impl*>(self)->underflows.fetch_add(1, std::memory_order_relaxed);
+}
+
+// libpulse thread.
+void PulseWaveDevice::Impl::DrainDone(pa_stream*, int, void* self) {
+    auto* d = static_cast<Impl*>(self);
+    d->drained.store(true, std::memory_order_release);
+    d->wake();
+}
+
+PulseWaveDevice::PulseWaveDevice(const QString& clientName, QObject* parent)
+    : WaveDevice(parent), m_impl(std::make_unique<Impl>(clientName.toStdString())) {
+    Impl& d = *m_impl;
+    d.wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    auto* notifier = new QSocketNotifier(d.wakeFd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] { takeNotices(); });
+    auto* idle = new QTimer(this);
+    idle->setObjectName(QStringLiteral("idleDisconnect"));
+    idle->setSingleShot(true);
+    connect(idle, &QTimer::timeout, this, [this] { disconnectWhenIdle(); });
+
+    PulseClient::Lock lock(d.client);
+    // libpulse thread: the context came up while a use was waiting for it.
+    d.client.onReady = [&d] {
+        if (d.wantOpen && !d.stream && !d.failed) d.createStream();
+    };
+    // libpulse thread: the server went away.
+    d.client.onFailed = [&d](const std::string& reason) { d.failAll(reason); };
+    d.client.connect();
+}
+
+PulseWaveDevice::~PulseWaveDevice() {
+    Impl& d = *m_impl;
+    {
+        PulseClient::Lock lock(d.client);
+        d.wantOpen = false;
+        d.clearPending();
+        if (d.stream && pa_stream_get_state(d.stream) == PA_STREAM_READY) {
+            if (pa_operation* op = pa_stream_flush(d.stream, nullptr, nullptr)) pa_operation_unref(op);
+        }
+        d.releaseStream();
+        if (d.watchdog) d.client.api()->time_free(d.watchdog);
+        d.watchdog = nullptr;
+        d.client.onReady = nullptr;
+        d.client.onFailed = nullptr;
+        d.client.disconnect();
+    }
+    const int fd = d.wakeFd;
+    m_impl.reset();  // stops the libpulse thread
+    qDeleteAll(findChildren<QSocketNotifier*>());
+    ::close(fd);
+}
+
+// GUI thread: picks up the notices the libpulse thread queued, in order.
+void PulseWaveDevice::takeNotices() {
+    Impl& d = *m_impl;
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(d.wakeFd, &count, sizeof count);
+    QPointer<PulseWaveDevice> alive(this);
+    for (;;) {
+        const size_t head = d.noticeHead.load(std::memory_order_relaxed);
+        if (head == d.noticeTail.load(std::memory_order_acquire)) break;
+        const Notice notice = d.notices[head % kNoticeCapacity];
+        d.noticeHead.store(head + 1, std::memory_order_release);
+        deliver(notice);
+        if (!alive) return;
+    }
+}
+
+void PulseWaveDevice::open(const WaveFormat& format) {
+    Impl& d = *m_impl;
+    if (auto* idle = findChild<QTimer*>(QStringLiteral("idleDisconnect"))) idle->stop();
+    PulseClient::Lock lock(d.client);
+    d.wantOpen = true;
+    d.openedPosted = false;
+    d.blocked = false;
+    d.failed = false;
+    d.error.clear();
+    if (d.stream && (!(d.format == format) || pa_stream_get_state(d.stream) != PA_STREAM_READY))
+        d.releaseStream();
+    d.format = format;
+    d.client.dropIfFailed();
+    d.client.connect();
+    if (d.client.failed()) {
+        d.failed = true;
+        d.error = d.client.error();
+        return;
+    }
+    if (d.client.ready() && !d.stream) {
+        d.createStream();
+    } else if (d.stream && pa_stream_get_state(d.stream) == PA_STREAM_READY) {
+        // The stream of the previous use is still running: continue it.
+        d.openedPosted = true;
+        d.post({Notice::Kind::Opened, 0, false});
+    }
+}
+
+void PulseWaveDevice::write(uint64_t ticket, const uint8_t* data, int size, bool barrier) {
+    Impl& d = *m_impl;
+    PulseClient::Lock lock(d.client);
+    if (d.failed || !d.wantOpen || d.pendingCount == kPendingCapacity) {
+        d.post({Notice::Kind::Done, ticket, true});
+        return;
+    }
+    if (d.pendingCount == 0) d.lastProgressUs = PulseClient::NowUs();
+    d.pending[(d.pendingHead + d.pendingCount) % kPendingCapacity] = {ticket, data, std::max(size, 0), 0, barrier};
+    ++d.pendingCount;
+    d.armWatchdog();
+    d.feed();
+}
+
+void PulseWaveDevice::reset() {
+    PulseClient::Lock lock(m_impl->client);
+    m_impl->clearPending();
+}
+
+void PulseWaveDevice::close() {
+    Impl& d = *m_impl;
+    {
+        PulseClient::Lock lock(d.client);
+        d.clearPending();
+        d.wantOpen = false;
+        d.post({Notice::Kind::Closed, 0, false});
+    }
+    // The stream stays a little: the next letter usually follows at once and continues it.
+    if (auto* idle = findChild<QTimer*>(QStringLiteral("idleDisconnect"))) idle->start(kIdleDisconnectMs);
+}
+
+void PulseWaveDevice::disconnectWhenIdle() {
+    PulseClient::Lock lock(m_impl->client);
+    if (!m_impl->wantOpen) m_impl->releaseStream();
+}
+
+bool PulseWaveDevice::drain(int timeoutMs) {
+    Impl& d = *m_impl;
+    {
+        PulseClient::Lock lock(d.client);
+        if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY) return true;
+        d.drained.store(false);
+        pa_operation* op = pa_stream_drain(d.stream, &Impl::DrainDone, &d);
+        if (!op) return false;
+        pa_operation_unref(op);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(std::max(timeoutMs, 0));
+    QPointer<PulseWaveDevice> alive(this);
+    while (alive && !d.drained.load(std::memory_order_acquire) && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return alive && d.drained.load(std::memory_order_acquire);
+}
+
+int PulseWaveDevice::outputCount() {
+    Impl& d = *m_impl;
+    PulseClient::Lock lock(d.client);
+    d.client.dropIfFailed();
+    if (!d.client.waitReady(1000)) return 0;
+    int count = 0;
+    pa_operation* op = pa_context_get_sink_info_list(
+        d.client.context(),
+        [](pa_context*, const pa_sink_info*, int eol, void* counter) {  // libpulse thread
+            if (!eol) ++*static_cast<int*>(counter);
+        },
+        &count);
+    if (!d.client.waitOperation(op, 1000)) return 0;
+    return count;
+}
+
+bool PulseWaveDevice::hasVolume() {
+    PulseClient::Lock lock(m_impl->client);
+    m_impl->client.dropIfFailed();
+    return m_impl->client.waitReady(1000);
+}
+
+WaveVolume PulseWaveDevice::volume() {
+    PulseClient::Lock lock(m_impl->client);
+    return m_impl->volume;
+}
+
+void PulseWaveDevice::setVolume(WaveVolume volume) {
+    Impl& d = *m_impl;
+    PulseClient::Lock lock(d.client);
+    d.volume = volume;
+    if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY) return;  // applied at connect
+    const pa_cvolume cv = VolumeOf(volume, d.format.channels);
+    if (pa_operation* op = pa_context_set_sink_input_volume(d.client.context(), pa_stream_get_index(d.stream),
+                                                            &cv, nullptr, nullptr))
+        pa_operation_unref(op);
+}
+
+QString PulseWaveDevice::lastError() const {
+    PulseClient::Lock lock(m_impl->client);
+    return QString::fromStdString(m_impl->error);
+}
+
+int PulseWaveDevice::underflowCount() const { return m_impl->underflows.load(std::memory_order_relaxed); }
+
+int PulseWaveDevice::streamIndex() const {
+    PulseClient::Lock lock(m_impl->client);
+    if (!m_impl->stream || pa_stream_get_state(m_impl->stream) != PA_STREAM_READY) return -1;
+    return static_cast<int>(pa_stream_get_index(m_impl->stream));
+}
+
+}  // namespace cwt

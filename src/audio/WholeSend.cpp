@@ -1,0 +1,92 @@
+#include "audio/WholeSend.h"
+
+#include <cstdio>
+
+#include "engine/Cp949Text.h"
+#include "engine/SendDispatch.h"
+#include "engine/TextPrep.h"
+
+namespace cwt {
+
+namespace {
+
+std::u16string EditorLines(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    size_t lineStart = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] != u'\r' && text[i] != u'\n') {
+            ++i;
+            continue;
+        }
+        out.append(text.substr(lineStart, i - lineStart));
+        out.append(u"\r\n");
+        i += text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n' ? 2 : 1;
+        lineStart = i;
+    }
+    // A last line without a line break is a line all the same.
+    if (lineStart < text.size()) {
+        out.append(text.substr(lineStart));
+        out.append(u"\r\n");
+    }
+    return out;
+}
+
+std::string Unencodable(std::u16string_view text) {
+    int line = 1;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') ++line;
+        if (cp949::EncodeUnit(text[i])) continue;
+        char32_t code = text[i];
+        if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size())
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        char buffer[96];
+        std::snprintf(buffer, sizeof buffer, "line %d: character U+%04X cannot be sent (not in code page 949)",
+                      line, static_cast<unsigned>(code));
+        return buffer;
+    }
+    return "a character cannot be sent (not in code page 949)";
+}
+
+}  // namespace
+
+std::optional<std::string> EditorTextOfFile(std::string_view fileBytes, std::string* error) {
+    if (fileBytes.substr(0, 3) == "\xEF\xBB\xBF") fileBytes.remove_prefix(3);
+    if (!cp949::IsValidUtf8(fileBytes)) {
+        if (error) *error = "the input is not UTF-8 text";
+        return std::nullopt;
+    }
+    const std::u16string lines = EditorLines(cp949::Utf8ToUtf16(fileBytes));
+    std::optional<std::string> bytes = cp949::EncodeStrict(lines);
+    if (!bytes && error) *error = Unencodable(lines);
+    return bytes;
+}
+
+int SendWholeText(CodePlayer& player, std::string_view text, const WholeSendOptions& options,
+                  const CodeSettings& settings) {
+    const std::string tidied = Tidy(text, SendTidying(options.collapseSpaces, options.trimBlanks));
+    SendOptions sendOptions;
+    sendOptions.startEndMarks = options.startEndMarks;
+    sendOptions.sentenceEndMark = options.sentenceEndMark;
+    const std::vector<PlannedBuffer> plan = PlanWholeSend(tidied, sendOptions);
+    // A buffer with a user value is a letter of a sign that the next one joins; the sign is
+    // queued letter by letter and waited for after its last letter, as SendSign does.
+    std::optional<CodePlayer::Sign> sign;
+    for (const PlannedBuffer& buffer : plan) {
+        if (buffer.userValue != 0 || sign) {
+            if (!sign) sign.emplace(player.BeginSign(settings));
+            sign->QueueCode(buffer.code, buffer.userValue, buffer.syllableEnd);
+            if (buffer.userValue == 0) {
+                sign->Finish();
+                sign.reset();
+            }
+            continue;
+        }
+        player.PlayCode(buffer.code, buffer.syllableEnd, settings);
+    }
+    if (sign) sign->Finish();
+    return static_cast<int>(plan.size());
+}
+
+}  // namespace cwt
