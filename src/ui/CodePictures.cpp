@@ -18,8 +18,7 @@ double ElementWidth(char element) { return element == 'L' ? kBarPx : kDotPx; }
 
 double CodeWidth(std::string_view code) {
     double width = 0;
-    for (char element : code)
-        width += ElementWidth(element);
+    for (char element : code) width += ElementWidth(element);
     return code.empty() ? 0 : width + kGapPx * static_cast<double>(code.size() - 1);
 }
 

@@ -29,8 +29,7 @@ int FrameMarker(QByteArrayView data) {
     const auto at = [&](qsizetype i) { return static_cast<unsigned char>(data[i]); };
     qsizetype pos = 2;  // after SOI
     while (pos + 4 <= data.size()) {
-        if (at(pos) != 0xFF)
-            return 0;
+        if (at(pos) != 0xFF) return 0;
         const int marker = at(pos + 1);
         if (marker == 0xFF) {  // fill byte
             ++pos;
@@ -38,8 +37,7 @@ int FrameMarker(QByteArrayView data) {
         }
         const bool isFrame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (isFrame)
-            return marker;
+        if (isFrame) return marker;
         if (marker == 0xD9 || marker == 0xDA)  // end of image, or scan data before any frame
             return 0;
         pos += 2 + ((at(pos + 2) << 8) | at(pos + 3));
@@ -67,8 +65,7 @@ void outputMessage(j_common_ptr) {}  // nothing goes to stderr
 // longjmp out of libjpeg skips no C++ destructor. Returns false with err->message set.
 bool DecodeInto(jpeg_decompress_struct* cinfo, ErrorManager* err, const unsigned char* bytes,
                 unsigned long size, QImage* image, JpegInfo* info) {
-    if (setjmp(err->jump) != 0)
-        return false;
+    if (setjmp(err->jump) != 0) return false;
     jpeg_create_decompress(cinfo);
     jpeg_mem_src(cinfo, bytes, size);
     jpeg_read_header(cinfo, TRUE);
@@ -84,18 +81,18 @@ bool DecodeInto(jpeg_decompress_struct* cinfo, ErrorManager* err, const unsigned
         return false;
     }
     if (static_cast<qint64>(info->width) * info->height > kMaxPixels) {
-        std::snprintf(err->message, sizeof err->message, "picture too large (%d x %d)",
-                      info->width, info->height);
+        std::snprintf(err->message, sizeof err->message, "picture too large (%d x %d)", info->width,
+                      info->height);
         return false;
     }
     cinfo->out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_start_decompress(cinfo);
 
-    *image = QImage(info->width, info->height,
-                    grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    *image =
+        QImage(info->width, info->height, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     if (image->isNull()) {
-        std::snprintf(err->message, sizeof err->message, "out of memory for %d x %d",
-                      info->width, info->height);
+        std::snprintf(err->message, sizeof err->message, "out of memory for %d x %d", info->width,
+                      info->height);
         return false;
     }
     while (cinfo->output_scanline < cinfo->output_height) {

@@ -6,6 +6,16 @@
 
 #include "ui/JpegImage.h"
 
+// The resources are compiled into a static library; a program picks them up only when
+// something names their initialiser, which must happen outside any namespace.
+static void InitResourcesOnce() {
+    static const bool done = [] {
+        Q_INIT_RESOURCE(cwt);
+        return true;
+    }();
+    (void)done;
+}
+
 namespace {
 
 const char kChartResource[] = ":/chart.jpg";
@@ -35,6 +45,7 @@ void TMorseCodeForm::FormCreate() {
     Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     Image1->setScaledContents(true);
 
+    InitResourcesOnce();
     QFile file(QString::fromLatin1(kChartResource));
     if (!file.open(QIODevice::ReadOnly)) {
         m_chartError = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());

@@ -51,11 +51,9 @@ void TForm2::appendTranscriptChar(char ch) {
     QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
     const bool emptyLastLine = document->lastBlock().length() <= 1;  // only its terminator
-    if (!emptyLastLine)
-        cursor.insertBlock();
+    if (!emptyLastLine) cursor.insertBlock();
     cursor.insertText(QString(QChar::fromLatin1(ch)));
     document->setUndoRedoEnabled(true);
 
-    if (followEnd)
-        scroll->setValue(scroll->maximum());
+    if (followEnd) scroll->setValue(scroll->maximum());
 }

@@ -43,7 +43,8 @@ QString Jamo(char16_t unit) { return QString(QChar(unit)); }
 
 // The fonts draw a lone jamo much smaller than a Latin capital; enlarge it to match.
 QFont LetterFont(const QString& text, int pixelSize, bool bold) {
-    const bool jamo = text.size() == 1 && text[0].unicode() >= 0x3131 && text[0].unicode() <= 0x318E;
+    const bool jamo =
+        text.size() == 1 && text[0].unicode() >= 0x3131 && text[0].unicode() <= 0x318E;
     QFont font(QStringLiteral("NanumGothic"));
     font.setPixelSize(jamo ? pixelSize + 3 : pixelSize);
     font.setBold(bold);
@@ -57,9 +58,8 @@ std::string_view CodeOfLetter(char letter) {
 Group LatinGroup() {
     Group group{QStringLiteral("영문  한글   부호"), {}};
     for (char letter = 'A'; letter <= 'Z'; ++letter)
-        group.rows.push_back(
-            {QString(QChar::fromLatin1(letter)), Jamo(cwt::JamoOfLetter(letter)),
-             CodeOfLetter(letter)});
+        group.rows.push_back({QString(QChar::fromLatin1(letter)), Jamo(cwt::JamoOfLetter(letter)),
+                              CodeOfLetter(letter)});
     return group;
 }
 
@@ -68,10 +68,12 @@ Group DigitGroup() {
     for (char ch : std::string_view("1234567890.,?/=;:'\"()+-"))
         group.rows.push_back({QString(QChar::fromLatin1(ch)), {}, CodeOfLetter(ch)});
     // The two syllables the table sends as whole vowels.
-    group.rows.push_back({QString::fromStdString(std::string(cwt::MorseChars[cwt::kYeRow])), {},
+    group.rows.push_back({QString::fromStdString(std::string(cwt::MorseChars[cwt::kYeRow])),
+                          {},
                           cwt::MorseCodes[cwt::kYeRow]});
     group.rows.push_back({QString::fromStdString(std::string(cwt::MorseChars[cwt::kYaeRow])),
-                          {}, cwt::MorseCodes[cwt::kYaeRow]});
+                          {},
+                          cwt::MorseCodes[cwt::kYaeRow]});
     return group;
 }
 
@@ -118,15 +120,14 @@ void PaintGroup(QPainter& painter, const Group& group, int left) {
     painter.fillRect(left, kTitleHeightPx, kGroupWidthPx, kHeadingHeightPx, kHeadingBack);
     painter.setFont(headingFont);
     painter.setPen(Qt::white);
-    painter.drawText(QRect(left + kFirstColumnPx - 2, kTitleHeightPx, kGroupWidthPx,
-                           kHeadingHeightPx),
-                     Qt::AlignLeft | Qt::AlignVCenter, group.heading);
+    painter.drawText(
+        QRect(left + kFirstColumnPx - 2, kTitleHeightPx, kGroupWidthPx, kHeadingHeightPx),
+        Qt::AlignLeft | Qt::AlignVCenter, group.heading);
 
     for (size_t i = 0; i < group.rows.size(); ++i) {
         const Row& row = group.rows[i];
         const int top = kRowsTopPx + static_cast<int>(i) * kRowHeightPx;
-        if (i % 2 == 1)
-            painter.fillRect(left, top, kGroupWidthPx, kRowHeightPx, kStripe);
+        if (i % 2 == 1) painter.fillRect(left, top, kGroupWidthPx, kRowHeightPx, kStripe);
         const QRect first(left + kFirstColumnPx, top, kSecondColumnPx - kFirstColumnPx,
                           kRowHeightPx);
         painter.setFont(LetterFont(row.first, 14, true));
@@ -134,9 +135,9 @@ void PaintGroup(QPainter& painter, const Group& group, int left) {
         painter.drawText(first, Qt::AlignHCenter | Qt::AlignVCenter, row.first);
         painter.setFont(LetterFont(row.second, 13, true));
         painter.setPen(kAccent);
-        painter.drawText(QRect(left + kSecondColumnPx, top, kCodeColumnPx - kSecondColumnPx,
-                               kRowHeightPx),
-                         Qt::AlignHCenter | Qt::AlignVCenter, row.second);
+        painter.drawText(
+            QRect(left + kSecondColumnPx, top, kCodeColumnPx - kSecondColumnPx, kRowHeightPx),
+            Qt::AlignHCenter | Qt::AlignVCenter, row.second);
         PaintCode(painter, left + kCodeColumnPx, top + kRowHeightPx / 2.0, row.code);
     }
 }

@@ -16,8 +16,7 @@ constexpr double kLetterGapPx = 20.0;
 
 double CodeWidth(std::string_view code) {
     double width = 0;
-    for (char element : code)
-        width += (element == 'L' ? kDashPx : kDotPx) + kElementGapPx;
+    for (char element : code) width += (element == 'L' ? kDashPx : kDotPx) + kElementGapPx;
     return width - kElementGapPx;
 }
 

@@ -24,8 +24,7 @@ struct ErrorManager {
 // Only plain C data is alive across the setjmp, so the longjmp skips no destructor.
 bool Encode(jpeg_compress_struct* cinfo, ErrorManager* err, const QImage* rgb, int quality,
             unsigned char** buffer, unsigned long* size) {
-    if (setjmp(err->jump) != 0)
-        return false;
+    if (setjmp(err->jump) != 0) return false;
     jpeg_create_compress(cinfo);
     jpeg_mem_dest(cinfo, buffer, size);
     cinfo->image_width = static_cast<JDIMENSION>(rgb->width());
