@@ -4,6 +4,7 @@
 // macros up in it directly, whether or not the editor is shown, so an edit counts at once;
 // the file is read once at creation and written only by Save.
 
+#include <QList>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -15,7 +16,11 @@ class QLabel;
 class QPushButton;
 class QStatusBar;
 class KeyPreview;
+struct MacroEntry;
+
+namespace cwt {
 class TVelStringGrid;
+}
 
 class TEditMacrosForm : public QWidget {
     Q_OBJECT
@@ -33,7 +38,7 @@ public:
     ~TEditMacrosForm() override;
 
     // The live macro table (row 0 holds the titles, each further row one macro).
-    TVelStringGrid* macroTable() const { return StringGrid1; }
+    cwt::TVelStringGrid* macroTable() const { return StringGrid1; }
     // ReadSystemRoot() + "/cw_macro.ini", fixed at creation.
     const QString& macroFilePath() const { return m_macroFilePath; }
 
@@ -55,7 +60,7 @@ public:
     QLabel* Label3 = nullptr;
     QPushButton* SaveButton = nullptr;
     QPushButton* CloseButton = nullptr;
-    TVelStringGrid* StringGrid1 = nullptr;
+    cwt::TVelStringGrid* StringGrid1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
 
 protected:
@@ -64,10 +69,10 @@ protected:
 private:
     void buildLayout();
     void loadDefaultRows();
-    void loadRows(const QStringList& keys, const QStringList& definitions);
-    int findKeyRow(const QString& name) const;
+    void loadRows(const QList<MacroEntry>& entries);
     bool rowHasDefinition(int row) const;
-    void enterPressed();
+    // True when Enter moved to another row; the key then goes no further.
+    bool enterPressed();
     void deletePressed();
     void nameProduced(const QString& name);
     void reportWriteError();
