@@ -1,11 +1,12 @@
 #include "components/VelEdit.h"
 
+#include <qdrawutil.h>
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPainter>
-#include <qdrawutil.h>
 
 #include "components/NumericPicture.h"
 #include "components/VelEditKeyFilter.h"
@@ -53,7 +54,7 @@ TVelEdit::TVelEdit(QWidget* parent) : QLineEdit(parent) {
     setFrame(false);
     setAutoFillBackground(true);
     m_button = new TSpinButton(this);
-    m_button->resize(m_buttonWidth, height());
+    m_button->setBounds(QRect(0, 0, m_buttonWidth, height()));
     m_button->hide();
     connect(m_button, &TSpinButton::OnDownClick, this, [this] { DownClick(); });
     connect(this, &QLineEdit::textChanged, this, [this] { emit OnChange(this); });
@@ -80,7 +81,6 @@ void TVelEdit::setButtonVisible(bool visible) {
 void TVelEdit::setButtonWidth(int widthPx) {
     if (m_buttonWidth == widthPx) return;
     m_buttonWidth = widthPx;
-    m_button->resize(widthPx, m_button->height());
     LayoutButton();
 }
 
@@ -326,14 +326,13 @@ void TVelEdit::LayoutButton() {
     const QRect bounds = m_ctl3D
                              ? QRect(width() - m_buttonWidth - 4, 0, m_buttonWidth, height() - 4)
                              : QRect(width() - m_buttonWidth, 1, m_buttonWidth, height() - 3);
-    m_button->setGeometry(bounds.x() + border, bounds.y() + border, bounds.width(),
-                          qMax(0, bounds.height()));
+    m_button->setBounds(
+        QRect(bounds.x() + border, bounds.y() + border, bounds.width(), qMax(0, bounds.height())));
 
     // The formatting rectangle keeps typed text clear of the button, whose actual width may
     // exceed ButtonWidth (the container's minimum).
     const QRect client = ClientRect();
-    const int right =
-        m_buttonVisible ? client.width() - m_button->width() - 2 : client.width() - 1;
+    const int right = m_buttonVisible ? client.width() - m_button->width() - 2 : client.width() - 1;
     m_formattingRect = QRect(0, 0, qMax(0, right), client.height() + 1);
     setTextMargins(border, border, qMax(0, width() - border - m_formattingRect.width()),
                    qMax(0, height() - border - m_formattingRect.height()));

@@ -155,7 +155,9 @@ void TTimerSpeedButton::paintEvent(QPaintEvent*) {
 }
 
 TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Opaque: the button face's rounded corners show the container's own background.
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
     setMinimumWidth(kMinWidthPx);
     m_downButton = new TTimerSpeedButton(this);
     m_downButton->setAllowTimer(true);
@@ -163,9 +165,15 @@ TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent) {
     m_downButton->setAccessibleName(QStringLiteral("아래"));
     m_downButton->setGlyph(QPixmap::fromImage(SpinDownBitmap()));
     connect(m_downButton, &QAbstractButton::clicked, this, [this] { emit OnDownClick(this); });
-    resize(20, 21);
-    m_downButton->setGeometry(0, 0, width(), height());
+    setBounds(QRect(0, 0, 20, 21));
 }
+
+void TSpinButton::setBounds(const QRect& bounds) {
+    setGeometry(bounds);
+    FitDownButton();
+}
+
+void TSpinButton::FitDownButton() { m_downButton->setGeometry(0, 0, width(), height()); }
 
 QPixmap TSpinButton::DownGlyph() const { return m_downButton->Glyph(); }
 
@@ -179,7 +187,7 @@ void TSpinButton::setDownNumGlyphs(int count) { m_downButton->setNumGlyphs(count
 
 void TSpinButton::resizeEvent(QResizeEvent* event) {
     // The minimum width keeps every resize and setGeometry at 15 pixels or more.
-    m_downButton->setGeometry(0, 0, width(), height());
+    FitDownButton();
     QWidget::resizeEvent(event);
 }
 

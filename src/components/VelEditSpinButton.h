@@ -79,6 +79,10 @@ public:
     int DownNumGlyphs() const;
     void setDownNumGlyphs(int count);
 
+    // Sets the container's geometry (at least 15 pixels wide) and fits the button to it at
+    // once, even while hidden, when Qt holds resize events back.
+    void setBounds(const QRect& bounds);
+
     TTimerSpeedButton* DownButton() const { return m_downButton; }
 
 signals:
@@ -88,6 +92,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void FitDownButton();
+
     TTimerSpeedButton* m_downButton;
 };
 

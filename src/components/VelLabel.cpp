@@ -55,7 +55,9 @@ void TVelLabel::setFontColor(const QColor& color) {
     setPalette(pal);
 }
 
-int TVelLabel::CornerSize(int widthPx, int heightPx) { return qMax(6, qMin(widthPx, heightPx) / 4); }
+int TVelLabel::CornerSize(int widthPx, int heightPx) {
+    return qMax(6, qMin(widthPx, heightPx) / 4);
+}
 
 void TVelLabel::mousePressEvent(QMouseEvent* event) {
     emit OnMouseDown(this, event->button(), event->modifiers(), event->position().toPoint());
