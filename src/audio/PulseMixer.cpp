@@ -141,8 +141,7 @@ struct PulseMixerCallbacks {
         record.suspended = info->state == PA_SINK_SUSPENDED;
     }
 
-    static void onStreamInfo(pa_context*, const pa_sink_input_info* info, int eol,
-                             void* userdata) {
+    static void onStreamInfo(pa_context*, const pa_sink_input_info* info, int eol, void* userdata) {
         auto* query = static_cast<ListQuery<PulseMixer::StreamRecord>*>(userdata);
         if (eol != 0) {
             query->done = true;
@@ -238,8 +237,8 @@ bool PulseMixer::connect() {
     }
     m_ready = true;
     pa_context_set_subscribe_callback(m_context, &PulseMixerCallbacks::onSubscribe, this);
-    const auto mask =
-        static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SINK_INPUT);
+    const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK |
+                                                          PA_SUBSCRIPTION_MASK_SINK_INPUT);
     if (pa_operation* op = pa_context_subscribe(m_context, mask, nullptr, nullptr))
         pa_operation_unref(op);
     return true;
@@ -271,9 +270,9 @@ bool PulseMixer::runLocked(pa_operation* op, const bool& done) {
         m_lastError = QString::fromUtf8(pa_strerror(m_lastErrorCode));
         return false;
     }
-    const bool finished = waitLocked(
-        [&] { return done || pa_operation_get_state(op) != PA_OPERATION_RUNNING; },
-        kReplyTimeoutMs);
+    const bool finished =
+        waitLocked([&] { return done || pa_operation_get_state(op) != PA_OPERATION_RUNNING; },
+                   kReplyTimeoutMs);
     if (!finished) pa_operation_cancel(op);  // its callback can no longer run
     pa_operation_unref(op);
     if (done) return true;
@@ -317,12 +316,11 @@ bool PulseMixer::queryStreams(std::vector<StreamRecord>& out, uint32_t index) {
     LoopLock lock(m_loop);
     if (!connectedLocked()) return false;
     ListQuery<StreamRecord> query{m_loop, &out};
-    pa_operation* op =
-        index != PA_INVALID_INDEX
-            ? pa_context_get_sink_input_info(m_context, index, &PulseMixerCallbacks::onStreamInfo,
-                                             &query)
-            : pa_context_get_sink_input_info_list(m_context, &PulseMixerCallbacks::onStreamInfo,
-                                                  &query);
+    pa_operation* op = index != PA_INVALID_INDEX
+                           ? pa_context_get_sink_input_info(
+                                 m_context, index, &PulseMixerCallbacks::onStreamInfo, &query)
+                           : pa_context_get_sink_input_info_list(
+                                 m_context, &PulseMixerCallbacks::onStreamInfo, &query);
     return runLocked(op, query.done);
 }
 
@@ -375,8 +373,8 @@ std::vector<MixerCaps> PulseMixer::listMixers() {
     }
     std::vector<MixerCaps> mixers;
     for (const SinkRecord& sink : sinks)
-        mixers.push_back({QString::fromUtf8(sink.name), QString::fromUtf8(sink.description),
-                          sink.flags, 1});
+        mixers.push_back(
+            {QString::fromUtf8(sink.name), QString::fromUtf8(sink.description), sink.flags, 1});
     return mixers;
 }
 
@@ -453,9 +451,8 @@ std::optional<MixerLine> PulseMixer::sourceLine(uint32_t destination, uint32_t s
         line.targetDeviceId = sink->index;
         line.targetName = QString::fromUtf8(sink->description);
         // Our own stream, found by the process that plays it, is the wave output.
-        line.componentType = stream.processId == static_cast<unsigned long>(getpid())
-                                 ? kSrcWaveOut
-                                 : kSrcUndefined;
+        line.componentType =
+            stream.processId == static_cast<unsigned long>(getpid()) ? kSrcWaveOut : kSrcUndefined;
         return line;
     }
     return std::nullopt;

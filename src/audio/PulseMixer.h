@@ -52,8 +52,7 @@ public:
     int lineControl(uint32_t lineId, uint32_t controlType, cwt::mixer::MixerControl& control);
     // The control's current left and right values; with one channel both are the same
     // value. False when the server did not answer or the object is gone.
-    bool getControlDetails(uint32_t controlId, uint32_t channels, int32_t& left,
-                           int32_t& right);
+    bool getControlDetails(uint32_t controlId, uint32_t channels, int32_t& left, int32_t& right);
     // Asks the server to set the control; with one channel `left` goes to every channel.
     // Does not wait for the server's answer. False when the request could not be sent.
     bool setControlDetails(uint32_t controlId, uint32_t channels, int32_t left, int32_t right);
@@ -96,8 +95,8 @@ private:
 
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
-    bool m_ready = false;           // guarded by the loop lock
-    uint64_t m_generation = 0;      // guarded by the loop lock; counts connections
+    bool m_ready = false;       // guarded by the loop lock
+    uint64_t m_generation = 0;  // guarded by the loop lock; counts connections
     bool m_open = false;
     QString m_sinkId;
     uint32_t m_sinkIndex = 0xffffffffu;

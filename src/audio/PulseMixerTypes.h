@@ -60,18 +60,18 @@ struct MixerCaps {
 // A destination or source line.
 struct MixerLine {
     uint32_t destination = 0;
-    uint32_t source = 0;        // index among the sink's streams; 0 for the destination
-    uint32_t lineId = 0;        // see PulseMixer: the sink's or the stream's index, tagged
-    uint32_t flags = 0;         // kLineActive unless suspended or corked; kLineSource
-    uint32_t user = 0;          // the sink's card, the stream's client (0xffffffff: none)
-    uint32_t channels = 0;      // the object's channel count
-    uint32_t controls = 0;      // volume and mute; a stream without volume has mute only
-    uint32_t connections = 0;   // streams on the sink; 0 for a source line
-    QString shortName;          // the sink's name; the stream's application name
-    QString name;               // the sink's description; the stream's media name
-    uint32_t targetType = 0;    // kTargetWaveOut
+    uint32_t source = 0;          // index among the sink's streams; 0 for the destination
+    uint32_t lineId = 0;          // see PulseMixer: the sink's or the stream's index, tagged
+    uint32_t flags = 0;           // kLineActive unless suspended or corked; kLineSource
+    uint32_t user = 0;            // the sink's card, the stream's client (0xffffffff: none)
+    uint32_t channels = 0;        // the object's channel count
+    uint32_t controls = 0;        // volume and mute; a stream without volume has mute only
+    uint32_t connections = 0;     // streams on the sink; 0 for a source line
+    QString shortName;            // the sink's name; the stream's application name
+    QString name;                 // the sink's description; the stream's media name
+    uint32_t targetType = 0;      // kTargetWaveOut
     uint32_t targetDeviceId = 0;  // the sink's index
-    QString targetName;         // the sink's description
+    QString targetName;           // the sink's description
     uint32_t componentType = 0;
 };
 

@@ -74,8 +74,7 @@ MixerLeftRight LeftRightOf(const pa_cvolume& volume, const pa_channel_map& map) 
     for (unsigned i = 0; i < channels; ++i) {
         const int32_t value = MixerVolumeOf(volume.values[i]);
         if (IsLeft(map.map[i])) result.left = std::max(result.left, value);
-        if (IsRight(map.map[i]))
-            result.right = std::max(result.right, value);
+        if (IsRight(map.map[i])) result.right = std::max(result.right, value);
     }
     return result;
 }

@@ -208,8 +208,8 @@ void TVolumeForm::attachHandlers() {
     onValue(tbVolume, &TVolumeForm::tbVolumeChange);
     onValue(tbPan, &TVolumeForm::tbPanChange);
     onValue(tbWaveVolume, &TVolumeForm::tbWaveVolumeChange);
-    m_handlers.push_back(connect(AudioCheck, &QCheckBox::toggled, this,
-                                 [this] { AudioCheckClick(AudioCheck); }));
+    m_handlers.push_back(
+        connect(AudioCheck, &QCheckBox::toggled, this, [this] { AudioCheckClick(AudioCheck); }));
     m_handlers.push_back(
         connect(WaveCheck, &QCheckBox::toggled, this, [this] { WaveCheckClick(WaveCheck); }));
 }
@@ -472,8 +472,7 @@ void TVolumeForm::ShowControlValues(int slot) {
     const MixerState::Slot& source = m_state->controlSlots[slot];
     const int32_t max = source.control.maximum;
     if (slot == kMasterVolume) {
-        const QSignalBlocker left(tbLeftVolume), right(tbRightVolume), volume(tbVolume),
-            pan(tbPan);
+        const QSignalBlocker left(tbLeftVolume), right(tbRightVolume), volume(tbVolume), pan(tbPan);
         const cwt::VolumeBalance reading =
             cwt::ReadVolumeBalance(source.left, source.right, panHalf());
         if (reading.volume != 0) tbPan->setValue(reading.balance);  // silence has no balance
@@ -512,7 +511,8 @@ void TVolumeForm::tbVolumeChange(QObject*) {
 void TVolumeForm::tbPanChange(QObject* Sender) { tbVolumeChange(Sender); }
 
 void TVolumeForm::tbWaveVolumeChange(QObject*) {
-    const int32_t value = m_state->controlSlots[kWaveVolume].control.maximum - tbWaveVolume->value();
+    const int32_t value =
+        m_state->controlSlots[kWaveVolume].control.maximum - tbWaveVolume->value();
     SetControlValues(kWaveVolume, value, value);
 }
 
@@ -562,15 +562,16 @@ void TVolumeForm::MimMoreData(qintptr param) {
 // ----- Dump -----
 
 // Logs the master line's volume and mute controls; the edits keep the bounds of the last.
+// Without a speakers line the last line read (or an empty record) is dumped, and asking for
+// its controls tells the operator what went wrong.
 void TVolumeForm::Button1Click(QObject*) {
-    std::optional<MixerLine> speakers;
-    for (uint32_t d = 0; d < m_state->caps.destinations && !speakers; ++d) {
-        std::optional<MixerLine> line = m_mixer->destinationLine(d);
-        if (line && line->componentType == kDstSpeakers) speakers = line;
+    MixerLine line;
+    for (uint32_t d = 0; d < m_state->caps.destinations; ++d) {
+        if (std::optional<MixerLine> read = m_mixer->destinationLine(d)) line = *read;
+        if (line.componentType == kDstSpeakers) break;
     }
-    if (!speakers) return;
-    LogControlInfo(speakers->lineId, kControlVolume);
-    LogControlInfo(speakers->lineId, kControlMute);
+    LogControlInfo(line.lineId, kControlVolume);
+    LogControlInfo(line.lineId, kControlMute);
 }
 
 void TVolumeForm::LogControlInfo(uint32_t lineId, uint32_t controlType) {
@@ -583,7 +584,8 @@ void TVolumeForm::LogControlInfo(uint32_t lineId, uint32_t controlType) {
     if (const char* typeName = ControlTypeName(control.controlType))
         logLine(QStringLiteral("MixerControl.dwControlType: ") + QLatin1String(typeName));
     else
-        logLine(QStringLiteral("unsingned MixerControl.dwControlType: %1").arg(control.controlType));
+        logLine(
+            QStringLiteral("unsingned MixerControl.dwControlType: %1").arg(control.controlType));
     logLine(QStringLiteral("MixerControl.cMultipleItems: %1").arg(control.multipleItems));
     logLine(QStringLiteral("MixerControl.dwControlID: %1").arg(control.controlId));
     logLine(QStringLiteral("MixerControl.fdwControl: %1").arg(control.flags));
