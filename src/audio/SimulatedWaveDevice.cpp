@@ -51,22 +51,21 @@ void SimulatedWaveDevice::pump() {
             continue;
         }
         if (m_blocked) return;
+        if (m_headStartedMs >= 0) return;  // real time: the head is still sounding
         if (m_failAfter == 0) {
             m_failed = true;
             m_lastError = QStringLiteral("simulated device failed");
             continue;
         }
+        if (m_failAfter > 0) --m_failAfter;
         if (m_clock == Clock::Instant) {
             const Pending head = m_queue.front();
             m_queue.pop_front();
-            if (m_failAfter > 0) --m_failAfter;
             handOver(head, false);
             continue;
         }
         // Real time: the head sounds for its length; the next one starts when it ends.
-        if (m_headStartedMs >= 0) return;
         const Pending& head = m_queue.front();
-        if (m_failAfter > 0) --m_failAfter;
         const int bytesPerSec = std::max(m_format.avgBytesPerSec(), 1);
         const qint64 lengthMs = (static_cast<qint64>(head.size) * 1000 + bytesPerSec - 1) / bytesPerSec;
         m_headStartedMs = QDateTime::currentMSecsSinceEpoch();

@@ -1,0 +1,46 @@
+#pragma once
+// Helpers shared by the sound tests.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cwt::test {
+
+// A QCoreApplication for GoogleTest executables whose code needs an event loop.
+void EnsureCoreApp();
+
+// Handles events until `done()` or `timeoutMs`; true when done.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+
+QByteArray ReadAll(const QString& path);
+uint32_t Le32(const QByteArray& bytes, int offset);
+uint16_t Le16(const QByteArray& bytes, int offset);
+
+// What Python's wave module reads from a file: "channels rate width frames" and the frames'
+// bytes as hex, or the error it raises.
+struct WaveModuleView {
+    bool ok = false;
+    int channels = 0;
+    int rate = 0;
+    int width = 0;
+    int frames = 0;
+    QByteArray data;
+    QString error;
+};
+WaveModuleView ReadWithPythonWave(const QString& path);
+// What sox says about a file ("soxi -s" sample count), -1 when it refuses it.
+long SoxSampleCount(const QString& path);
+
+// Whether a sound server answers; a pulse test fails instead of skipping when the test command
+// asks for the server (CWT_PULSE_REQUIRED=1).
+bool PulseServerAnswers();
+bool PulseRequired();
+
+// The built renderer.
+QString RendererPath();
+
+}  // namespace cwt::test
