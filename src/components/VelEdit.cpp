@@ -282,6 +282,11 @@ void TVelEdit::InsertTyped(QChar key) {
 // ---- focus --------------------------------------------------------------------------------
 
 void TVelEdit::focusInEvent(QFocusEvent* event) {
+    // Back from the edit's own context menu: the focus never really left.
+    if (m_focused) {
+        QLineEdit::focusInEvent(event);
+        return;
+    }
     m_focused = true;
     if (m_alignment != taLeftJustify) update();
     // The classic multi-line edit never selects its text on entry; keep the caret where it was.
@@ -296,6 +301,11 @@ void TVelEdit::focusInEvent(QFocusEvent* event) {
 }
 
 void TVelEdit::focusOutEvent(QFocusEvent* event) {
+    // A popup (the context menu) takes Qt's focus but not the user's: the raw text stays.
+    if (event->reason() == Qt::PopupFocusReason) {
+        QLineEdit::focusOutEvent(event);
+        return;
+    }
     m_focused = false;
     if (m_alignment != taLeftJustify) update();
     QLineEdit::focusOutEvent(event);

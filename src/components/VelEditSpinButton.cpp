@@ -87,8 +87,9 @@ void TTimerSpeedButton::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TTimerSpeedButton::TimerExpired() {
-    // setInterval restarts the timer, so the next tick comes 100 ms from now.
-    m_repeatTimer->setInterval(kRepeatMs);
+    // Changing the interval restarts the timer, so the next tick comes 100 ms from now; later
+    // ticks keep their rhythm instead of drifting by the time each click takes.
+    if (m_repeatTimer->interval() != kRepeatMs) m_repeatTimer->setInterval(kRepeatMs);
     // Dragged off the button (drawn up again) or the mouse taken away: no click.
     if (!isDown() || !m_captured) return;
     try {
