@@ -43,6 +43,7 @@ private slots:
     void centredAndZeroDisplay();
     void buttonIsNeverNarrowerThan15AndTheTextKeepsClear();
     void spinDownGlyph();
+    void glyphImagesFollowTheButtonState();
     void buttonClickFiresOnDownClickWithTheEdit();
     void holdingTheButtonRepeatsAt400ThenEvery100Ms();
     void draggingOffTheButtonStopsTheRepeats();
@@ -228,6 +229,34 @@ void VelEditTest::spinDownGlyph() {
 
     edit.setDownGlyph(QPixmap());  // no bitmap: the SpinDown one again
     QCOMPARE(edit.DownGlyph().size(), QSize(9, 6));
+}
+
+void VelEditTest::glyphImagesFollowTheButtonState() {
+    // Three 8 × 8 images side by side on olive: up red, disabled green, down blue.
+    QImage strip(24, 8, QImage::Format_RGB32);
+    strip.fill(qRgb(128, 128, 0));
+    const QRgb colours[3] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+    for (int i = 0; i < 3; ++i)
+        for (int y = 2; y < 6; ++y)
+            for (int x = 2; x < 6; ++x) strip.setPixel(8 * i + x, y, colours[i]);
+    TVelEdit edit;
+    edit.setButtonVisible(true);
+    edit.setDownGlyph(QPixmap::fromImage(strip));
+    edit.setDownNumGlyphs(3);
+    TTimerSpeedButton* button = edit.Button()->DownButton();
+    const auto shows = [button](QRgb colour) {
+        const QImage face = button->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x) count += face.pixel(x, y) == colour ? 1 : 0;
+        return count == 16;
+    };
+    QVERIFY(shows(colours[0]));
+    button->setDown(true);
+    QVERIFY(shows(colours[2]));
+    button->setDown(false);
+    edit.Button()->setEnabled(false);
+    QVERIFY(shows(colours[1]));
 }
 
 void VelEditTest::buttonClickFiresOnDownClickWithTheEdit() {
