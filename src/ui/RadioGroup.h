@@ -1,0 +1,30 @@
+#pragma once
+// A captioned group of radio buttons laid out in columns, with one chosen item, like the
+// radio groups of the main window's settings band ("음 종류", "배수", "무작위 5문자 생성").
+
+#include <QGroupBox>
+#include <QStringList>
+
+class QButtonGroup;
+
+class RadioGroup : public QGroupBox {
+    Q_OBJECT
+
+public:
+    RadioGroup(const QString& caption, const QStringList& items, int columns,
+               QWidget* parent = nullptr);
+
+    int itemIndex() const;
+    // Chooses an item without emitting `itemClicked`; -1 chooses none.
+    void setItemIndex(int index);
+    int count() const { return m_items.size(); }
+    QString itemCaption(int index) const { return m_items.value(index); }
+
+signals:
+    // The user chose an item (click or keyboard).
+    void itemClicked(int index);
+
+private:
+    QStringList m_items;
+    QButtonGroup* m_buttons = nullptr;
+};

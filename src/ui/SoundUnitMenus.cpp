@@ -1,0 +1,137 @@
+// The window's own menu items: file open, the other windows, the option items, the Function
+// box, the editor's font menu, the link label.
+
+#include <QAction>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include "engine/Cp949Text.h"
+#include "engine/TextPrep.h"
+#include "ui/EditMacrosUnit.h"
+#include "ui/Fonts.h"
+#include "ui/MorseCodeShowUnit.h"
+#include "ui/SoundUnit.h"
+#include "ui/VolumeCtrlUnit.h"
+#include "ui/WaveDispUnit.h"
+
+namespace {
+
+const QString kLinkAddress = QStringLiteral("https://www.karl.or.kr");
+
+}  // namespace
+
+void TForm1::N6Click(QObject* /*Sender*/) {
+    const QString fileName = chooseOpenFile();
+    if (fileName.isEmpty()) return;
+    AutoStopButtonClick(N6);
+    QString error;
+    const QString text = readTextFile(fileName, error);
+    if (!error.isEmpty()) {
+        // The editor keeps the operator's text; replacing it with nothing would lose it.
+        showWarning(QStringLiteral("열    기"),
+                    QStringLiteral("'%1' 파일을 읽을 수 없습니다.\n%2").arg(fileName, error));
+        return;
+    }
+    const cwt::Tidying tidying =
+        cwt::FileOpenTidying(OpenSpaceTrimCheck->isChecked(), DoubleSpaceTrimCheck->isChecked());
+    Memo1->setPlainText(QString::fromStdU16String(cwt::TidyEditor(text.toStdU16String(), tidying)));
+}
+
+// The file's lines, each followed by a line break; UTF-8 when the bytes are valid UTF-8,
+// else code page 949. `error` says why the file could not be read.
+QString TForm1::readTextFile(const QString& fileName, QString& error) const {
+    QFile file(fileName);
+    if (QFileInfo(fileName).isDir()) {
+        error = QStringLiteral("폴더입니다.");
+        return {};
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = file.errorString();
+        return {};
+    }
+    QString text = QString::fromStdU16String(
+        cwt::cp949::DecodeFileBytes(std::string_view(bytes.constData(), bytes.size())));
+    // Read as a list of lines: CR LF and lone CR end a line like LF, and the last line gets
+    // its line break too.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar('\r'), QChar('\n'));
+    if (!text.isEmpty() && !text.endsWith(QChar('\n'))) text += QChar('\n');
+    return text;
+}
+
+void TForm1::N2Click(QObject* /*Sender*/) {
+    if (m_chart) m_chart->bringToFront();
+}
+
+void TForm1::N4Click(QObject* /*Sender*/) { close(); }
+
+void TForm1::Button1Click(QObject* /*Sender*/) {
+    if (m_memo) m_memo->bringToFront();
+}
+
+void TForm1::Button2Click(QObject* /*Sender*/) {
+    if (m_mixer) m_mixer->bringToFront();
+}
+
+void TForm1::VolumeMenuClick(QObject* Sender) { Button2Click(Sender); }
+
+void TForm1::vuswlq1Click(QObject* /*Sender*/) {
+    if (!m_macros) return;
+    m_macros->show();
+    m_macros->raise();
+    m_macros->activateWindow();
+}
+
+// The option items invert their own check mark when chosen.
+void TForm1::DoubleSpaceTrimCheckClick(QObject* /*Sender*/) {
+    if (DoubleSpaceTrimCheck->isChecked()) OpenSpaceTrimCheck->setChecked(true);
+}
+
+void TForm1::Function1Click(QObject* /*Sender*/) {
+    const bool show = Function1->isChecked();
+    FunctionDock->setVisible(show);
+    GroupBox1->setVisible(show);
+    Panel3->setFixedHeight(show ? kPanel3DockedHeight : kPanel3EmptyHeight);
+}
+
+void TForm1::GroupBox1EndDock(bool floating) {
+    Panel3->setFixedHeight(floating ? kPanel3EmptyHeight : kPanel3DockedHeight);
+}
+
+void TForm1::Panel3Resize() {
+    // The dock band is redrawn whole after a resize, so no trace of the box stays behind.
+    Panel3->update();
+}
+
+void TForm1::DispPanelResize() {
+    const int height = std::max(0, DispPanel->height() - kDispMemoTopStrip);
+    DispMemo->setGeometry(2, DispPanel->height() - 2 - height, DispPanel->width() - 4, height);
+}
+
+void TForm1::Label10Click() { openUrl(kLinkAddress); }
+
+void TForm1::N10Click(QObject* /*Sender*/) {
+    bool confirmed = false;
+    const QFont font = QFontDialog::getFont(&confirmed, Memo1->font(), this);
+    if (confirmed) Memo1->setFont(font);
+}
+
+void TForm1::N12Click(QObject* /*Sender*/) {
+    QFont font(cwt::kBatangChe);
+    font.setPointSize(10);
+    font.setStyleHint(QFont::AnyStyle);
+    Memo1->setFont(font);
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Text, QPalette().color(QPalette::WindowText));
+    Memo1->setPalette(palette);
+}

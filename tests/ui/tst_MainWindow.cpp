@@ -1,0 +1,357 @@
+// The main window as a whole: start-up, menus and options, file open, the Function box,
+// resizing, random groups and closing.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "MainWindowHarness.h"
+#include "components/VelEdit.h"
+#include "components/VelLabel.h"
+#include "engine/Cp949Text.h"
+#include "engine/MorseTable.h"
+#include "ui/EditMacrosUnit.h"
+#include "ui/MorseCodeShowUnit.h"
+#include "ui/RadioGroup.h"
+#include "ui/VolumeCtrlUnit.h"
+#include "ui/WaveDispUnit.h"
+
+namespace {
+
+// A machine whose sound system offers no output.
+class NoOutputDevice : public cwt::SimulatedWaveDevice {
+public:
+    int outputCount() override { return 0; }
+};
+
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return {};
+    return path;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitMainWindowTests(); }
+
+    void startUpChoosesTheMenusAndTimingOfTheStartUpSteps() {
+        MainWindowHarness h;
+        TForm1* f = h.form();
+        // The layout marks " 6.400 kHz" and "5:1"; start-up chooses these.
+        for (QAction* item : f->SPS) QCOMPARE(item->isChecked(), item->text() == "11.025 kHz");
+        for (QAction* item : f->Multiple) QCOMPARE(item->isChecked(), item->text() == "4:1");
+        QVERIFY(f->BPS8->isChecked() && !f->BPS16->isChecked());
+        QVERIFY(f->Channel_Mono->isChecked() && !f->Channel_Stereo->isChecked());
+        QCOMPARE(f->BeepFreqCut->maximum(), 124);
+        QCOMPARE(f->SynthRate, 11025);
+        QCOMPARE(f->LongShortRatio(), 4);
+        QCOMPARE(f->DotLength(), 150);
+        QCOMPARE(f->DashLength(), 600);
+        QCOMPARE(f->SmallEdit->text(), QString("15"));
+        QCOMPARE(f->LargeEdit->text(), QString("60"));
+        QCOMPARE(f->CharDelayEdit->text(), QString("60"));
+        QCOMPARE(f->RadioGroup1->toolTip(), QString("x5"));
+        // The window is not yet active: the labels keep the layout's captions.
+        QCOMPARE(f->BeepFreqLabel->text(), QString("소리 주파수: 1,400"));
+        QCOMPARE(f->BeepFreqCutLabel->text(), QString("소리주파수 컷: 100"));
+        QCOMPARE(f->Label2->text(), QString());
+        QCOMPARE(f->GapUnit(), 2147483647);
+        QVERIFY(!f->CheckBox1->isChecked());
+        QVERIFY(f->OpenSpaceTrimCheck->isChecked() && f->DoubleSpaceTrimCheck->isChecked());
+        QVERIFY(!f->StartEndMarkCheck->isChecked() && f->SentenceEndMark->isChecked());
+        QVERIFY(f->macroAutoStart->isChecked() && f->Function1->isChecked());
+        QCOMPARE(f->Panel3->height(), TForm1::kPanel3DockedHeight);
+
+        MainWindowHarness noOutput(std::make_unique<NoOutputDevice>());
+        QVERIFY(noOutput.form()->CheckBox1->isChecked());
+    }
+
+    void fiveWindowsExistAndOnlyTheMainWindowIsShown() {
+        MainWindowHarness h;
+        const ProgramWindows& w = h.windows();
+        QVERIFY(w.MorseCodeForm && w.Form2 && w.VolumeForm && w.EditMacrosForm);
+        h.showActive();
+        QVERIFY(!w.MorseCodeForm->isVisible() && !w.Form2->isVisible());
+        QVERIFY(!w.VolumeForm->isVisible() && !w.EditMacrosForm->isVisible());
+        h.form()->N2->trigger();
+        QVERIFY(w.MorseCodeForm->isVisible());
+        h.form()->vuswlq1->trigger();
+        QVERIFY(w.EditMacrosForm->isVisible());
+        QTest::mouseClick(h.form()->Button1, Qt::LeftButton);
+        QVERIFY(w.Form2->isVisible());
+    }
+
+    void labelsFollowTheTrackBarsOnceTheWindowIsActive() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        f->BeepFreq->setValue(1400);
+        QCOMPARE(f->BeepFreqLabel->text(), QString("소리 주파수: 1,400"));
+        f->BeepFreq->setValue(22000);
+        QCOMPARE(f->BeepFreqLabel->text(), QString("소리 주파수: 22,000"));
+        f->BeepFreq->setValue(897);
+        QCOMPARE(f->BeepFreqLabel->text(), QString("소리 주파수: 897"));
+        f->TrackBar1->setValue(6);
+        QCOMPARE(f->Label1->text(), QString("6"));
+
+        // "16bit" lets the cut go up to 32760; back at "8bit" a larger cut is clamped to 124.
+        f->BPS16->trigger();
+        QCOMPARE(f->SampleBits, 16);
+        f->BeepFreqCut->setValue(3000);
+        f->BPS8->trigger();
+        QCOMPARE(f->BeepFreqCut->value(), 124);
+        QCOMPARE(f->BeepFreqCutLabel->text(), QString("소리주파수 컷: 124"));
+
+        f->SPS[4]->trigger();
+        QCOMPARE(f->SynthRate, 44100);
+        QVERIFY(f->SPS[4]->isChecked() && !f->SPS[2]->isChecked());
+        f->Multiple[5]->trigger();
+        QCOMPARE(f->LongShortRatio(), 8);
+        QCOMPARE(f->DotLength(), 150);  // the ratio changes no length
+        QCOMPARE(f->LargeEdit->text(), QString("120"));
+    }
+
+    void multiplierScalesTheUnit() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        f->RadioGroup1->setItemIndex(9);
+        emit f->RadioGroup1->itemClicked(9);
+        QCOMPARE(f->DotLength(), 300);
+        QCOMPARE(f->SmallEdit->text(), QString("30"));
+        QCOMPARE(f->RadioGroup1->toolTip(), QString("x10"));
+        // A code of one dot lasts two units: (width 4 + 1) × 300 samples each.
+        h.setText("E");
+        f->StartEndMarkCheck->setChecked(false);
+        h.device().clearPlayed();
+        f->Edit1->clearFocus();
+        f->Memo1->setFocus();
+        h.clickStart();
+        QCOMPARE(static_cast<int>(h.played().size()), 8 * 5 * 300);
+    }
+
+    void optionItemsToggleTheirChecks() {
+        MainWindowHarness h;
+        TForm1* f = h.form();
+        f->DoubleSpaceTrimCheck->trigger();
+        QVERIFY(!f->DoubleSpaceTrimCheck->isChecked());
+        QVERIFY(f->OpenSpaceTrimCheck->isChecked());  // unchecking leaves it
+        f->OpenSpaceTrimCheck->trigger();
+        QVERIFY(!f->OpenSpaceTrimCheck->isChecked());
+        f->DoubleSpaceTrimCheck->trigger();
+        QVERIFY(f->DoubleSpaceTrimCheck->isChecked());
+        QVERIFY(f->OpenSpaceTrimCheck->isChecked());  // checking it checks both
+        f->SentenceEndMark->trigger();
+        QVERIFY(!f->SentenceEndMark->isChecked());
+        f->SentenceEndMark->trigger();
+        QVERIFY(f->SentenceEndMark->isChecked());
+    }
+
+    void fileOpenTrimsAsTheOptionsSay_data() {
+        QTest::addColumn<bool>("openTrim");
+        QTest::addColumn<bool>("collapse");
+        QTest::addColumn<QString>("expected");
+        const QString read = "\n\n  A     B  \n\n";
+        QTest::newRow("collapse") << true << true << QString(" A B ");
+        QTest::newRow("trim") << true << false << QString("A     B");
+        QTest::newRow("as read") << false << true << read;
+    }
+    void fileOpenTrimsAsTheOptionsSay() {
+        QFETCH(bool, openTrim);
+        QFETCH(bool, collapse);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, "text.txt", "\r\n\r\n  A     B  \r\n\r\n");
+        MainWindowHarness h;
+        TForm1* f = h.form();
+        f->OpenSpaceTrimCheck->setChecked(openTrim);
+        f->DoubleSpaceTrimCheck->setChecked(collapse);
+        f->chooseOpenFile = [&] { return path; };
+        f->N6->trigger();
+        QCOMPARE(f->Memo1->toPlainText(), expected);
+        QVERIFY(h.warnings.empty());
+    }
+
+    void fileOpenReadsCp949AndKeepsTheTextWhenTheFileCannotBeRead() {
+        QTemporaryDir dir;
+        MainWindowHarness h;
+        TForm1* f = h.form();
+        const std::string hangul = cwt::Cp949Text::FromEditor(u"한글 CQ").bytes();
+        const QString cp949 = WriteFile(dir, "cp949.txt", QByteArray::fromStdString(hangul));
+        f->chooseOpenFile = [&] { return cp949; };
+        f->N6->trigger();
+        QCOMPARE(f->Memo1->toPlainText(), QString("한글 CQ"));
+
+        h.setText("operator's text");
+        const QString missing = dir.filePath("missing.txt");
+        f->chooseOpenFile = [&] { return missing; };
+        f->N6->trigger();
+        QCOMPARE(f->Memo1->toPlainText(), QString("operator's text"));
+        QCOMPARE(h.warnings.size(), size_t{1});
+        QVERIFY(h.warnings[0].contains(missing));
+
+        // Cancelling the dialog changes nothing.
+        f->chooseOpenFile = [] { return QString(); };
+        f->N6->trigger();
+        QCOMPARE(f->Memo1->toPlainText(), QString("operator's text"));
+        QCOMPARE(h.warnings.size(), size_t{1});
+    }
+
+    void functionBoxHidesFloatsAndDocksBack() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        f->Function1->trigger();
+        QCOMPARE(f->Panel3->height(), TForm1::kPanel3EmptyHeight);
+        QVERIFY(!f->FunctionDock->isVisible());
+        f->Function1->trigger();
+        QCOMPARE(f->Panel3->height(), TForm1::kPanel3DockedHeight);
+        QVERIFY(f->FunctionDock->isVisible());
+
+        f->FunctionDock->setFloating(true);
+        QCOMPARE(f->Panel3->height(), TForm1::kPanel3EmptyHeight);
+        f->FunctionDock->setFloating(false);
+        QCOMPARE(f->Panel3->height(), TForm1::kPanel3DockedHeight);
+    }
+
+    void resizingKeepsThePlayDisplayUnderTheSendingButtons() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        for (int height : {540, 700, 420}) {
+            f->resize(f->width(), height);
+            QTest::qWait(20);
+            QCOMPARE(f->DispMemo->height(), f->DispPanel->height() - TForm1::kDispMemoTopStrip);
+            QCOMPARE(f->DispMemo->geometry().bottom(), f->DispPanel->height() - 3);
+        }
+    }
+
+    void linkLabelOpensItsAddress() {
+        MainWindowHarness h;
+        h.showActive();
+        QString opened;
+        h.form()->openUrl = [&](const QString& url) { opened = url; };
+        QTest::mouseClick(h.form()->Label10, Qt::LeftButton);
+        QVERIFY(opened.startsWith("https://"));
+        QVERIFY(!h.form()->Label10->toolTip().isEmpty());
+    }
+
+    void randomGroupsWriteTenALineAndStopMidGroup() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        h.setText("X");
+        f->RadioGroup2->setItemIndex(0);
+        // Each group: five letters and the word gap. Stop while the 3rd letter of group 22 plays.
+        constexpr int kPerGroup = 6;
+        const int stopAt = 21 * kPerGroup + 3;
+        bool sendingState = false;
+        h.onDone = [&](int done) {
+            if (done == 1)
+                sendingState = !f->AutoStartButton->isEnabled() &&
+                               !f->AutoStopButton->isEnabled() && !f->PauseButton->isEnabled() &&
+                               f->Memo1->isReadOnly();
+            if (done == stopAt) QTest::mouseClick(f->RandomSoundButton, Qt::LeftButton);
+        };
+        QTest::mouseClick(f->RandomSoundButton, Qt::LeftButton);
+
+        QVERIFY(sendingState);
+        const QStringList lines = f->Memo1->toPlainText().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith("X"));
+        QCOMPARE(lines[0].mid(1).split(' ').size(), 10);
+        QCOMPARE(lines[1].split(' ').size(), 10);
+        QCOMPARE(lines[2].split(' ').size(), 2);  // the stopped group is written whole
+        const QString all = lines.join(' ').mid(1);
+        for (QChar ch : all)
+            if (ch != ' ') QVERIFY2(ch >= 'A' && ch <= 'Y', qPrintable(QString(ch)));
+
+        // Played: 21 groups with their word gaps, then 3 letters, no word gap.
+        QStringList groups = all.split(' ');
+        std::vector<std::string> codes;
+        for (int g = 0; g < 22; ++g)
+            for (int i = 0; i < (g < 21 ? 5 : 3); ++i) {
+                codes.push_back(std::string(cwt::CodeOfChar(groups[g][i].toLatin1())) + "!");
+                if (g < 21 && i == 4) codes.push_back("!");
+            }
+        QCOMPARE(h.played(), h.renderedCodes(codes));
+        QCOMPARE(f->RandomSoundButton->text(), QString("무작위 5문자 생성"));
+        QVERIFY(f->AutoStartButton->isEnabled());
+        QVERIFY(!f->Memo1->isReadOnly());
+    }
+
+    void randomGroupCharacterSets() {
+        MainWindowHarness h;
+        TForm1* f = h.form();
+        const QString letters = f->RandomGroup(5, 400, 0);
+        QCOMPARE(letters.size(), 400 * 6 - 1);
+        QVERIFY(!letters.contains('Z'));
+        for (char c = 'A'; c <= 'Y'; ++c) QVERIFY(letters.contains(QChar(c)));
+        const QString digits = f->RandomGroup(5, 200, 1);
+        for (char c = '0'; c <= '9'; ++c) QVERIFY(digits.contains(QChar(c)));
+        const QString mixed = f->RandomGroup(5, 1000, 2);
+        QVERIFY(mixed.contains('+') && mixed.contains('-') && mixed.contains('Z'));
+        for (QChar ch : mixed) QVERIFY(ch == ' ' || cwt::MorseIndex(ch.toLatin1()) >= 0);
+        QVERIFY(f->RandomGroup(5, 0, 2).isEmpty());
+    }
+
+    void recordingAndRandomGroupsAreAnExclusivePair() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        QTemporaryDir dir;
+        f->chooseSaveFile = [&] { return dir.filePath("take.wav"); };
+        QTest::mouseClick(f->RecordButton, Qt::LeftButton);
+        QVERIFY(f->RecordButton->isChecked());
+        QCOMPARE(f->RecordButton->text(), QString("녹음중"));
+        QVERIFY(f->VelWaveCtrl1->Recording());
+        h.setText("E");
+        h.clickStart();
+        // The end of the send ends the recording and releases the button.
+        QVERIFY(!f->RecordButton->isChecked());
+        QCOMPARE(f->RecordButton->text(), QString("사운드녹음"));
+        QVERIFY(QFile::exists(dir.filePath("take.wav")));
+
+        // Pressing the random button down releases the other one; both may be up.
+        h.onDone = [&](int done) {
+            if (done == 2) QTest::mouseClick(f->RecordButton, Qt::LeftButton);
+        };
+        f->chooseSaveFile = [] { return QString(); };  // cancelled: the button comes up again
+        QTest::mouseClick(f->RandomSoundButton, Qt::LeftButton);
+        QVERIFY(!f->RandomSoundButton->isChecked());
+        QVERIFY(!f->RecordButton->isChecked());
+        QCOMPARE(f->RandomSoundButton->text(), QString("무작위 5문자 생성"));
+    }
+
+    void closingDuringRandomGroupsEndsThem() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        bool closed = false;
+        connect(f, &TForm1::closed, this, [&] { closed = true; });
+        h.onDone = [&](int done) {
+            if (done == 8) f->close();
+        };
+        QTest::mouseClick(f->RandomSoundButton, Qt::LeftButton);
+        QVERIFY(closed);
+        QVERIFY(!f->isVisible());
+        QVERIFY(!f->RandomSoundButton->isChecked());
+        QVERIFY(f->AutoStartButton->isEnabled());
+        QVERIFY(!f->VelWaveCtrl1->Playing());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_MainWindow.moc"
