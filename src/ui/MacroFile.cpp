@@ -52,8 +52,13 @@ bool WriteMacroFile(const QString& path, const QList<MacroEntry>& entries) {
     const std::string text = ini.Serialize();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-        static_cast<qint64>(text.size())) {
+    // The device buffers what is written, and QSaveFile::commit() does not look at errors
+    // that only show when that buffer goes to the disk: flush and check first, so a file
+    // written in part never replaces the old one.
+    const bool written = file.write(text.data(), static_cast<qint64>(text.size())) ==
+                             static_cast<qint64>(text.size()) &&
+                         file.flush() && file.error() == QFileDevice::NoError;
+    if (!written) {
         file.cancelWriting();
         return false;
     }
