@@ -1,5 +1,7 @@
 #include "engine/MorseTable.h"
 
+#include <string>
+
 namespace cwt {
 
 const std::array<std::string_view, kMorseRowCount> MorseChars = {
@@ -44,6 +46,16 @@ int MorseIndex(uint8_t byte) {
 std::string_view CodeOfChar(uint8_t byte) {
     const int row = MorseIndex(byte);
     return row < 0 ? MorseCodes[kWordSpaceRow] : MorseCodes[row];
+}
+
+std::string_view RowCode(int row, bool characterGap) {
+    static const auto withGap = [] {
+        std::array<std::string, kMorseRowCount + 1> codes;
+        for (size_t r = 0; r < codes.size(); ++r) codes[r] = std::string(MorseCodes[r]) + "!";
+        return codes;
+    }();
+    const auto r = static_cast<size_t>(row);
+    return characterGap ? std::string_view(withGap[r]) : MorseCodes[r];
 }
 
 uint8_t CharOfCode(std::string_view code) {

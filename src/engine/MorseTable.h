@@ -31,6 +31,10 @@ int MorseIndex(uint8_t byte);
 // Code string of the byte's row; a byte without a row gives a single blank.
 std::string_view CodeOfChar(uint8_t byte);
 
+// Row `row` (0..53) with or without the gap mark '!' appended; the view lives as long as
+// the program.
+std::string_view RowCode(int row, bool characterGap);
+
 // Character of the first row 0..52 whose code equals `code`; 0 when none matches or the
 // row is not a single byte (rows 49 to 52).
 uint8_t CharOfCode(std::string_view code);

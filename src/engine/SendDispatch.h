@@ -52,7 +52,7 @@ inline constexpr std::string_view kEndMarkSign = "AR";
 // 949 bytes, already tidied): start mark, units, end mark. Used by the renderer and the
 // benchmarks; the window does the same unit by unit, with its displays.
 struct PlannedBuffer {
-    std::string code;
+    std::string_view code;  // a table code, with or without '!'; lives as long as the program
     bool syllableEnd = false;
     uint8_t userValue = 0;
 };

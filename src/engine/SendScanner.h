@@ -36,21 +36,26 @@ struct SendUnit {
 
 class SendScanner {
 public:
-    SendScanner(std::string_view text, int startPosition, bool sentenceEndMark);
+    // Without `withCells` the units carry no display cell (for sends nobody watches).
+    SendScanner(std::string_view text, int startPosition, bool sentenceEndMark,
+                bool withCells = true);
 
     // The next unit, or nothing at the end of the text.
     std::optional<SendUnit> next();
+    // The same into a unit the caller keeps, so its strings are reused; false at the end.
+    bool next(SendUnit& unit);
 
     int position() const { return m_pos; }
     bool passedEnd() const { return m_pos > static_cast<int>(m_text.size()); }
 
 private:
     uint8_t at(int pos) const { return static_cast<uint8_t>(m_text[static_cast<size_t>(pos - 1)]); }
-    SendUnit characterAt(int pos) const;
+    void characterAt(int pos, SendUnit& unit) const;
 
     std::string_view m_text;
     int m_pos;
     bool m_sentenceEndMark;
+    bool m_withCells;
 };
 
 }  // namespace cwt

@@ -1,0 +1,75 @@
+// Code page 949 text: decoding files, encoding the editor's text, and the mapping between
+// byte positions and editor positions that the highlight relies on.
+#include <gtest/gtest.h>
+
+#include "engine/Cp949Text.h"
+#include "support/Cp949Literals.h"
+
+using namespace cwt;
+
+TEST(Cp949, HangulTakesTwoBytesAndRoundTrips) {
+    const std::u16string text = u"CQ 한글 예얘 漢字 ㄱㅏ";
+    const std::string bytes = Cp(text);
+    EXPECT_EQ(bytes.size(), 3u + 4 + 1 + 4 + 1 + 4 + 1 + 4);
+    EXPECT_EQ(cp949::Decode(bytes), text);
+    EXPECT_EQ(Cp(u"예"), "\xBF\xB9");
+    EXPECT_EQ(Cp(u"가"), "\xB0\xA1");
+}
+
+TEST(Cp949, FileBytesAreUtf8WhenValidElseCp949) {
+    EXPECT_EQ(cp949::DecodeFileBytes("\xEF\xBB\xBF\xED\x95\x9C A"), u"한 A");   // UTF-8 with BOM
+    EXPECT_EQ(cp949::DecodeFileBytes("\xC7\xD1 A"), u"한 A");                   // CP949
+    EXPECT_EQ(cp949::DecodeFileBytes("plain"), u"plain");
+    EXPECT_EQ(cp949::DecodeFileBytes(""), u"");
+    // Broken bytes never vanish silently: each becomes a replacement character.
+    EXPECT_EQ(cp949::DecodeFileBytes("A\xFF" "B"), u"A\uFFFD" "B");
+    EXPECT_EQ(cp949::DecodeFileBytes("A\xC7"), u"A\uFFFD");
+}
+
+TEST(Cp949, Utf8ValidationRejectsWhatIsNotUtf8) {
+    EXPECT_TRUE(cp949::IsValidUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_FALSE(cp949::IsValidUtf8("\xC0\xAF"));          // overlong
+    EXPECT_FALSE(cp949::IsValidUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(cp949::IsValidUtf8("\xE2\x82"));          // cut short
+    EXPECT_FALSE(cp949::IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+    const std::u16string smile = u"a\U0001F600b";
+    EXPECT_EQ(cp949::Utf8ToUtf16(cp949::Utf16ToUtf8(smile)), smile);
+}
+
+TEST(Cp949Text, LineBreakCountsTwoBytesButIsOneEditorCharacter) {
+    const auto t = Cp949Text::FromEditor(u"AB\n한C");
+    EXPECT_EQ(t.bytes(), std::string("AB\r\n") + Cp(u"한") + "C");
+    EXPECT_EQ(t.byteCount(), 7);
+    EXPECT_EQ(t.charIndexAtByte(2), 2);  // CR
+    EXPECT_EQ(t.charIndexAtByte(3), 2);  // LF
+    EXPECT_EQ(t.charIndexAtByte(4), 3);  // lead byte of 한
+    EXPECT_EQ(t.charIndexAtByte(5), 3);
+    EXPECT_EQ(t.charIndexAtByte(6), 4);
+    EXPECT_EQ(t.byteOffsetOfChar(3), 4);
+    EXPECT_EQ(t.byteOffsetOfChar(5), 7);
+}
+
+TEST(Cp949Text, HighlightCoversExactlyTheUnitsCharacters) {
+    const auto t = Cp949Text::FromEditor(u"[AR] 한\nX");
+    // The sign letters A R: bytes 1..2 (0-based) are editor characters 1..2.
+    EXPECT_EQ(t.charRangeOfBytes(1, 2), std::make_pair(1, 3));
+    // 한: two bytes, one character.
+    EXPECT_EQ(t.charRangeOfBytes(5, 2), std::make_pair(5, 6));
+    // The CR alone still selects the whole line break.
+    EXPECT_EQ(t.charRangeOfBytes(7, 1), std::make_pair(6, 7));
+    EXPECT_EQ(t.charRangeOfBytes(8, 1), std::make_pair(6, 7));
+    EXPECT_EQ(t.charRangeOfBytes(9, 1), std::make_pair(7, 8));
+    // Out-of-range requests are clamped, never read past the text.
+    EXPECT_EQ(t.charRangeOfBytes(100, 5), std::make_pair(8, 8));
+}
+
+TEST(Cp949Text, CharactersOutsideTheCodePageSendNothingButKeepTheirPlace) {
+    const auto t = Cp949Text::FromEditor(u"A\U0001F600\u00E9B");
+    EXPECT_EQ(t.unencodableCount(), 2);
+    ASSERT_EQ(t.byteCount(), 1 + 2 + 2 + 1);
+    EXPECT_TRUE(cp949::IsLeadByte(static_cast<uint8_t>(t.bytes()[1])));
+    EXPECT_EQ(t.charRangeOfBytes(1, 2), std::make_pair(1, 3));  // the whole surrogate pair
+    EXPECT_EQ(t.charRangeOfBytes(3, 2), std::make_pair(3, 4));
+    EXPECT_EQ(t.charIndexAtByte(5), 4);
+    EXPECT_FALSE(cp949::EncodeStrict(u"A\u00E9").has_value());
+}
