@@ -6,7 +6,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QScrollBar>
+#include <QScopedValueRollback>
 
 #include "components/VelStringGridParts.h"
 
@@ -99,7 +99,8 @@ TVelStringGrid::TVelStringGrid(QWidget* parent) : QTableView(parent) {
     // Sizes the operator drags (with the sizing options) become the grid's own.
     connect(m_rowHeader, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         const int col = section + m_fixedCols;
-        if (ColWidths(col) < 0 || m_rowHeader->isSectionHidden(section)) return;
+        if (m_applyingSizes || ColWidths(col) < 0 || m_rowHeader->isSectionHidden(section))
+            return;
         const int width = std::max(0, size - kGridLinePx);
         if (width == ColWidths(col)) return;
         if (col >= static_cast<int>(m_colWidths.size()))
@@ -108,7 +109,8 @@ TVelStringGrid::TVelStringGrid(QWidget* parent) : QTableView(parent) {
     });
     connect(m_colHeader, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         const int row = section + m_fixedRows;
-        if (RowHeights(row) < 0 || m_colHeader->isSectionHidden(section)) return;
+        if (m_applyingSizes || RowHeights(row) < 0 || m_colHeader->isSectionHidden(section))
+            return;
         const int height = std::max(0, size - kGridLinePx);
         if (height == RowHeights(row)) return;
         if (row >= static_cast<int>(m_rowHeights.size()))
@@ -319,10 +321,12 @@ int TVelStringGrid::fixedColsWidth() const {
     return width;
 }
 
+// The headers report their own resizes too; only the operator's dragging changes a size.
 void TVelStringGrid::applyColumnSize(int col) {
     if (col < m_fixedCols) return;  // drawn inside the vertical header
     const int section = col - m_fixedCols;
     const int width = ColWidths(col);
+    const QScopedValueRollback<bool> applying(m_applyingSizes, true);
     m_rowHeader->setSectionHidden(section, width < 0);
     if (width >= 0) m_rowHeader->resizeSection(section, width + kGridLinePx);
 }
@@ -331,11 +335,13 @@ void TVelStringGrid::applyRowSize(int row) {
     if (row < m_fixedRows) return;  // drawn inside the horizontal header
     const int section = row - m_fixedRows;
     const int height = RowHeights(row);
+    const QScopedValueRollback<bool> applying(m_applyingSizes, true);
     m_colHeader->setSectionHidden(section, height < 0);
     if (height >= 0) m_colHeader->resizeSection(section, height + kGridLinePx);
 }
 
 void TVelStringGrid::applySizes() {
+    const QScopedValueRollback<bool> applying(m_applyingSizes, true);
     m_rowHeader->setDefaultSectionSize(std::max(0, m_defaultColWidth) + kGridLinePx);
     m_colHeader->setDefaultSectionSize(std::max(0, m_defaultRowHeight) + kGridLinePx);
     for (int col = m_fixedCols; col < m_colCount; ++col) applyColumnSize(col);

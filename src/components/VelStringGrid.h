@@ -426,6 +426,7 @@ private:
     QPoint m_lastCell{-1, -1};
     bool m_focusWithin = false;
     bool m_revertingCurrent = false;
+    bool m_applyingSizes = false;
     QPersistentModelIndex m_approved;  // a target already asked about
     QPoint m_hintCell{-1, -1};
     QString m_editOriginal;  // the cell's text when the in-place editor opened

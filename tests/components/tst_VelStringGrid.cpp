@@ -2,6 +2,7 @@
 // rules, column skipping, the order of the row events, drop-down lists and hints.
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -36,6 +37,7 @@ private slots:
     void titleListsAndTypeLettersSetTheColumnCount();
     void fixedRowHeightSetsEveryFixedRow();
     void cellStoreAcceptsAnyIndex();
+    void columnWidthsSurviveSizeChanges();
     void groupsParseWithUnreadableNumbersAsZero();
     void numberColumnsTakeOnlyNumberCharacters();
     void charCaseAndMaxLengthLimitTyping();
@@ -108,6 +110,25 @@ void VelStringGridTest::cellStoreAcceptsAnyIndex() {
     QCOMPARE(grid.Cells(7, 90), QString("far away"));
     grid.setCells(2, 1, "shown");
     QCOMPARE(grid.model()->index(0, 1).data().toString(), QString("shown"));
+}
+
+void VelStringGridTest::columnWidthsSurviveSizeChanges() {
+    TVelStringGrid grid;
+    grid.setColCount(3);
+    grid.setColWidths(0, 20);
+    grid.setColWidths(2, 450);
+    grid.setRowCount(9);
+    grid.setDefaultRowHeight(24);
+    QCOMPARE(grid.ColWidths(0), 20);
+    QCOMPARE(grid.ColWidths(1), 64);
+    QCOMPARE(grid.ColWidths(2), 450);
+    QCOMPARE(grid.horizontalHeader()->sectionSize(1), 450 + TVelStringGrid::kGridLinePx);
+    QCOMPARE(grid.RowHeights(5), 24);
+    QCOMPARE(grid.verticalHeader()->width(), 20 + TVelStringGrid::kGridLinePx);
+
+    grid.setOptions(grid.Options() | goColSizing);  // a dragged width becomes the grid's
+    grid.horizontalHeader()->resizeSection(0, 101);
+    QCOMPARE(grid.ColWidths(1), 100);
 }
 
 void VelStringGridTest::groupsParseWithUnreadableNumbersAsZero() {

@@ -89,6 +89,7 @@ private slots:
     void saveKeepsOtherSectionsAndWritesUtf8();
     void failedSaveLosesNothing();
     void titleBarCloseKeepsChanges();
+    void screenshot();
 
 private:
     QString macroPath() const { return m_config.path() + "/cw-tamarik/cw_macro.ini"; }
@@ -341,6 +342,21 @@ void EditMacrosTest::titleBarCloseKeepsChanges() {
     QVERIFY(!form.isVisible());
     QCOMPARE(form.StringGrid1->Cells(kDef, 3), QString("77777"));
     QVERIFY(!QFile::exists(macroPath()));
+}
+
+// Writes a picture of the editor when CWT_SCREENS_DIR names a folder, to look at.
+void EditMacrosTest::screenshot() {
+    const QString folder = qEnvironmentVariable("CWT_SCREENS_DIR");
+    if (folder.isEmpty()) QSKIP("CWT_SCREENS_DIR not set");
+    writeAll(macroPath(), QStringLiteral("[CW Macros]\n^A=CQ CQ CQ DE HL1ABC HL1ABC [AS]\n"
+                                         "F1=34567\nF2=안녕하세요 반갑습니다 [BT]\n@F3=73 TU [VA]\n")
+                              .toUtf8());
+    TEditMacrosForm form;
+    showActive(form);
+    form.StringGrid1->setRow(2);
+    form.StringGrid1->setCol(TEditMacrosForm::kDefinitionCol);
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(form.grab().save(folder + "/macro-editor.png"));
 }
 
 QTEST_MAIN(EditMacrosTest)
