@@ -10,11 +10,12 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int col
     : QGroupBox(caption, parent), m_items(items), m_buttons(new QButtonGroup(this)) {
     // The groups of the settings band are small; tight margins keep every item visible.
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(4, 0, 2, 0);
-    grid->setHorizontalSpacing(2);
+    grid->setContentsMargins(4, 0, 1, 1);
+    grid->setHorizontalSpacing(0);
     grid->setVerticalSpacing(0);
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
+        button->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
         m_buttons->addButton(button, i);
         grid->addWidget(button, i / columns, i % columns);
     }

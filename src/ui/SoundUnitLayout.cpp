@@ -174,12 +174,13 @@ void TForm1::buildSettingsBand() {
     SpinEdit4 = SpinEdit(192, 64, 1, 50, 4, QStringLiteral("음색"), p);
 
     SoundControlType = new RadioGroup(QStringLiteral("음 종류"), {"M1", "M2", "M3", "M4"}, 4, p);
-    SoundControlType->setGeometry(248, 4, 161, 33);
+    SoundControlType->setGeometry(248, 3, 161, 35);
     SoundControlType->setItemIndex(0);
     RadioGroup1 =
         new RadioGroup(QStringLiteral("배수"),
                        {"x1", "x2", "x3", "x4", "x5", "x6", "x7", "x8", "x9", "x10"}, 5, p);
-    RadioGroup1->setGeometry(248, 40, 217, 43);
+    // Taller than the layout's 43, so the two rows of items do not overlap.
+    RadioGroup1->setGeometry(248, 40, 217, 50);
     RadioGroup1->setItemIndex(4);
     RadioGroup1->setToolTip(QStringLiteral("x5"));
 
@@ -193,7 +194,8 @@ void TForm1::buildSettingsBand() {
     RadioGroup2 = new RadioGroup(
         QStringLiteral("무작위 5문자 생성"),
         {QStringLiteral("문자"), QStringLiteral("숫자"), QStringLiteral("문자,숫자")}, 1, p);
-    RadioGroup2->setGeometry(480, 40, 121, 57);
+    // A few pixels taller than the layout's 57, so the three rows of the Korean items fit.
+    RadioGroup2->setGeometry(480, 40, 121, 63);
     RadioGroup2->setItemIndex(2);
     RandomSoundButton = new QPushButton(QStringLiteral("무작위 5문자 생성"), p);
     RandomSoundButton->setGeometry(488, 104, 113, 22);
@@ -409,14 +411,28 @@ void TForm1::buildStatusBar() {
                                             QStringLiteral("진행부호수: 0"),
                                             QStringLiteral("진행시간: 00:00:000"),
                                             QString()};
+    // The widest text each panel shows in practice.
+    const std::array<QString, 7> widest = {
+        QStringLiteral("  999: 999"), QStringLiteral("[영문]"), QStringLiteral("문자수: 99999"),
+        QStringLiteral("실행문자수: 99999"), QStringLiteral("진행부호수: 99999"),
+        QStringLiteral("진행시간: 00:00:000"), QString()};
+    // The panels sit side by side without the status bar's own spacing, as the layout has them.
+    auto* panels = new QWidget(StatusBar1);
+    auto* row = new QHBoxLayout(panels);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
     for (size_t i = 0; i < kWidths.size(); ++i) {
-        auto* panel = new QLabel(initial[i], StatusBar1);
+        auto* panel = new QLabel(initial[i], panels);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        // The layout's widths, grown where the Korean texts need more room than they had.
-        panel->setMinimumWidth(kWidths[i]);
-        StatusBar1->addWidget(panel, i + 1 == kWidths.size() ? 1 : 0);
+        const bool last = i + 1 == kWidths.size();
+        // The layout's widths, grown where the texts need more room in this font; the last,
+        // always empty panel takes what is left.
+        const int textWidth = panel->fontMetrics().horizontalAdvance(widest[i]) + 8;
+        panel->setMinimumWidth(last ? 0 : std::max(kWidths[i], textWidth));
+        row->addWidget(panel, last ? 1 : 0);
         m_statusPanels[i] = panel;
     }
+    StatusBar1->addWidget(panels, 1);
 }
 
 void TForm1::placeBottomAlignedControls() {
