@@ -2,11 +2,11 @@
 #include "components/VelStringGrid.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScopedValueRollback>
+#include <algorithm>
 
 #include "components/VelStringGridParts.h"
 
@@ -99,8 +99,7 @@ TVelStringGrid::TVelStringGrid(QWidget* parent) : QTableView(parent) {
     // Sizes the operator drags (with the sizing options) become the grid's own.
     connect(m_rowHeader, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         const int col = section + m_fixedCols;
-        if (m_applyingSizes || ColWidths(col) < 0 || m_rowHeader->isSectionHidden(section))
-            return;
+        if (m_applyingSizes || ColWidths(col) < 0 || m_rowHeader->isSectionHidden(section)) return;
         const int width = std::max(0, size - kGridLinePx);
         if (width == ColWidths(col)) return;
         if (col >= static_cast<int>(m_colWidths.size()))
@@ -109,8 +108,7 @@ TVelStringGrid::TVelStringGrid(QWidget* parent) : QTableView(parent) {
     });
     connect(m_colHeader, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         const int row = section + m_fixedRows;
-        if (m_applyingSizes || RowHeights(row) < 0 || m_colHeader->isSectionHidden(section))
-            return;
+        if (m_applyingSizes || RowHeights(row) < 0 || m_colHeader->isSectionHidden(section)) return;
         const int height = std::max(0, size - kGridLinePx);
         if (height == RowHeights(row)) return;
         if (row >= static_cast<int>(m_rowHeights.size()))
@@ -390,8 +388,7 @@ void TVelStringGrid::setCurrentCell(int col, int row) {
 }
 
 void TVelStringGrid::ensureCurrent() {
-    if (currentIndex().isValid() || m_model->rowCount() == 0 || m_model->columnCount() == 0)
-        return;
+    if (currentIndex().isValid() || m_model->rowCount() == 0 || m_model->columnCount() == 0) return;
     QItemSelectionModel::SelectionFlags command = QItemSelectionModel::ClearAndSelect;
     if (m_options.testFlag(goRowSelect)) command |= QItemSelectionModel::Rows;
     selectionModel()->setCurrentIndex(m_model->index(0, 0), command);

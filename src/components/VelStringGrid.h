@@ -14,8 +14,8 @@
 // copies in columns beyond ColCount).
 
 #include <QColor>
-#include <QFont>
 #include <QFlags>
+#include <QFont>
 #include <QPointer>
 #include <QStringList>
 #include <QTableView>
@@ -288,8 +288,8 @@ signals:
     // The base grid asks whether a cell may become current; clearing CanSelect refuses.
     void OnSelectCell(QObject* Sender, int ACol, int ARow, bool& CanSelect);
     // After a cell's default drawing.
-    void OnDrawCell(QObject* Sender, int ACol, int ARow, const QRect& Rect, cwt::TGridDrawState State,
-                    QPainter* Canvas);
+    void OnDrawCell(QObject* Sender, int ACol, int ARow, const QRect& Rect,
+                    cwt::TGridDrawState State, QPainter* Canvas);
     // At the end of every paint of the data area.
     void OnPaint(QObject* Sender);
     void OnComboEnter(QObject* Sender);
@@ -385,8 +385,7 @@ private:
     int m_fixedRows = 1;
     int m_defaultColWidth = 64;
     int m_defaultRowHeight = 20;
-    TGridOptions m_options{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine,
-                           goRangeSelect};
+    TGridOptions m_options{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
     QColor m_color;
     QColor m_fixedColor;
     QColor m_fontColor;

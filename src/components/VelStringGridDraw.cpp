@@ -87,16 +87,16 @@ void TVelStringGrid::PaintCell(QPainter& painter, int col, int row, const QRect&
         if (state.testFlag(gdFocused) && !m_options.testFlag(goRowSelect) && !editorAlways)
             drawFocusRect(painter, cell);
     }
-    emit const_cast<TVelStringGrid*>(this)->OnDrawCell(const_cast<TVelStringGrid*>(this), col,
-                                                       row, cell, state, &painter);
+    emit const_cast<TVelStringGrid*>(this)->OnDrawCell(const_cast<TVelStringGrid*>(this), col, row,
+                                                       cell, state, &painter);
 }
 
 QColor TVelStringGrid::paintBackground(QPainter& painter, const QRect& cell, int col, int row,
-                                     Area area, TGridDrawState state) const {
+                                       Area area, TGridDrawState state) const {
     const bool selectLook = m_options.testFlag(goDrawFocusSelected) ||
                             m_options.testFlag(goRowSelect) || state.testFlag(gdFocused);
-    const bool wholeRow = m_rowSelectAll && area == Area::Data && row == Row() &&
-                          col >= m_fixedCols;
+    const bool wholeRow =
+        m_rowSelectAll && area == Area::Data && row == Row() && col >= m_fixedCols;
     QColor background;
     if ((state.testFlag(gdSelected) && selectLook) || wholeRow) {
         background = m_selectColor;
@@ -150,7 +150,7 @@ void TVelStringGrid::PaintHeadings(QPainter& painter, const QRect& headerRect) c
                 width += colExtent(col);
         }
         const int right = left + width - kGridLinePx;  // exclusive
-        const int bottom = row0Bottom / 2 - 1;            // exclusive: the upper half
+        const int bottom = row0Bottom / 2 - 1;         // exclusive: the upper half
         const QRect heading(left, 0, right - left, bottom);
         if (heading.width() <= 0 || heading.height() <= 0 ||
             !heading.intersects(headerRect.adjusted(-1, -1, 1, 1)))
@@ -164,8 +164,8 @@ void TVelStringGrid::PaintHeadings(QPainter& painter, const QRect& headerRect) c
         style.subColor = m_fixedFont.color;
         style.dataCell = false;
         style.background = m_fixedColor;
-        const QString text = static_cast<qsizetype>(i) < m_headings.size() ? m_headings[i]
-                                                                           : QStringLiteral(" ");
+        const QString text =
+            static_cast<qsizetype>(i) < m_headings.size() ? m_headings[i] : QStringLiteral(" ");
         gridpaint::DrawCellText(painter, heading, text, QChar(u'C'), style);
         if (m_ctl3D)
             gridpaint::DrawRaisedEdges(painter, heading, m_options.testFlag(goFixedVertLine),
@@ -180,7 +180,8 @@ void TVelStringGrid::paintEvent(QPaintEvent* event) {
         const QModelIndex current = currentIndex();
         if (current.isValid()) {
             const QRect first = visualRect(m_model->index(current.row(), 0));
-            const QRect last = visualRect(m_model->index(current.row(), m_model->columnCount() - 1));
+            const QRect last =
+                visualRect(m_model->index(current.row(), m_model->columnCount() - 1));
             drawFocusRect(painter, first.united(last).adjusted(0, 0, -kGridLinePx, -kGridLinePx));
         }
     }

@@ -124,8 +124,7 @@ bool TVelStringGrid::skipHiddenColumn(int key) {
     return false;
 }
 
-QModelIndex TVelStringGrid::moveCursor(CursorAction cursorAction,
-                                       Qt::KeyboardModifiers modifiers) {
+QModelIndex TVelStringGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
     const QModelIndex target = QTableView::moveCursor(cursorAction, modifiers);
     if (target.isValid() && target != currentIndex() && !approveCurrent(target))
         return currentIndex();

@@ -24,8 +24,8 @@ int digitRun(const QString& s, int& i) {
 }
 
 // One line drawn opaquely at (x, top + offset), clipped to `rect`.
-void drawLine(QPainter& painter, const QRect& rect, const QString& text, QChar type,
-              int offsetPx, const QFont& font, QColor color, const TextStyle& style) {
+void drawLine(QPainter& painter, const QRect& rect, const QString& text, QChar type, int offsetPx,
+              const QFont& font, QColor color, const TextStyle& style) {
     QString shown = text;
     if (IsNumberType(type)) {
         bool negative = false;
@@ -70,8 +70,7 @@ std::optional<double> ReadNumber(const QString& text) {
 
 bool IsNumberType(QChar type) { return type == u'F' || type == u'N' || type == u'P'; }
 
-QString NumberDisplay(const QString& text, QChar type, const QString& digitFormat,
-                      bool* negative) {
+QString NumberDisplay(const QString& text, QChar type, const QString& digitFormat, bool* negative) {
     if (negative) *negative = false;
     const std::optional<double> value = ReadNumber(text);
     if (!value) return text;

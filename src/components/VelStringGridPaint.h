@@ -21,8 +21,7 @@ std::optional<double> ReadNumber(const QString& text);
 // What a number cell shows: 0 gives "", "F" the picture "#,###.00", "N" and "P"
 // `digitFormat`; a text that is no number stays as it is. `negative` tells whether the
 // number read was below zero.
-QString NumberDisplay(const QString& text, QChar type, const QString& digitFormat,
-                      bool* negative);
+QString NumberDisplay(const QString& text, QChar type, const QString& digitFormat, bool* negative);
 bool IsNumberType(QChar type);
 
 // A cell text split at the first LF CR, else at the first "||".
@@ -41,7 +40,7 @@ int TextX(QChar type, const QRect& textRect, int textWidth);
 struct TextStyle {
     QFont font;
     QColor color;
-    QFont subFont;       // second line of data cells
+    QFont subFont;  // second line of data cells
     QColor subColor;
     bool dataCell = true;
     QColor background;

@@ -165,8 +165,7 @@ VelGridDelegate::VelGridDelegate(TVelStringGrid* grid) : QStyledItemDelegate(gri
 void VelGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
     m_grid->PaintCell(*painter, index.column() + m_grid->FixedCols(),
-                      index.row() + m_grid->FixedRows(), option.rect,
-                      TVelStringGrid::Area::Data);
+                      index.row() + m_grid->FixedRows(), option.rect, TVelStringGrid::Area::Data);
 }
 
 QWidget* VelGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
@@ -197,8 +196,8 @@ void VelGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
 
 void VelGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                                            const QModelIndex& /*index*/) const {
-    editor->setGeometry(option.rect.adjusted(0, 0, -TVelStringGrid::kGridLinePx,
-                                             -TVelStringGrid::kGridLinePx));
+    editor->setGeometry(
+        option.rect.adjusted(0, 0, -TVelStringGrid::kGridLinePx, -TVelStringGrid::kGridLinePx));
 }
 
 // ----- TInplaceEdit -----

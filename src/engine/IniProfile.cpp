@@ -17,9 +17,8 @@ std::string_view trimBlanks(std::string_view s) {
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // The key of an entry line, or nothing for comments and lines without '='.
@@ -35,7 +34,8 @@ std::optional<std::string_view> keyOfLine(std::string_view line) {
 
 std::string oneLine(std::string_view value) {
     std::string out(value);
-    std::replace_if(out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return out;
 }
 
@@ -72,9 +72,8 @@ IniProfile IniProfile::Parse(std::string_view text) {
         if (!trimmed.empty() && trimmed.front() == '[') {
             const size_t close = trimmed.find(']');
             line.header = true;
-            line.section = std::string(trimBlanks(trimmed.substr(1, close == std::string_view::npos
-                                                                        ? std::string_view::npos
-                                                                        : close - 1)));
+            line.section = std::string(trimBlanks(trimmed.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
         }
         ini.m_lines.push_back(std::move(line));
         start = end + 1;
@@ -120,9 +119,8 @@ void IniProfile::ReplaceSection(std::string_view section, const std::vector<Entr
     std::vector<Entry> merged;
     for (const auto& [key, value] : entries) {
         const std::string_view name = trimBlanks(key);
-        auto same = std::find_if(merged.begin(), merged.end(), [&](const Entry& e) {
-            return equalsIgnoringCase(e.first, name);
-        });
+        auto same = std::find_if(merged.begin(), merged.end(),
+                                 [&](const Entry& e) { return equalsIgnoringCase(e.first, name); });
         if (same != merged.end())
             same->second = oneLine(value);
         else

@@ -11,6 +11,7 @@
 #include <QStatusBar>
 
 #include "components/VelStringGrid.h"
+#include "ui/Fonts.h"
 #include "ui/MacroFile.h"
 #include "ui/MacroHotKeys.h"
 #include "ui/SystemRoot.h"
@@ -20,7 +21,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("매크로 정의");
 const QString kKeyTitle = QStringLiteral("매크로");
-const QString kFontFamily = QStringLiteral("바탕체");  // substituted by an installed face
 constexpr int kFontPx = 13;
 const QColor kHelpBackground(0xFD, 0xFE, 0xE7);
 const QColor kGridColor(0xF3, 0xFB, 0xF2);
@@ -33,7 +33,8 @@ QString helpText() {
            QStringLiteral("매크로") + q + QStringLiteral(" 항목에 선언된   매크로키가 표시되며 ") +
            q + QStringLiteral("매크로정의") + q +
            QStringLiteral(" 항목에 전송할 문자를 입력 합니다.         * 매크로 삭제는 삭제할 ") +
-           q + QStringLiteral("메크로") + q + QStringLiteral(" 항목에서 Delete버튼을 누르면 삭제됩니다.");
+           q + QStringLiteral("메크로") + q +
+           QStringLiteral(" 항목에서 Delete버튼을 누르면 삭제됩니다.");
 }
 
 const QString kKeysText = QStringLiteral(
@@ -111,9 +112,8 @@ TEditMacrosForm::TEditMacrosForm(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("EditMacrosForm"));
     buildLayout();
     // The window sees every key before its controls do.
-    m_keyPreview = new KeyPreview(this, [this](uint16_t& key, cwt::ShiftState shift) {
-        FormKeyDown(key, shift);
-    });
+    m_keyPreview = new KeyPreview(
+        this, [this](uint16_t& key, cwt::ShiftState shift) { FormKeyDown(key, shift); });
     FormCreate(this);
 }
 
@@ -121,8 +121,7 @@ TEditMacrosForm::~TEditMacrosForm() = default;
 
 void TEditMacrosForm::buildLayout() {
     setWindowTitle(kTitle);
-    QFont formFont(kFontFamily);
-    formFont.setPixelSize(kFontPx);
+    const QFont formFont = cwt::LayoutFont(cwt::kBatangChe, kFontPx);
     setFont(formFont);
     setFixedSize(553, 514);
     move(383, 79);

@@ -46,7 +46,8 @@ bool WriteMacroFile(const QString& path, const QList<MacroEntry>& entries) {
     cwt::IniProfile ini = cwt::IniProfile::Parse(std::string_view(old.constData(), old.size()));
     std::vector<cwt::IniProfile::Entry> lines;
     lines.reserve(entries.size());
-    for (const MacroEntry& entry : entries) lines.emplace_back(utf8(entry.key), utf8(entry.definition));
+    for (const MacroEntry& entry : entries)
+        lines.emplace_back(utf8(entry.key), utf8(entry.definition));
     ini.ReplaceSection(utf8(kMacroSection), lines);
 
     const std::string text = ini.Serialize();

@@ -18,7 +18,8 @@ const QColor kBlue(Qt::blue);
 const QColor kGreen(0, 160, 0);
 
 bool near(QRgb pixel, const QColor& colour) {
-    return std::abs(qRed(pixel) - colour.red()) < 60 && std::abs(qGreen(pixel) - colour.green()) < 60 &&
+    return std::abs(qRed(pixel) - colour.red()) < 60 &&
+           std::abs(qGreen(pixel) - colour.green()) < 60 &&
            std::abs(qBlue(pixel) - colour.blue()) < 60 && qGray(pixel) < 200;
 }
 
@@ -125,13 +126,13 @@ void VelStringGridPaintTest::numberColumnsDrawRightAlignedWithMinusColour() {
     const Extent number = extentOf(image, first, isInk);
     QVERIFY(number.any());
     const int innerRight = first.x() + first.width() - 1;  // exclusive right of the text area
-    QVERIFY2(number.right <= innerRight - 3 && number.right >= innerRight - 6,
-             qPrintable(QString("ink ends at %1, inner right %2").arg(number.right).arg(innerRight)));
+    QVERIFY2(
+        number.right <= innerRight - 3 && number.right >= innerRight - 6,
+        qPrintable(QString("ink ends at %1, inner right %2").arg(number.right).arg(innerRight)));
     QVERIFY(number.right - number.left > 40);  // "1,234,567", not "1234567" squeezed
 
     QVERIFY(!extentOf(image, grid.CellRect(1, 2), isInk).any());  // zero draws nothing
-    const Extent minus = extentOf(image, grid.CellRect(1, 3),
-                                  [](QRgb p) { return near(p, kRed); });
+    const Extent minus = extentOf(image, grid.CellRect(1, 3), [](QRgb p) { return near(p, kRed); });
     QVERIFY(minus.any());
     const Extent text = extentOf(image, grid.CellRect(1, 4), isInk);
     QVERIFY(text.right >= innerRight - 6);

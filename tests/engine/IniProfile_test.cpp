@@ -1,8 +1,8 @@
 // The INI reader and writer: the profile functions' reading rules, and writes that change
 // one section only.
-#include <gtest/gtest.h>
-
 #include "engine/IniProfile.h"
+
+#include <gtest/gtest.h>
 
 using cwt::IniProfile;
 using cwt::ProfileValueText;

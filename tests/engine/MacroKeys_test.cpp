@@ -1,7 +1,7 @@
 // Macro key names from virtual-key numbers, and which keys are kept from the controls.
-#include <gtest/gtest.h>
-
 #include "engine/MacroKeys.h"
+
+#include <gtest/gtest.h>
 
 using cwt::MacroKeyName;
 using cwt::ShiftState;
@@ -52,9 +52,9 @@ TEST(MacroKeyName, LettersNeedCtrlOrAlt) {
 }
 
 TEST(MacroKeyName, KeypadKeysNameLettersAndTheGraveAccent) {
-    EXPECT_EQ(press(97, kCtrl).name, "^A");  // keypad 1 selects the Ctrl+A macro
-    EXPECT_EQ(press(105, kAlt).name, "@I");  // keypad 9
-    EXPECT_EQ(press(96, kCtrl).name, "^`");  // keypad 0
+    EXPECT_EQ(press(97, kCtrl).name, "^A");   // keypad 1 selects the Ctrl+A macro
+    EXPECT_EQ(press(105, kAlt).name, "@I");   // keypad 9
+    EXPECT_EQ(press(96, kCtrl).name, "^`");   // keypad 0
     EXPECT_EQ(press(106, kCtrl).name, "^J");  // keypad *
     EXPECT_EQ(press(111, kAlt).name, "@O");   // keypad /
     EXPECT_EQ(press(97, kNone).name, "");

@@ -1,5 +1,8 @@
 // The macro editor: loading (first run and from the file), key capture, Enter and Delete,
 // Save and Close with the saved copies, and a save that fails.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -9,11 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include "components/VelStringGrid.h"
 #include "ui/EditMacrosUnit.h"
+#include "ui/Fonts.h"
 
 namespace {
 
@@ -209,7 +211,7 @@ void EditMacrosTest::enterAddsOrMovesRows() {
     type("  ");
     press(Qt::Key_Return);  // a blank definition does not count
     QCOMPARE(grid->RowCount(), 5);
-    type("599");  // the editor opens anew and replaces the blanks
+    type("599");            // the editor opens anew and replaces the blanks
     press(Qt::Key_Return);  // a definition in the last row: a new row, its key cell current
     QCOMPARE(grid->Cells(kDef, 4), QString("599"));
     QCOMPARE(grid->RowCount(), 6);
@@ -348,9 +350,11 @@ void EditMacrosTest::titleBarCloseKeepsChanges() {
 void EditMacrosTest::screenshot() {
     const QString folder = qEnvironmentVariable("CWT_SCREENS_DIR");
     if (folder.isEmpty()) QSKIP("CWT_SCREENS_DIR not set");
-    writeAll(macroPath(), QStringLiteral("[CW Macros]\n^A=CQ CQ CQ DE HL1ABC HL1ABC [AS]\n"
-                                         "F1=34567\nF2=안녕하세요 반갑습니다 [BT]\n@F3=73 TU [VA]\n")
-                              .toUtf8());
+    cwt::InstallFontSubstitutions();
+    writeAll(macroPath(),
+             QStringLiteral("[CW Macros]\n^A=CQ CQ CQ DE HL1ABC HL1ABC [AS]\n"
+                            "F1=34567\nF2=안녕하세요 반갑습니다 [BT]\n@F3=73 TU [VA]\n")
+                 .toUtf8());
     TEditMacrosForm form;
     showActive(form);
     form.StringGrid1->setRow(2);

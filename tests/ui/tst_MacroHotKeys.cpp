@@ -29,7 +29,8 @@ public:
     void setEdit1TextCaretAtEnd(const QString& text) override { edit1Text = text; }
     int memo1LinesByteLength() const override {
         int length = 0;
-        for (const QString& line : memoLines) length += static_cast<int>(line.toLatin1().size()) + 2;
+        for (const QString& line : memoLines)
+            length += static_cast<int>(line.toLatin1().size()) + 2;
         return length;
     }
     void appendMemo1Line(const QString& line) override { memoLines << line; }
@@ -92,7 +93,7 @@ void MacroHotKeysTest::firstRunF1AppendsAndSendsTheDefault() {
     QCOMPARE(main.memoLines, QStringList({"CQ CQ", "34567"}));
     QCOMPARE(main.macroStartPos, 7);  // "CQ CQ" and its line break
     QCOMPARE(main.starts, 1);
-    QCOMPARE(key, uint16_t(112));  // the dispatch itself consumes nothing
+    QCOMPARE(key, uint16_t(112));                     // the dispatch itself consumes nothing
     QVERIFY(!QFile::exists(editor.macroFilePath()));  // nothing is written until Save
 
     main.autoStart = false;
@@ -208,9 +209,8 @@ void MacroHotKeysTest::keyPreviewKeepsConsumedKeysFromTheControl() {
     MacroHotKeys hotKeys(main, &table);
     QWidget window;
     auto* edit = new QLineEdit(QStringLiteral("hello"), &window);
-    KeyPreview preview(&window, [&](uint16_t& key, cwt::ShiftState shift) {
-        hotKeys.FormKeyDown(key, shift);
-    });
+    KeyPreview preview(
+        &window, [&](uint16_t& key, cwt::ShiftState shift) { hotKeys.FormKeyDown(key, shift); });
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
