@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 
@@ -85,6 +86,35 @@ bool PulseServerAnswers() {
 }
 
 bool PulseRequired() { return qEnvironmentVariable("CWT_PULSE_REQUIRED") == QLatin1String("1"); }
+
+MonitorRecording::~MonitorRecording() {
+    if (m_process) stop();
+}
+
+bool MonitorRecording::start(const QString& rawPath, const QString& source) {
+    m_path = rawPath;
+    QFile::remove(rawPath);
+    m_process = new QProcess;
+    m_process->setStandardOutputFile(rawPath);
+    m_process->start(QStringLiteral("parec"),
+                     {QStringLiteral("-d"), source, QStringLiteral("--rate=48000"), QStringLiteral("--channels=1"),
+                      QStringLiteral("--format=s16le"), QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
+    if (!m_process->waitForStarted(5000)) return false;
+    return WaitUntil([&] { return QFileInfo(rawPath).size() > 4800; }, 5000);
+}
+
+std::vector<int16_t> MonitorRecording::stop() {
+    if (!m_process) return {};
+    m_process->terminate();
+    m_process->waitForFinished(5000);
+    delete m_process;
+    m_process = nullptr;
+    const QByteArray raw = ReadAll(m_path);
+    std::vector<int16_t> samples(static_cast<size_t>(raw.size() / 2));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) | static_cast<uint8_t>(raw[2 * i + 1]) << 8);
+    return samples;
+}
 
 QString RendererPath() {
     return qEnvironmentVariable("CWT_BINARY_DIR") + QStringLiteral("/src/tools/render/cw-tamarik-render");

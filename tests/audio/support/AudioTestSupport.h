@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class QProcess;
+
 namespace cwt::test {
 
 // A QCoreApplication for GoogleTest executables whose code needs an event loop.
@@ -42,5 +44,19 @@ bool PulseRequired();
 
 // The built renderer.
 QString RendererPath();
+
+// Records the null sink's monitor with parec (48000 Hz, mono, signed 16 bit).
+class MonitorRecording {
+public:
+    ~MonitorRecording();
+    // Starts parec and returns once samples arrive.
+    bool start(const QString& rawPath, const QString& source = QStringLiteral("cwnull.monitor"));
+    std::vector<int16_t> stop();
+    static constexpr int kRate = 48000;
+
+private:
+    QProcess* m_process = nullptr;
+    QString m_path;
+};
 
 }  // namespace cwt::test
