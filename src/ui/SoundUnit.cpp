@@ -26,6 +26,7 @@
 #include "components/VelLabel.h"
 #include "components/VelSpeedButton.h"
 #include "ui/CodePictures.h"
+#include "ui/EditMacrosUnit.h"
 #include "ui/RadioGroup.h"
 #include "ui/SystemRoot.h"
 #include "ui/WindowsKeys.h"
@@ -54,9 +55,9 @@ TForm1::TForm1(std::unique_ptr<cwt::WaveDevice> device, QWidget* parent)
     buildLayout();
     setUpWaveOutput(std::move(device));
     connectHandlers();
-    m_keyPreview = new KeyPreview(this, [this](uint16_t& key, cwt::ShiftState shift) {
-        if (m_formKeyDownAttached) FormKeyDown(key, shift);
-    });
+    m_hotKeys = std::make_unique<MacroHotKeys>(static_cast<MacroHost&>(*this));
+    m_keyPreview = new KeyPreview(
+        this, [this](uint16_t& key, cwt::ShiftState shift) { FormKeyDown(key, shift); });
     FormCreate();
 }
 
@@ -68,6 +69,7 @@ void TForm1::setWindows(TMorseCodeForm* chart, TForm2* memo, TVolumeForm* mixer,
     m_memo = memo;
     m_mixer = mixer;
     m_macros = macros;
+    m_hotKeys->setTable(macros ? macros->macroTable() : nullptr);
 }
 
 void TForm1::FormCreate() {
@@ -112,12 +114,6 @@ bool TForm1::FormCloseQuery() {
 void TForm1::closeEvent(QCloseEvent* event) {
     event->setAccepted(FormCloseQuery());
     if (event->isAccepted()) emit closed();
-}
-
-void TForm1::FormKeyDown(uint16_t& Key, cwt::ShiftState Shift) {
-    m_formKeyDownAttached = false;
-    if (macroKeyDown) macroKeyDown(Key, Shift);
-    m_formKeyDownAttached = true;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -201,6 +197,7 @@ void TForm1::connectHandlers() {
             [this] { DoubleSpaceTrimCheckClick(DoubleSpaceTrimCheck); });
     connect(vuswlq1, &QAction::triggered, this, [this] { vuswlq1Click(vuswlq1); });
     connect(VolumeMenu, &QAction::triggered, this, [this] { VolumeMenuClick(VolumeMenu); });
+    connect(TranscriptMenu, &QAction::triggered, this, [this] { Button1Click(TranscriptMenu); });
     connect(Function1, &QAction::triggered, this, [this] { Function1Click(Function1); });
     connect(FunctionDock, &QDockWidget::topLevelChanged, this, &TForm1::GroupBox1EndDock);
     connect(N10, &QAction::triggered, this, [this] { N10Click(N10); });

@@ -27,6 +27,7 @@
 #include "audio/WaveDevice.h"
 #include "engine/Timing.h"
 #include "engine/TranscriptDecoder.h"
+#include "ui/MacroHotKeys.h"
 
 class QAction;
 class QButtonGroup;
@@ -69,7 +70,7 @@ using cwt::TVelEdit;
 using cwt::TVelLabel;
 using cwt::TVelSpeedButton;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private MacroHost {
     Q_OBJECT
 
 public:
@@ -106,10 +107,8 @@ public:
     // ----- Keys, random groups, sign buttons, live typing, mouse keying -----
     // Sees every key pressed anywhere in the window before the focused control; setting
     // `key` to 0 keeps the key from the control.
+    // Runs the macro hot keys of the macro editor's table.
     void FormKeyDown(uint16_t& Key, cwt::ShiftState Shift);
-    // The hot-key dispatch of the macros, run by FormKeyDown; set by whoever wires the
-    // macro table in.
-    std::function<void(uint16_t& Key, cwt::ShiftState Shift)> macroKeyDown;
     void RandomSoundButtonClick(QObject* Sender);
     QString RandomGroup(int count, int groups, int set);
     void FuncButton1Click(QObject* Sender);
@@ -262,7 +261,8 @@ public:
     QAction* SentenceEndMark = nullptr;
     QAction* vuswlq1 = nullptr;
     QAction* macroAutoStart = nullptr;
-    QAction* VolumeMenu = nullptr;
+    QAction* VolumeMenu = nullptr;      // "볼륨 조절": the mixer dialog
+    QAction* TranscriptMenu = nullptr;  // "해독 메모 보기": the memo window
     QAction* Function1 = nullptr;
     QMenu* About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -328,6 +328,16 @@ private:
     void writeGroup(const QString& group, int& line, int& groupNumber);
     void sendGroup(const QString& group);
 
+    // What the macro hot keys need from the window (SoundUnitKeys.cpp).
+    bool stopButtonEnabled() const override;
+    bool edit1IsActiveControl() const override;
+    void setEdit1TextCaretAtEnd(const QString& text) override;
+    int memo1LinesByteLength() const override;
+    void appendMemo1Line(const QString& line) override;
+    void setMacroStartPos(int bytePos) override;
+    bool macroAutoStartChecked() const override;
+    void autoStartButtonClick() override;
+
     // Live sending (SoundUnitLive.cpp).
     bool filterEdit1Event(QEvent* event);
     bool filterBigLetterEvent(QEvent* event);
@@ -349,6 +359,7 @@ private:
     std::unique_ptr<cwt::CodePlayer> m_player;
     cwt::CodePlayer::Sign* m_currentSign = nullptr;  // the sign whose letters QueueCode queues
     KeyPreview* m_keyPreview = nullptr;
+    std::unique_ptr<MacroHotKeys> m_hotKeys;
     std::mt19937 m_random;
     bool m_scanPassedEnd = false;
     QButtonGroup* m_toggleGroup = nullptr;
@@ -365,6 +376,5 @@ private:
     int m_activeRuns = 0;           // send runs in progress, nested ones included
     bool m_resumeAfterRun = false;  // a resume waits until the paused run has returned
     bool m_edit1KeyPressAttached = true;
-    bool m_formKeyDownAttached = true;
     bool m_shown = false;
 };

@@ -412,10 +412,13 @@ void TForm1::buildStatusBar() {
                                             QStringLiteral("진행시간: 00:00:000"),
                                             QString()};
     // The widest text each panel shows in practice.
-    const std::array<QString, 7> widest = {
-        QStringLiteral("  999: 999"), QStringLiteral("[영문]"), QStringLiteral("문자수: 99999"),
-        QStringLiteral("실행문자수: 99999"), QStringLiteral("진행부호수: 99999"),
-        QStringLiteral("진행시간: 00:00:000"), QString()};
+    const std::array<QString, 7> widest = {QStringLiteral("  999: 999"),
+                                           QStringLiteral("[영문]"),
+                                           QStringLiteral("문자수: 99999"),
+                                           QStringLiteral("실행문자수: 99999"),
+                                           QStringLiteral("진행부호수: 99999"),
+                                           QStringLiteral("진행시간: 00:00:000"),
+                                           QString()};
     // The panels sit side by side without the status bar's own spacing, as the layout has them.
     auto* panels = new QWidget(StatusBar1);
     auto* row = new QHBoxLayout(panels);
@@ -513,7 +516,9 @@ void TForm1::buildOptionsMenu() {
     vuswlq1 = other->addAction(QStringLiteral("매크로 정의"));
     macroAutoStart = option(QStringLiteral("매크로 선택시 자동실행"), true);
     other->addSeparator();
+    // The mixer dialog and the memo window are otherwise reached only through hidden buttons.
     VolumeMenu = other->addAction(QStringLiteral("볼륨 조절"));
+    TranscriptMenu = other->addAction(QStringLiteral("해독 메모 보기"));
     other->addSeparator();
     Function1 = option(QStringLiteral("Function 보이기"), true);
 }

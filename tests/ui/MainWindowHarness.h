@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -86,5 +87,10 @@ private:
     TOnPlayDone m_original;
 };
 
-// Fonts and the application's look, once per test program.
-inline void InitMainWindowTests() { cwt::InstallFontSubstitutions(); }
+// Fonts, and a configuration folder of the test's own (no macro file of the user's), once per
+// test program.
+inline void InitMainWindowTests() {
+    static QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    cwt::InstallFontSubstitutions();
+}

@@ -20,6 +20,7 @@
 #include "ui/EditMacrosUnit.h"
 #include "ui/MorseCodeShowUnit.h"
 #include "ui/RadioGroup.h"
+#include "ui/SystemRoot.h"
 #include "ui/VolumeCtrlUnit.h"
 #include "ui/WaveDispUnit.h"
 
@@ -89,8 +90,59 @@ private slots:
         QVERIFY(w.MorseCodeForm->isVisible());
         h.form()->vuswlq1->trigger();
         QVERIFY(w.EditMacrosForm->isVisible());
-        QTest::mouseClick(h.form()->Button1, Qt::LeftButton);
+        h.form()->TranscriptMenu->trigger();
         QVERIFY(w.Form2->isVisible());
+        h.form()->VolumeMenu->trigger();
+        QVERIFY(w.VolumeForm->isVisible());
+        // The show step hands the wave component its temporary folder.
+        QCOMPARE(h.form()->VelWaveCtrl1->TempDir(), TempDirOf(ReadSystemRoot()));
+    }
+
+    void masterVolumeFollowsTheProgramStream() {
+        auto device = std::make_unique<cwt::SimulatedWaveDevice>();
+        device->setVolume({0x4000, 0x4000});
+        MainWindowHarness h(std::move(device));
+        QSlider* bar = h.form()->WaveVolume;
+        QVERIFY(bar->isEnabled());
+        QCOMPARE(bar->value(), 65535 - 0x4000);  // the top is full volume
+        bar->setValue(0);
+        QCOMPARE(h.device().volume(), (cwt::WaveVolume{0xFFFF, 0xFFFF}));
+        bar->setValue(65535);
+        QCOMPARE(h.device().volume(), (cwt::WaveVolume{0, 0}));
+    }
+
+    void macroKeysReachTheWindowBeforeItsControls() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        // Without a macro file the table holds F1 = "34567".
+        h.setText("AB");
+        f->Memo1->setFocus();
+        QTest::keyClick(f->Memo1, Qt::Key_F1);
+        QCOMPARE(f->Memo1->toPlainText(), QString("AB\n34567"));
+        QCOMPARE(f->MacroStartPos, 4);
+        QCOMPARE(h.played(), h.plannedSend("34567"));
+        QCOMPARE(f->DispMemo->toPlainText(), QString("\n|3|4|5|6|7"));
+
+        // Ctrl with a letter never reaches the editor (here: no undo of the appended line).
+        QTest::keyClick(f->Memo1, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f->Memo1->toPlainText(), QString("AB\n34567"));
+
+        // While a text is sent no key runs a macro.
+        h.device().clearPlayed();
+        h.setText("E");
+        h.onDone = [&](int) { QTest::keyClick(f->Memo1, Qt::Key_F1); };
+        h.clickStart();
+        QCOMPARE(f->Memo1->toPlainText(), QString("E"));
+        QCOMPARE(h.played(), h.plannedSend("E"));
+
+        // In the live box a macro replaces the text, and the whole box is sent.
+        h.onDone = nullptr;
+        h.device().clearPlayed();
+        f->Edit1->setFocus();
+        QTest::keyClick(f->Edit1, Qt::Key_F1);
+        QCOMPARE(f->Edit1->text(), QString("34567"));
+        QCOMPARE(h.played(), h.plannedSend("34567"));
     }
 
     void labelsFollowTheTrackBarsOnceTheWindowIsActive() {
