@@ -39,8 +39,8 @@ void BM_RenderMinuteOfText(benchmark::State& state) {
         audioSeconds = QFileInfo(dir.filePath(QStringLiteral("minute.wav"))).size() / 11025.0;
     }
     state.counters["audio_s"] = audioSeconds;
-    state.counters["x_real_time"] =
-        benchmark::Counter(audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_real_time"] = benchmark::Counter(
+        audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RenderMinuteOfText)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -78,7 +78,8 @@ std::vector<uint8_t> Meant(const std::string& text, const cwt::CodeSettings& set
 
 // Words, a Hangul syllable pair and a sign, repeated until the send lasts `seconds`.
 std::string TextOf(const cwt::CodeSettings& settings, double seconds) {
-    static const char* const kPieces[] = {"PARIS ", "CODE ", "\xEA\xB0\x80\xED\x95\x9C ", "[AR] ", "73 "};
+    static const char* const kPieces[] = {"PARIS ", "CODE ", "\xEA\xB0\x80\xED\x95\x9C ", "[AR] ",
+                                          "73 "};
     std::string utf8;
     std::string text;
     std::string error;
@@ -92,7 +93,8 @@ std::string TextOf(const cwt::CodeSettings& settings, double seconds) {
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // The rhythm of a few seconds of text at one speed, recorded from the sink's monitor.
@@ -102,7 +104,8 @@ void BM_RhythmThroughServer(benchmark::State& state) {
         state.SkipWithError("no sound server (source scripts/pulse-null-sink.sh DIR)");
         return;
     }
-    const cwt::CodeSettings settings = Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const cwt::CodeSettings settings =
+        Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const std::string text = TextOf(settings, 6.0);
     const std::vector<uint8_t> meantBytes = Meant(text, settings);
     cwt::RhythmReport report;
@@ -112,10 +115,11 @@ void BM_RhythmThroughServer(benchmark::State& state) {
         const QString raw = dir.filePath(QStringLiteral("monitor.raw"));
         QProcess parec;
         parec.setStandardOutputFile(raw);
-        parec.start(QStringLiteral("parec"), {QStringLiteral("-d"), QStringLiteral("cwnull.monitor"),
-                                              QStringLiteral("--rate=48000"), QStringLiteral("--channels=1"),
-                                              QStringLiteral("--format=s16le"), QStringLiteral("--latency-msec=10"),
-                                              QStringLiteral("--raw")});
+        parec.start(
+            QStringLiteral("parec"),
+            {QStringLiteral("-d"), QStringLiteral("cwnull.monitor"), QStringLiteral("--rate=48000"),
+             QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
+             QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
         parec.waitForStarted();
         while (QFileInfo(raw).size() < 4800) Pause(10);
         const auto start = Clock::now();
@@ -174,7 +178,8 @@ void BM_CpuWhileSending60s(benchmark::State& state) {
         state.SkipWithError("no sound server");
         return;
     }
-    const cwt::CodeSettings settings = Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const cwt::CodeSettings settings =
+        Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const std::string text = TextOf(settings, 60.0);
     double cpu = 0;
     double wall = 0;
@@ -208,9 +213,12 @@ public:
         pa_threaded_mainloop_start(m_loop);
         pa_threaded_mainloop_lock(m_loop);
         m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "first-tone monitor");
-        pa_context_set_state_callback(m_context, [](pa_context*, void* loop) {
-            pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-        }, m_loop);
+        pa_context_set_state_callback(
+            m_context,
+            [](pa_context*, void* loop) {
+                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+            },
+            m_loop);
         pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
         while (pa_context_get_state(m_context) != PA_CONTEXT_READY &&
                PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)))
@@ -270,7 +278,8 @@ private:
         auto* me = static_cast<MonitorListener*>(self);
         const void* data = nullptr;
         size_t bytes = 0;
-        while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
+        while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &data, &bytes) == 0 &&
+               bytes > 0) {
             const int64_t now = Clock::now().time_since_epoch().count();
             if (data && me->m_armed.load()) {
                 const auto* samples = static_cast<const int16_t*>(data);
@@ -334,7 +343,13 @@ void BM_StartToFirstTone(benchmark::State& state) {
     state.counters["sink_latency_ms"] = sinkLatencyMs;
     state.counters["in_output_max_ms"] = worst + sinkLatencyMs;
 }
-BENCHMARK(BM_StartToFirstTone)->ArgNames({"cold"})->Arg(0)->Arg(1)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartToFirstTone)
+    ->ArgNames({"cold"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(10)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

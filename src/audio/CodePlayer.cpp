@@ -62,7 +62,9 @@ void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd,
     WaitMs(dotMs + extraMs);
 }
 
-CodePlayer::Sign CodePlayer::BeginSign(const CodeSettings& settings) { return Sign(*this, settings); }
+CodePlayer::Sign CodePlayer::BeginSign(const CodeSettings& settings) {
+    return Sign(*this, settings);
+}
 
 CodePlayer::Sign::Sign(CodePlayer& player, const CodeSettings& settings)
     : m_player(player), m_settings(settings) {

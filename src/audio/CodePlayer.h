@@ -28,7 +28,7 @@ struct CodeSettings {
 struct SpeakerOutput {
     SpeakerPorts* ports = nullptr;  // used when portAccess is true
     bool portAccess = false;
-    Beeper* beeper = nullptr;       // nullptr: cwt::Beep
+    Beeper* beeper = nullptr;  // nullptr: cwt::Beep
 };
 
 class CodePlayer {

@@ -115,8 +115,9 @@ void OperationChanged(pa_operation*, void* self) { static_cast<PulseClient*>(sel
 bool PulseClient::waitOperation(pa_operation* operation, int timeoutMs) {
     if (!operation) return false;
     pa_operation_set_state_callback(operation, &OperationChanged, this);
-    const bool finished = waitFor(
-        [operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; }, timeoutMs);
+    const bool finished =
+        waitFor([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
+                timeoutMs);
     const bool ok = finished && pa_operation_get_state(operation) == PA_OPERATION_DONE;
     if (!finished) pa_operation_cancel(operation);
     pa_operation_set_state_callback(operation, nullptr, nullptr);

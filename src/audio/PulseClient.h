@@ -22,7 +22,9 @@ public:
     // Holds the loop lock for its lifetime (any thread but the libpulse thread itself).
     class Lock {
     public:
-        explicit Lock(PulseClient& client) : m_loop(client.m_loop) { pa_threaded_mainloop_lock(m_loop); }
+        explicit Lock(PulseClient& client) : m_loop(client.m_loop) {
+            pa_threaded_mainloop_lock(m_loop);
+        }
         ~Lock() { pa_threaded_mainloop_unlock(m_loop); }
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;

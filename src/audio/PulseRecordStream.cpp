@@ -35,7 +35,8 @@ struct PulseRecordStream::Impl {
     bool streamReady() const { return stream && pa_stream_get_state(stream) == PA_STREAM_READY; }
     int cork(bool pause) {
         if (!streamReady()) return kMmSysErrInvalHandle;
-        if (!client.waitOperation(pa_stream_cork(stream, pause ? 1 : 0, nullptr, nullptr), kAnswerMs))
+        if (!client.waitOperation(pa_stream_cork(stream, pause ? 1 : 0, nullptr, nullptr),
+                                  kAnswerMs))
             return fail(kMmSysErrError);
         running = !pause;
         return kMmNoError;

@@ -102,7 +102,8 @@ struct PulseWaveDevice::Impl {
     static void StreamWrite(pa_stream* stream, size_t bytes, void* self);
     static void StreamUnderflow(pa_stream* stream, void* self);
     static void DrainDone(pa_stream* stream, int success, void* self);
-    static void WatchdogTick(pa_mainloop_api* api, pa_time_event* event, const timeval* when, void* self);
+    static void WatchdogTick(pa_mainloop_api* api, pa_time_event* event, const timeval* when,
+                             void* self);
 };
 
 namespace {
@@ -158,7 +159,8 @@ void PulseWaveDevice::Impl::releaseStream() {
     pa_stream_set_state_callback(stream, nullptr, nullptr);
     pa_stream_set_write_callback(stream, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream, nullptr, nullptr);
-    if (pa_stream_get_state(stream) == PA_STREAM_READY || pa_stream_get_state(stream) == PA_STREAM_CREATING)
+    if (pa_stream_get_state(stream) == PA_STREAM_READY ||
+        pa_stream_get_state(stream) == PA_STREAM_CREATING)
         pa_stream_disconnect(stream);
     pa_stream_unref(stream);
     stream = nullptr;
@@ -177,12 +179,14 @@ void PulseWaveDevice::Impl::feed() {
             if (writable == 0) break;
             const size_t n = std::min(writable, static_cast<size_t>(left));
             // No free callback: libpulse copies the bytes, so the slot is free once this returns.
-            if (pa_stream_write(stream, head.data + head.offset, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+            if (pa_stream_write(stream, head.data + head.offset, n, nullptr, 0, PA_SEEK_RELATIVE) <
+                0) {
                 failAll(pa_strerror(pa_context_errno(client.context())));
                 return;
             }
             if (!triggered) {
-                if (pa_operation* op = pa_stream_trigger(stream, nullptr, nullptr)) pa_operation_unref(op);
+                if (pa_operation* op = pa_stream_trigger(stream, nullptr, nullptr))
+                    pa_operation_unref(op);
                 triggered = true;
             }
             head.offset += static_cast<int>(n);
@@ -221,7 +225,8 @@ void PulseWaveDevice::Impl::armWatchdog() {
 }
 
 // libpulse thread.
-void PulseWaveDevice::Impl::WatchdogTick(pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+void PulseWaveDevice::Impl::WatchdogTick(pa_mainloop_api*, pa_time_event*, const timeval*,
+                                         void* self) {
     auto* d = static_cast<Impl*>(self);
     if (d->pendingCount == 0 || d->blocked) return;  // nothing waits; armed again by write()
     if (PulseClient::NowUs() - d->lastProgressUs > kStallMs * 1000LL) {
@@ -253,7 +258,9 @@ void PulseWaveDevice::Impl::StreamState(pa_stream* stream, void* self) {
 }
 
 // libpulse thread.
-void PulseWaveDevice::Impl::StreamWrite(pa_stream*, size_t, void* self) { static_cast<Impl*>(self)->feed(); }
+void PulseWaveDevice::Impl::StreamWrite(pa_stream*, size_t, void* self) {
+    static_cast<Impl*>(self)->feed();
+}
 
 // libpulse thread.
 void PulseWaveDevice::Impl::StreamUnderflow(pa_stream*, void* self) {
@@ -295,7 +302,8 @@ PulseWaveDevice::~PulseWaveDevice() {
         d.wantOpen = false;
         d.clearPending();
         if (d.stream && pa_stream_get_state(d.stream) == PA_STREAM_READY) {
-            if (pa_operation* op = pa_stream_flush(d.stream, nullptr, nullptr)) pa_operation_unref(op);
+            if (pa_operation* op = pa_stream_flush(d.stream, nullptr, nullptr))
+                pa_operation_unref(op);
         }
         d.releaseStream();
         if (d.watchdog) d.client.api()->time_free(d.watchdog);
@@ -362,7 +370,8 @@ void PulseWaveDevice::write(uint64_t ticket, const uint8_t* data, int size, bool
         return;
     }
     if (d.pendingCount == 0) d.lastProgressUs = PulseClient::NowUs();
-    d.pending[(d.pendingHead + d.pendingCount) % kPendingCapacity] = {ticket, data, std::max(size, 0), 0, barrier};
+    d.pending[(d.pendingHead + d.pendingCount) % kPendingCapacity] = {
+        ticket, data, std::max(size, 0), 0, barrier};
     ++d.pendingCount;
     d.armWatchdog();
     d.feed();
@@ -382,7 +391,8 @@ void PulseWaveDevice::close() {
         d.post({Notice::Kind::Closed, 0, false});
     }
     // The stream stays a little: the next letter usually follows at once and continues it.
-    if (auto* idle = findChild<QTimer*>(QStringLiteral("idleDisconnect"))) idle->start(kIdleDisconnectMs);
+    if (auto* idle = findChild<QTimer*>(QStringLiteral("idleDisconnect")))
+        idle->start(kIdleDisconnectMs);
 }
 
 void PulseWaveDevice::disconnectWhenIdle() {
@@ -442,10 +452,11 @@ void PulseWaveDevice::setVolume(WaveVolume volume) {
     Impl& d = *m_impl;
     PulseClient::Lock lock(d.client);
     d.volume = volume;
-    if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY) return;  // applied at connect
+    if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY)
+        return;  // applied at connect
     const pa_cvolume cv = VolumeOf(volume, d.format.channels);
-    if (pa_operation* op = pa_context_set_sink_input_volume(d.client.context(), pa_stream_get_index(d.stream),
-                                                            &cv, nullptr, nullptr))
+    if (pa_operation* op = pa_context_set_sink_input_volume(
+            d.client.context(), pa_stream_get_index(d.stream), &cv, nullptr, nullptr))
         pa_operation_unref(op);
 }
 
@@ -454,7 +465,9 @@ QString PulseWaveDevice::lastError() const {
     return QString::fromStdString(m_impl->error);
 }
 
-int PulseWaveDevice::underflowCount() const { return m_impl->underflows.load(std::memory_order_relaxed); }
+int PulseWaveDevice::underflowCount() const {
+    return m_impl->underflows.load(std::memory_order_relaxed);
+}
 
 int PulseWaveDevice::streamIndex() const {
     PulseClient::Lock lock(m_impl->client);

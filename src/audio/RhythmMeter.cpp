@@ -57,18 +57,19 @@ RhythmReport CompareRhythm(const std::vector<ToneRun>& meant, const std::vector<
     double elementSum = 0;
     double gapSum = 0;
     for (size_t i = 0; i < n; ++i) {
-        const double element =
-            std::fabs((measured[i].endMs - measured[i].startMs) - (meant[i].endMs - meant[i].startMs));
+        const double element = std::fabs((measured[i].endMs - measured[i].startMs) -
+                                         (meant[i].endMs - meant[i].startMs));
         elementSum += element;
         report.maxElementErrorMs = std::max(report.maxElementErrorMs, element);
-        report.maxEdgeErrorMs = std::max({report.maxEdgeErrorMs,
-                                          std::fabs(measured[i].startMs - offset - meant[i].startMs),
-                                          std::fabs(measured[i].endMs - offset - meant[i].endMs)});
+        report.maxEdgeErrorMs = std::max(
+            {report.maxEdgeErrorMs, std::fabs(measured[i].startMs - offset - meant[i].startMs),
+             std::fabs(measured[i].endMs - offset - meant[i].endMs)});
         if (i + 1 < n) {
             const double gapMeasured = measured[i + 1].startMs - measured[i].endMs;
             const double gapMeant = meant[i + 1].startMs - meant[i].endMs;
             gapSum += std::fabs(gapMeasured - gapMeant);
-            report.maxGapErrorMs = std::max(report.maxGapErrorMs, std::fabs(gapMeasured - gapMeant));
+            report.maxGapErrorMs =
+                std::max(report.maxGapErrorMs, std::fabs(gapMeasured - gapMeant));
             if (gapMeasured - gapMeant > toleranceMs) ++report.stretchedGaps;
         }
     }

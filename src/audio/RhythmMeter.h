@@ -15,22 +15,23 @@ struct ToneRun {
 };
 
 // Tones of 8-bit data: every byte other than `silence` is tone.
-std::vector<ToneRun> ToneRunsOfBytes(const uint8_t* data, size_t count, int rate, uint8_t silence = 128);
+std::vector<ToneRun> ToneRunsOfBytes(const uint8_t* data, size_t count, int rate,
+                                     uint8_t silence = 128);
 // Tones of a 16-bit recording: samples above `threshold` in magnitude; a quieter stretch
 // shorter than `minGapMs` (a zero crossing of the resampled wave) does not end a tone.
-std::vector<ToneRun> ToneRunsOfSamples(const int16_t* data, size_t count, int rate, int threshold = 1000,
-                                       double minGapMs = 0.5);
+std::vector<ToneRun> ToneRunsOfSamples(const int16_t* data, size_t count, int rate,
+                                       int threshold = 1000, double minGapMs = 0.5);
 
 struct RhythmReport {
     int expectedTones = 0;
     int measuredTones = 0;
     double meanElementErrorMs = 0;  // |measured − meant| length of a tone
     double maxElementErrorMs = 0;
-    double meanGapErrorMs = 0;      // |measured − meant| length of the silence between tones
+    double meanGapErrorMs = 0;  // |measured − meant| length of the silence between tones
     double maxGapErrorMs = 0;
-    double maxEdgeErrorMs = 0;      // every start and end, after lining up the first start
-    int stretchedGaps = 0;          // gaps longer than meant by more than the tolerance
-    double durationRatio = 0;       // measured / meant, first start to last end
+    double maxEdgeErrorMs = 0;  // every start and end, after lining up the first start
+    int stretchedGaps = 0;      // gaps longer than meant by more than the tolerance
+    double durationRatio = 0;   // measured / meant, first start to last end
     bool sameTones() const { return expectedTones == measuredTones && expectedTones > 0; }
 };
 

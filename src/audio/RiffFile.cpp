@@ -47,7 +47,8 @@ bool RiffFile::writeAt(long offset, const void* data, long count) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     long done = 0;
     while (done < count) {
-        const ssize_t n = ::pwrite(m_fd, bytes + done, static_cast<size_t>(count - done), offset + done);
+        const ssize_t n =
+            ::pwrite(m_fd, bytes + done, static_cast<size_t>(count - done), offset + done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             m_errno = n < 0 ? errno : ENOSPC;
@@ -62,7 +63,8 @@ bool RiffFile::readAt(long offset, void* data, long count) {
     auto* bytes = static_cast<uint8_t*>(data);
     long done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(m_fd, bytes + done, static_cast<size_t>(count - done), offset + done);
+        const ssize_t n =
+            ::pread(m_fd, bytes + done, static_cast<size_t>(count - done), offset + done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             m_errno = n < 0 ? errno : 0;
@@ -95,7 +97,8 @@ long RiffFile::write(const void* data, long count) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     long done = 0;
     while (done < count) {
-        const ssize_t n = ::pwrite(m_fd, bytes + done, static_cast<size_t>(count - done), m_pos + done);
+        const ssize_t n =
+            ::pwrite(m_fd, bytes + done, static_cast<size_t>(count - done), m_pos + done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             m_errno = n < 0 ? errno : ENOSPC;
@@ -150,9 +153,9 @@ int RiffFile::descend(ChunkInfo& chunk, const ChunkInfo* parent, unsigned flags)
         uint32_t form = 0;
         if (hasForm && !readAt(pos + 8, head + 8, 4)) return kMmioErrChunkNotFound;
         if (hasForm) form = GetLe32(head + 8);
-        const bool match = (flags & kFindRiff) ? id == kRiffId && form == chunk.formType
-                         : (flags & kFindChunk) ? id == chunk.id
-                                                : true;
+        const bool match = (flags & kFindRiff)    ? id == kRiffId && form == chunk.formType
+                           : (flags & kFindChunk) ? id == chunk.id
+                                                  : true;
         if (match) {
             chunk.id = id;
             chunk.size = size;

@@ -67,7 +67,8 @@ void SimulatedWaveDevice::pump() {
         // Real time: the head sounds for its length; the next one starts when it ends.
         const Pending& head = m_queue.front();
         const int bytesPerSec = std::max(m_format.avgBytesPerSec(), 1);
-        const qint64 lengthMs = (static_cast<qint64>(head.size) * 1000 + bytesPerSec - 1) / bytesPerSec;
+        const qint64 lengthMs =
+            (static_cast<qint64>(head.size) * 1000 + bytesPerSec - 1) / bytesPerSec;
         m_headStartedMs = QDateTime::currentMSecsSinceEpoch();
         m_clockTimer.start(static_cast<int>(lengthMs));
         return;
@@ -82,7 +83,8 @@ void SimulatedWaveDevice::handOver(const Pending& pending, bool failed) {
 }
 
 void SimulatedWaveDevice::post(const Notice& notice) {
-    QMetaObject::invokeMethod(this, [this, notice] { deliver(notice); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, notice] { deliver(notice); }, Qt::QueuedConnection);
 }
 
 void SimulatedWaveDevice::reset() {

@@ -34,7 +34,10 @@ public:
     // `writes` more writes; every write after that completes with `failed` set.
     void setFailOpen(bool fail) { m_failOpen = fail; }
     void failAfter(int writes) { m_failAfter = writes; }
-    void recover() { m_failed = false; m_failAfter = -1; }
+    void recover() {
+        m_failed = false;
+        m_failAfter = -1;
+    }
 
     // Everything handed over to the "output", in order.
     const std::vector<uint8_t>& played() const { return m_played; }
@@ -60,10 +63,10 @@ private:
     WaveVolume m_volume;
     std::deque<Pending> m_queue;
     std::vector<uint8_t> m_played;
-    QTimer m_clockTimer;           // real time: fires when the head write has sounded
-    qint64 m_headStartedMs = -1;   // real time: when the head write started sounding
+    QTimer m_clockTimer;          // real time: fires when the head write has sounded
+    qint64 m_headStartedMs = -1;  // real time: when the head write started sounding
     bool m_open = false;
-    bool m_blocked = false;        // a barrier was handed over
+    bool m_blocked = false;  // a barrier was handed over
     bool m_failOpen = false;
     bool m_failed = false;
     int m_failAfter = -1;

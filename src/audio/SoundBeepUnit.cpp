@@ -117,9 +117,11 @@ struct SystemBeeper::ServerTone {
     void play(int frequencyHz, int durationMs) {
         constexpr int kRate = 11025;
         const int count = static_cast<int>(static_cast<long long>(durationMs) * kRate / 1000);
-        const int halfPeriod = std::max(1, static_cast<int>(std::lround(kRate / (2.0 * std::max(frequencyHz, 1)))));
+        const int halfPeriod =
+            std::max(1, static_cast<int>(std::lround(kRate / (2.0 * std::max(frequencyHz, 1)))));
         std::vector<uint8_t> tone(static_cast<size_t>(std::max(count, 0)));
-        for (int i = 0; i < count; ++i) tone[static_cast<size_t>(i)] = (i / halfPeriod) % 2 ? 148 : 108;
+        for (int i = 0; i < count; ++i)
+            tone[static_cast<size_t>(i)] = (i / halfPeriod) % 2 ? 148 : 108;
         held.emplace_back(++lastTicket, std::move(tone));
         const auto& bytes = held.back().second;
         device.write(lastTicket, bytes.data(), static_cast<int>(bytes.size()), false);
@@ -144,7 +146,8 @@ bool HasToneEvent(int fd) {
 }
 
 int OpenKernelSpeaker() {
-    const QStringList names = QDir(QStringLiteral("/dev/input")).entryList({QStringLiteral("event*")}, QDir::System);
+    const QStringList names =
+        QDir(QStringLiteral("/dev/input")).entryList({QStringLiteral("event*")}, QDir::System);
     for (const QString& name : names) {
         const QByteArray path = QFile::encodeName(QStringLiteral("/dev/input/") + name);
         const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC);

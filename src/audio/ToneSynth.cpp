@@ -23,7 +23,8 @@ int ToneStep(const ToneSettings& settings) {
     const long double samplesPerCycle =
         static_cast<long double>(settings.synthRate) / static_cast<long double>(settings.freqHz);
     long long step = RoundHalfEven(static_cast<long double>(full) / samplesPerCycle);
-    if (settings.slope != 0) step = RoundHalfEven(static_cast<long double>(settings.slope * step) / 10);
+    if (settings.slope != 0)
+        step = RoundHalfEven(static_cast<long double>(settings.slope * step) / 10);
     return static_cast<int>(step);
 }
 

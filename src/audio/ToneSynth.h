@@ -17,13 +17,13 @@ namespace cwt {
 enum class WaveKind { M1, M2, M3, M4 };
 
 struct ToneSettings {
-    int freqHz = 897;        // BeepFreq: the step of M2..M4 (M1 ignores it)
-    int cut = 108;           // BeepFreqCut: distance of both levels from the ends of the range
-    int slope = 0;           // TrackBar1, in tenths; 0 leaves the step unchanged
-    int timbre = 4;          // SpinEdit4: half-period in samples of M1 and M2
+    int freqHz = 897;  // BeepFreq: the step of M2..M4 (M1 ignores it)
+    int cut = 108;     // BeepFreqCut: distance of both levels from the ends of the range
+    int slope = 0;     // TrackBar1, in tenths; 0 leaves the step unchanged
+    int timbre = 4;    // SpinEdit4: half-period in samples of M1 and M2
     WaveKind kind = WaveKind::M1;
-    int sampleBits = 8;      // "BitsPerSample": 8 or 16
-    int synthRate = 11025;   // "SamplePerSec": used only to compute the step
+    int sampleBits = 8;     // "BitsPerSample": 8 or 16
+    int synthRate = 11025;  // "SamplePerSec": used only to compute the step
 };
 
 // The per-sample step of M2..M4: Round(Full / (synthRate / freqHz)) with halves to even,

@@ -10,7 +10,8 @@
 #include "audio/RiffFile.h"
 
 int SamplesPerSecValue(TSamplesPerSec rate) {
-    static constexpr int kValues[] = {5512, 6000, 8000, 11025, 16000, 22050, 32000, 32075, 44100, 48000};
+    static constexpr int kValues[] = {5512,  6000,  8000,  11025, 16000,
+                                      22050, 32000, 32075, 44100, 48000};
     const int index = static_cast<int>(rate);
     return index >= 0 && index < 10 ? kValues[index] : 11025;
 }
@@ -151,7 +152,8 @@ void TVelWaveCtrl::WriteSlot(const uint8_t* data, int size, uint32_t userValue, 
     slot.ticket = ++m_lastTicket;
     slot.joined = joined;
     slot.lastPiece = lastPiece;
-    if (joined) joined->bytes.insert(joined->bytes.end(), slot.data.get(), slot.data.get() + length);
+    if (joined)
+        joined->bytes.insert(joined->bytes.end(), slot.data.get(), slot.data.get() + length);
     // A buffer that closes the device is a barrier: what is queued after it must not sound
     // before its notice has been handled (and the close drops it).
     const bool barrier = lastPiece && slot.header.userValue == 0;

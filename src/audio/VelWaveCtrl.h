@@ -23,7 +23,16 @@ class PulseRecordStream;
 }  // namespace cwt
 
 enum TSamplesPerSec {
-    sps5512, sps6000, sps8000, sps11025, sps16000, sps22050, sps32000, sps32075, sps44100, sps48000
+    sps5512,
+    sps6000,
+    sps8000,
+    sps11025,
+    sps16000,
+    sps22050,
+    sps32000,
+    sps32075,
+    sps44100,
+    sps48000
 };
 enum TChannels { chMono, chStereo };
 enum TBitsPerSample { bps8Bit, bps16Bit };
@@ -35,8 +44,8 @@ struct TWaveHdr {
     const uint8_t* data = nullptr;  // the buffer's bytes
     uint32_t bufferLength = 0;      // its length in bytes
     uint32_t bytesRecorded = 0;
-    uint32_t userValue = 0;         // UserValue, or UserHigh × 256, or 0
-    uint32_t flags = 0;             // kWaveHdrDone, kWaveHdrFailed
+    uint32_t userValue = 0;  // UserValue, or UserHigh × 256, or 0
+    uint32_t flags = 0;      // kWaveHdrDone, kWaveHdrFailed
     uint32_t loops = 0;
 };
 inline constexpr uint32_t kWaveHdrDone = 0x0001;
@@ -47,7 +56,8 @@ class TVelWaveCtrl;
 using TNotifyEvent = std::function<void(TVelWaveCtrl* sender)>;
 // May change the header (its length, at most one slot) and point `buffer` at other bytes; the
 // component then plays what they describe.
-using TOnPlayData = std::function<void(TVelWaveCtrl* sender, TWaveHdr& header, const uint8_t*& buffer)>;
+using TOnPlayData =
+    std::function<void(TVelWaveCtrl* sender, TWaveHdr& header, const uint8_t*& buffer)>;
 using TOnPlayDone =
     std::function<void(TVelWaveCtrl* sender, const TWaveHdr* header, const uint8_t* buffer)>;
 // A recording ended by a failure, or a recording that could not start; `message` is for the
@@ -147,7 +157,7 @@ public:
     TNotifyEvent OnPlayRestart;  // never fired
     TOnPlayDone OnInputDone;     // never fired: the input device is never handed a buffer
     TNotifyEvent OnRecordStart;
-    TOnPlayDone OnRecordData;    // after each append, with the appended header and bytes
+    TOnPlayDone OnRecordData;  // after each append, with the appended header and bytes
     TNotifyEvent OnRecordStop;
     TOnRecordError OnRecordError;
     TOnDeviceError OnDeviceError;

@@ -154,9 +154,9 @@ bool TVelWaveCtrl::CreateRecordFile() {
     m_subChunk = {};
     m_subChunk.id = kFactId;
     ok = ok && CheckResult(m_file->createChunk(m_subChunk, 0), "Create 'fact' chunk");
-    ok = ok && CheckResult(m_file->write(placeholder, 4) == 4 ? cwt::kMmNoError
-                                                              : cwt::kMmioErrCannotWrite,
-                           "Write 'fact' chunk");
+    ok = ok && CheckResult(
+                   m_file->write(placeholder, 4) == 4 ? cwt::kMmNoError : cwt::kMmioErrCannotWrite,
+                   "Write 'fact' chunk");
     ok = ok && CheckResult(m_file->ascend(m_subChunk), "Ascend in 'fact' chunk");
     m_subChunk = {};
     m_subChunk.id = kDataId;
@@ -184,8 +184,8 @@ void TVelWaveCtrl::RecordBuffer(const TWaveHdr& header) {
         if (written != static_cast<long>(count)) {
             // A full disk or a file that cannot be written: the recording ends, and what was
             // written so far stays a playable file.
-            ReportRecordError(QString::fromStdString(
-                                  cwt::MmFailureText("Write 'data' chunk", cwt::kMmioErrCannotWrite)) +
+            ReportRecordError(QString::fromStdString(cwt::MmFailureText("Write 'data' chunk",
+                                                                        cwt::kMmioErrCannotWrite)) +
                               QStringLiteral(" (%1)").arg(OsReason(m_file->lastErrno())));
             StopRecording();
             FireRecordError();
@@ -219,9 +219,9 @@ void TVelWaveCtrl::FinishRecordFile() {
                         "Descend into 'RIFF' chunk (FactId)");
         m_subChunk = {};
         m_subChunk.id = kFactId;
-        const bool inFact =
-            inRiff && CheckResult(m_file->descend(m_subChunk, &m_riffChunk, cwt::RiffFile::kFindChunk),
-                                  "Descend into 'fact' chunk");
+        const bool inFact = inRiff && CheckResult(m_file->descend(m_subChunk, &m_riffChunk,
+                                                                  cwt::RiffFile::kFindChunk),
+                                                  "Descend into 'fact' chunk");
         m_sampleCount = static_cast<uint32_t>(m_byteTotal) /
                         static_cast<uint32_t>(std::max(m_recordFormat.blockAlign(), 1));
         uint8_t count[4];
@@ -240,8 +240,8 @@ void TVelWaveCtrl::FinishRecordFile() {
     if (QFileInfo::exists(finalPath)) {
         const QString backupPath = BackupPathOf(finalPath);
         // A backup that names the recorded file itself would delete the old file.
-        const bool sameFile = QFileInfo(backupPath).canonicalFilePath() ==
-                              QFileInfo(finalPath).canonicalFilePath();
+        const bool sameFile =
+            QFileInfo(backupPath).canonicalFilePath() == QFileInfo(finalPath).canonicalFilePath();
         if (!sameFile && QFileInfo::exists(backupPath)) QFile::remove(backupPath);
         if (sameFile || !QFile::rename(finalPath, backupPath)) {
             // The recording stays in the temporary file.

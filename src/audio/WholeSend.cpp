@@ -42,8 +42,9 @@ std::string Unencodable(std::u16string_view text) {
         if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size())
             code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
         char buffer[96];
-        std::snprintf(buffer, sizeof buffer, "line %d: character U+%04X cannot be sent (not in code page 949)",
-                      line, static_cast<unsigned>(code));
+        std::snprintf(buffer, sizeof buffer,
+                      "line %d: character U+%04X cannot be sent (not in code page 949)", line,
+                      static_cast<unsigned>(code));
         return buffer;
     }
     return "a character cannot be sent (not in code page 949)";

@@ -49,7 +49,9 @@ protected:
     void SetUp() override {
         test::EnsureCoreApp();
         if (!test::PulseServerAnswers()) {
-            if (test::PulseRequired()) FAIL() << "no sound server answers (PULSE_SERVER=" << qgetenv("PULSE_SERVER").constData() << ")";
+            if (test::PulseRequired())
+                FAIL() << "no sound server answers (PULSE_SERVER="
+                       << qgetenv("PULSE_SERVER").constData() << ")";
             GTEST_SKIP() << "no sound server";
         }
     }
@@ -77,13 +79,15 @@ TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
     const std::vector<int16_t> samples = monitor.stop();
 
     const auto meant = ToneRunsOfBytes(meantBytes.data(), meantBytes.size(), 11025);
-    const auto measured = ToneRunsOfSamples(samples.data(), samples.size(), test::MonitorRecording::kRate);
+    const auto measured =
+        ToneRunsOfSamples(samples.data(), samples.size(), test::MonitorRecording::kRate);
     const RhythmReport report = CompareRhythm(meant, measured, 1.0);
-    std::printf("x%d width %d: %d tones, edges within %.3f ms, elements %.3f/%.3f ms, gaps %.3f/%.3f ms "
-                "(mean/max), %d stretched gaps, duration ratio %.5f\n",
-                speed.multiplier, speed.width, report.measuredTones, report.maxEdgeErrorMs,
-                report.meanElementErrorMs, report.maxElementErrorMs, report.meanGapErrorMs,
-                report.maxGapErrorMs, report.stretchedGaps, report.durationRatio);
+    std::printf(
+        "x%d width %d: %d tones, edges within %.3f ms, elements %.3f/%.3f ms, gaps %.3f/%.3f ms "
+        "(mean/max), %d stretched gaps, duration ratio %.5f\n",
+        speed.multiplier, speed.width, report.measuredTones, report.maxEdgeErrorMs,
+        report.meanElementErrorMs, report.maxElementErrorMs, report.meanGapErrorMs,
+        report.maxGapErrorMs, report.stretchedGaps, report.durationRatio);
     ASSERT_EQ(report.measuredTones, report.expectedTones);
     EXPECT_LE(report.maxEdgeErrorMs, 1.0);
     EXPECT_LE(report.maxGapErrorMs, 1.0);
@@ -91,7 +95,8 @@ TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, PlayRhythm,
-                         ::testing::Values(Speed{1, 1, "PARIS 0? \xEA\xB0\x80\xED\x95\x9C [AR] TEST"},
+                         ::testing::Values(Speed{1, 1,
+                                                 "PARIS 0? \xEA\xB0\x80\xED\x95\x9C [AR] TEST"},
                                            Speed{10, 1, "TEST \xEA\xB0\x80 [SK]"}),
                          [](const auto& info) {
                              return "x" + std::to_string(info.param.multiplier) + "_width" +

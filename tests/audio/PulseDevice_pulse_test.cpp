@@ -28,17 +28,26 @@ public:
             ::kill(pid(), SIGCONT);
             ::kill(pid(), SIGKILL);
         }
-        if (m_saved.isNull()) qunsetenv("PULSE_SERVER"); else qputenv("PULSE_SERVER", m_saved);
+        if (m_saved.isNull())
+            qunsetenv("PULSE_SERVER");
+        else
+            qputenv("PULSE_SERVER", m_saved);
     }
     bool start() {
-        const QString script = qEnvironmentVariable("CWT_SOURCE_DIR") + QStringLiteral("/scripts/pulse-null-sink.sh");
+        const QString script =
+            qEnvironmentVariable("CWT_SOURCE_DIR") + QStringLiteral("/scripts/pulse-null-sink.sh");
         QProcess shell;
-        shell.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("source \"$0\" \"$1\""), script, m_dir.path()});
+        shell.start(
+            QStringLiteral("bash"),
+            {QStringLiteral("-c"), QStringLiteral("source \"$0\" \"$1\""), script, m_dir.path()});
         if (!shell.waitForFinished(20000)) return false;
-        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_dir.filePath(QStringLiteral("native"))));
+        qputenv("PULSE_SERVER",
+                "unix:" + QFile::encodeName(m_dir.filePath(QStringLiteral("native"))));
         return pid() > 0 && test::PulseServerAnswers();
     }
-    pid_t pid() const { return cwt::test::ReadAll(m_dir.filePath(QStringLiteral("pid"))).trimmed().toInt(); }
+    pid_t pid() const {
+        return cwt::test::ReadAll(m_dir.filePath(QStringLiteral("pid"))).trimmed().toInt();
+    }
     void signal(int sig) { ::kill(pid(), sig); }
     void kill() {
         ::kill(pid(), SIGKILL);
@@ -86,7 +95,9 @@ void Watch(TVelWaveCtrl& wave, Outcome& outcome) {
         ++outcome.dones;
         if (header->flags & kWaveHdrFailed) ++outcome.failed;
     };
-    wave.OnDeviceError = [&outcome](TVelWaveCtrl*, const QString& message) { outcome.errors << message; };
+    wave.OnDeviceError = [&outcome](TVelWaveCtrl*, const QString& message) {
+        outcome.errors << message;
+    };
 }
 
 TEST_F(PulseDevice, OutputsAndTheVolumeOfTheProgramsOwnStream) {
@@ -100,10 +111,12 @@ TEST_F(PulseDevice, OutputsAndTheVolumeOfTheProgramsOwnStream) {
     auto* device = static_cast<PulseWaveDevice*>(&wave.Device());
     ASSERT_GE(device->streamIndex(), 0);
     const QString expected = QString::number(pa_sw_volume_from_linear(0x8000 / 65535.0));
-    EXPECT_TRUE(m_server.lines({QStringLiteral("list"), QStringLiteral("sink-inputs")}).contains(expected + QStringLiteral(" /")));
+    EXPECT_TRUE(m_server.lines({QStringLiteral("list"), QStringLiteral("sink-inputs")})
+                    .contains(expected + QStringLiteral(" /")));
     wave.SetVolume({0xFFFF, 0xFFFF});
     test::WaitUntil([] { return false; }, 200);
-    EXPECT_TRUE(m_server.lines({QStringLiteral("list"), QStringLiteral("sink-inputs")}).contains(QStringLiteral("65536 /")));
+    EXPECT_TRUE(m_server.lines({QStringLiteral("list"), QStringLiteral("sink-inputs")})
+                    .contains(QStringLiteral("65536 /")));
     EXPECT_EQ(wave.Volume(), (WaveVolume{0xFFFF, 0xFFFF}));
 
     // The stream is let go a second after the last use.
@@ -117,7 +130,8 @@ TEST_F(PulseDevice, InputStreamOfARecordingOpensStartsStopsAndCloses) {
     wave.setFileName(dir.filePath(QStringLiteral("input.wav")));
     wave.StartRecording();
     ASSERT_TRUE(wave.Recording()) << wave.LastRecordError().toStdString();
-    const QString outputs = m_server.lines({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("source-outputs")});
+    const QString outputs = m_server.lines(
+        {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("source-outputs")});
     EXPECT_EQ(outputs.count(QLatin1Char('\n')), 1) << outputs.toStdString();
     // Played sound does not reach the file on this branch, nor does the input.
     const auto tone = Tone(1000);
@@ -126,7 +140,10 @@ TEST_F(PulseDevice, InputStreamOfARecordingOpensStartsStopsAndCloses) {
     wave.StopRecording();
     EXPECT_FALSE(wave.Recording());
     EXPECT_TRUE(wave.LastRecordError().isEmpty()) << wave.LastRecordError().toStdString();
-    EXPECT_TRUE(m_server.lines({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("source-outputs")}).isEmpty());
+    EXPECT_TRUE(m_server
+                    .lines({QStringLiteral("list"), QStringLiteral("short"),
+                            QStringLiteral("source-outputs")})
+                    .isEmpty());
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("input.wav"))));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("input.wav.tmp"))));
 }

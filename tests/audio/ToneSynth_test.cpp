@@ -1,9 +1,9 @@
+#include "audio/ToneSynth.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "audio/ToneSynth.h"
 
 namespace cwt {
 namespace {
@@ -120,13 +120,15 @@ TEST(ElementLayout, ElementsGapsAndGapMarks) {
 
     const std::vector<uint8_t> sl = LayOutCode("SL!", false, unit, tone, 128);
     ASSERT_EQ(sl.size(), 7200u);
-    EXPECT_EQ(Runs(sl), (std::vector<std::pair<bool, int>>{{true, 600}, {false, 600}, {true, 1800}, {false, 4200}}));
+    EXPECT_EQ(Runs(sl), (std::vector<std::pair<bool, int>>{
+                            {true, 600}, {false, 600}, {true, 1800}, {false, 4200}}));
     EXPECT_TRUE(std::equal(sl.begin(), sl.begin() + 600, tone.begin()));
     EXPECT_TRUE(std::equal(sl.begin() + 1200, sl.begin() + 3000, tone.begin()));
 
-    EXPECT_EQ(Runs(LayOutCode("SSS", false, unit, tone, 128)),
-              (std::vector<std::pair<bool, int>>{
-                  {true, 600}, {false, 600}, {true, 600}, {false, 600}, {true, 600}, {false, 600}}));
+    EXPECT_EQ(
+        Runs(LayOutCode("SSS", false, unit, tone, 128)),
+        (std::vector<std::pair<bool, int>>{
+            {true, 600}, {false, 600}, {true, 600}, {false, 600}, {true, 600}, {false, 600}}));
     EXPECT_EQ(Runs(LayOutCode("L!", true, unit, tone, 128)),
               (std::vector<std::pair<bool, int>>{{true, 1800}, {false, 600 + 12 * 600}}));
     // A syllable-end flag without a gap mark changes nothing.

@@ -12,7 +12,8 @@ class TestCodePlayer : public QObject {
 
 private slots:
     void playCodeReturnsWhenPlayedAndReadsTheSettingsEachTime() {
-        auto device = std::make_unique<cwt::SimulatedWaveDevice>(cwt::SimulatedWaveDevice::Clock::RealTime);
+        auto device =
+            std::make_unique<cwt::SimulatedWaveDevice>(cwt::SimulatedWaveDevice::Clock::RealTime);
         cwt::SimulatedWaveDevice* output = device.get();
         TVelWaveCtrl wave(nullptr, std::move(device));
         cwt::CodePlayer player(wave, {});
@@ -22,7 +23,8 @@ private slots:
         player.PlayCode("S!", false, settings);
         QVERIFY(!wave.Playing());
         QCOMPARE(output->played().size(), size_t(8 * 60));
-        for (int i = 0; i < 60; ++i) QCOMPARE(output->played()[i], uint8_t((i / 4) % 2 ? 148 : 108));
+        for (int i = 0; i < 60; ++i)
+            QCOMPARE(output->played()[i], uint8_t((i / 4) % 2 ? 148 : 108));
         for (size_t i = 60; i < 480; ++i) QCOMPARE(output->played()[i], uint8_t(128));
 
         settings.toneWidth = 2;

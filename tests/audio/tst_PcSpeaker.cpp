@@ -46,7 +46,9 @@ public:
 
 struct RecordingBeeper : cwt::Beeper {
     std::vector<std::pair<int, int>> beeps;
-    void beep(int frequencyHz, int durationMs) override { beeps.push_back({frequencyHz, durationMs}); }
+    void beep(int frequencyHz, int durationMs) override {
+        beeps.push_back({frequencyHz, durationMs});
+    }
 };
 
 using Bytes = std::vector<std::pair<uint16_t, uint8_t>>;
@@ -95,7 +97,8 @@ private slots:
 
     void waitHandlesEventsWithoutSpinning() {
         bool ran = false;
-        QMetaObject::invokeMethod(this, [&] { ran = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [&] { ran = true; }, Qt::QueuedConnection);
         cwt::WaitMs(0);
         QVERIFY(ran);  // events are handled once even for no wait
 
@@ -107,7 +110,8 @@ private slots:
         clock.start();
         const std::clock_t cpuBefore = std::clock();
         cwt::WaitMs(200);
-        const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        const double cpuMs =
+            1000.0 * static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
         QVERIFY(clock.elapsed() >= 200);
         QVERIFY(clock.elapsed() < 260);
         QVERIFY(ticks >= 10);
@@ -144,7 +148,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         player.PlayCode("SSS", false, settings);
-        QVERIFY2(clock.elapsed() >= 342 && clock.elapsed() <= 342 + 25, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= 342 && clock.elapsed() <= 342 + 25,
+                 qPrintable(QString::number(clock.elapsed())));
     }
 
     void withoutPortsTheBeeperSoundsEveryTone() {

@@ -22,7 +22,8 @@ namespace {
 
 std::vector<uint8_t> Pattern(int size) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    for (int i = 0; i < size; ++i) bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(100 + (i * 13) % 57);
+    for (int i = 0; i < size; ++i)
+        bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(100 + (i * 13) % 57);
     return bytes;
 }
 
@@ -68,7 +69,8 @@ class TestRecording : public QObject {
 
     void play(const std::vector<uint8_t>& bytes, uint8_t userValue = 0) {
         m_wave->PlayBuffer(bytes.data(), static_cast<int>(bytes.size()), userValue, 0);
-        if (userValue == 0) QVERIFY(cwt::test::WaitUntil([this] { return !m_wave->Playing(); }, 5000));
+        if (userValue == 0)
+            QVERIFY(cwt::test::WaitUntil([this] { return !m_wave->Playing(); }, 5000));
     }
     void record(const QString& name) {
         m_wave->setFileName(path(name));
@@ -85,7 +87,9 @@ private slots:
         m_wave->setPlaySoundRecord(true);
         m_errors.clear();
         m_stops = 0;
-        m_wave->OnRecordError = [this](TVelWaveCtrl*, const QString& message) { m_errors << message; };
+        m_wave->OnRecordError = [this](TVelWaveCtrl*, const QString& message) {
+            m_errors << message;
+        };
         m_wave->OnRecordStop = [this](TVelWaveCtrl*) { ++m_stops; };
     }
     void cleanup() {
@@ -110,13 +114,13 @@ private slots:
         QCOMPARE(Le32(file, 4), 7250u);
         QCOMPARE(file.mid(8, 8), QByteArray("WAVEfmt "));
         QCOMPARE(Le32(file, 16), 18u);
-        QCOMPARE(Le16(file, 20), 1);      // PCM
-        QCOMPARE(Le16(file, 22), 1);      // mono
+        QCOMPARE(Le16(file, 20), 1);  // PCM
+        QCOMPARE(Le16(file, 22), 1);  // mono
         QCOMPARE(Le32(file, 24), 11025u);
         QCOMPARE(Le32(file, 28), 11025u);
         QCOMPARE(Le16(file, 32), 1);
         QCOMPARE(Le16(file, 34), 8);
-        QCOMPARE(Le16(file, 36), 0);      // no extra format bytes
+        QCOMPARE(Le16(file, 36), 0);  // no extra format bytes
         QCOMPARE(file.mid(38, 4), QByteArray("fact"));
         QCOMPARE(Le32(file, 42), 4u);
         QCOMPARE(Le32(file, 46), 7200u);
@@ -206,7 +210,8 @@ private slots:
         QVERIFY(m_wave->Recording());
         play(b);
         m_wave->StopRecording();
-        QCOMPARE(cwt::test::ReadAll(path(QStringLiteral("first.wav"))).mid(58), Bytes(a) + Bytes(b));
+        QCOMPARE(cwt::test::ReadAll(path(QStringLiteral("first.wav"))).mid(58),
+                 Bytes(a) + Bytes(b));
         QVERIFY(!QFile::exists(path(QStringLiteral("second.wav"))));
         QVERIFY(!QFile::exists(path(QStringLiteral("second.wav.tmp"))));
     }
@@ -241,7 +246,8 @@ private slots:
             play(a);
         }
         QCOMPARE(m_errors.size(), 1);
-        QVERIFY2(m_errors[0].startsWith(QStringLiteral("Write 'data' chunk failed : MMIOERR_CANNOTWRITE")),
+        QVERIFY2(m_errors[0].startsWith(
+                     QStringLiteral("Write 'data' chunk failed : MMIOERR_CANNOTWRITE")),
                  qPrintable(m_errors[0]));
         QCOMPARE(m_stops, 1);
         const QByteArray file = cwt::test::ReadAll(path(QStringLiteral("full.wav")));
@@ -265,7 +271,9 @@ private slots:
             m_wave->StopRecording();
         }
         QCOMPARE(m_stops, 1);
-        QCOMPARE(m_errors, QStringList{QStringLiteral("Ascend in 'data' chunk failed : MMIOERR_CANNOTWRITE")});
+        QCOMPARE(
+            m_errors,
+            QStringList{QStringLiteral("Ascend in 'data' chunk failed : MMIOERR_CANNOTWRITE")});
         QVERIFY(!m_wave->Recording());
         const QByteArray file = cwt::test::ReadAll(path(QStringLiteral("pad.wav")));
         QCOMPARE(file.size(), 58 + 4001);
@@ -300,7 +308,10 @@ private slots:
         qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(path(QStringLiteral("no-server"))));
         m_wave->setPlaySoundRecord(false);
         record(QStringLiteral("input.wav"));
-        if (saved.isNull()) qunsetenv("PULSE_SERVER"); else qputenv("PULSE_SERVER", saved);
+        if (saved.isNull())
+            qunsetenv("PULSE_SERVER");
+        else
+            qputenv("PULSE_SERVER", saved);
         QVERIFY(!m_wave->Recording());
         QCOMPARE(m_errors, QStringList{QStringLiteral("waveInOpen failed : MMSYSERR_NODRIVER")});
         QVERIFY(!QFile::exists(path(QStringLiteral("input.wav.tmp"))));
@@ -321,7 +332,8 @@ private slots:
         QCOMPARE(cwt::MmErrorName(272), std::string("MMIOERR_INVALIDFILE"));
         QCOMPARE(cwt::MmErrorName(273), std::string("Unknown Error : 273"));
         QCOMPARE(cwt::MmErrorName(-1), std::string("Unknown Error : -1"));
-        QCOMPARE(cwt::MmFailureText("Close", 260), std::string("Close failed : MMIOERR_CANNOTCLOSE"));
+        QCOMPARE(cwt::MmFailureText("Close", 260),
+                 std::string("Close failed : MMIOERR_CANNOTCLOSE"));
     }
 };
 

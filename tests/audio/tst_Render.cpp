@@ -70,15 +70,30 @@ class TestRender : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY2(QFile::exists(cwt::test::RendererPath()), qPrintable(cwt::test::RendererPath())); }
+    void initTestCase() {
+        QVERIFY2(QFile::exists(cwt::test::RendererPath()), qPrintable(cwt::test::RendererPath()));
+    }
 
     void helpAndWrongUsage() {
         const Run help = run({QStringLiteral("--help")});
         QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.startsWith(QStringLiteral("Usage: cw-tamarik-render [OPTIONS] INPUT.txt -o OUTPUT.wav")));
-        const QStringList options = {"--multiplier", "--width", "--freq", "--cut", "--slope", "--timbre",
-                                     "--wave", "--bits", "--rate", "--no-collapse", "--no-trim", "--marks",
-                                     "--no-sentence-end", "--play", "-o FILE"};
+        QVERIFY(help.out.startsWith(
+            QStringLiteral("Usage: cw-tamarik-render [OPTIONS] INPUT.txt -o OUTPUT.wav")));
+        const QStringList options = {"--multiplier",
+                                     "--width",
+                                     "--freq",
+                                     "--cut",
+                                     "--slope",
+                                     "--timbre",
+                                     "--wave",
+                                     "--bits",
+                                     "--rate",
+                                     "--no-collapse",
+                                     "--no-trim",
+                                     "--marks",
+                                     "--no-sentence-end",
+                                     "--play",
+                                     "-o FILE"};
         for (const QString& option : options)
             QVERIFY2(help.out.contains(option), qPrintable(option));
 
@@ -107,20 +122,26 @@ private slots:
             QVERIFY(!result.err.isEmpty());
         }
         QVERIFY(!QFile::exists(out));
-        QCOMPARE(run({text, QStringLiteral("-o"), out, QStringLiteral("--cut"), QStringLiteral("32760"),
-                      QStringLiteral("--bits"), QStringLiteral("16")})
+        QCOMPARE(run({text, QStringLiteral("-o"), out, QStringLiteral("--cut"),
+                      QStringLiteral("32760"), QStringLiteral("--bits"), QStringLiteral("16")})
                      .exitCode,
                  0);
     }
 
     void inputThatCannotBeSent() {
         const QString out = m_dir.filePath(QStringLiteral("never.wav"));
-        const Run emoji = run({input(QStringLiteral("e.txt"), "AB\n\xF0\x9F\x98\x80"), QStringLiteral("-o"), out});
+        const Run emoji = run(
+            {input(QStringLiteral("e.txt"), "AB\n\xF0\x9F\x98\x80"), QStringLiteral("-o"), out});
         QCOMPARE(emoji.exitCode, 1);
         QVERIFY2(emoji.err.contains(QStringLiteral("U+1F600")), qPrintable(emoji.err));
-        QCOMPARE(run({input(QStringLiteral("bad.txt"), "A\xFF"), QStringLiteral("-o"), out}).exitCode, 1);
-        QCOMPARE(run({m_dir.filePath(QStringLiteral("absent.txt")), QStringLiteral("-o"), out}).exitCode, 1);
-        QCOMPARE(run({input(QStringLiteral("ok.txt"), "E"), QStringLiteral("-o"), m_dir.filePath(QStringLiteral("no/dir/x.wav"))})
+        QCOMPARE(
+            run({input(QStringLiteral("bad.txt"), "A\xFF"), QStringLiteral("-o"), out}).exitCode,
+            1);
+        QCOMPARE(
+            run({m_dir.filePath(QStringLiteral("absent.txt")), QStringLiteral("-o"), out}).exitCode,
+            1);
+        QCOMPARE(run({input(QStringLiteral("ok.txt"), "E"), QStringLiteral("-o"),
+                      m_dir.filePath(QStringLiteral("no/dir/x.wav"))})
                      .exitCode,
                  1);
         QVERIFY(!QFile::exists(out));
@@ -142,7 +163,9 @@ private slots:
         const QByteArray ab = render("AB");
         QVERIFY(!ab.isEmpty());
         QCOMPARE(render("AB\n"), ab);
-        QCOMPARE(render("\xEF\xBB\xBF" "AB\r\n"), ab);
+        QCOMPARE(render("\xEF\xBB\xBF"
+                        "AB\r\n"),
+                 ab);
         const QByteArray crlf = render("A\r\nB", {QStringLiteral("--no-trim")});
         QCOMPARE(render("A\rB", {QStringLiteral("--no-trim")}), crlf);
         QCOMPARE(render("A\nB", {QStringLiteral("--no-trim")}), crlf);
@@ -169,10 +192,11 @@ private slots:
         QCOMPARE(render("  \n"), QByteArray(8 * 750, char(128)));
         // Nothing left to send: no file, success.
         const QString out = m_dir.filePath(QStringLiteral("quiet.wav"));
-        const Run empty = run({input(QStringLiteral("empty.txt"), "\r\n\n"), QStringLiteral("-o"), out});
+        const Run empty =
+            run({input(QStringLiteral("empty.txt"), "\r\n\n"), QStringLiteral("-o"), out});
         QCOMPARE(empty.exitCode, 0);
-        const Run blank = run({input(QStringLiteral("blank.txt"), " \t \n"), QStringLiteral("--no-collapse"),
-                               QStringLiteral("-o"), out});
+        const Run blank = run({input(QStringLiteral("blank.txt"), " \t \n"),
+                               QStringLiteral("--no-collapse"), QStringLiteral("-o"), out});
         QCOMPARE(blank.exitCode, 0);
         QVERIFY(!QFile::exists(out));
         QVERIFY(!QFile::exists(out + QStringLiteral(".tmp")));
@@ -184,20 +208,21 @@ private slots:
                                              QStringLiteral("--width"), QStringLiteral("10")});
         QCOMPARE(zero.size(), 26 * 3300);
         QList<QPair<bool, int>> expected;
-        for (int i = 0; i < 5; ++i) expected << QPair<bool, int>{true, 9900} << QPair<bool, int>{false, 3300};
+        for (int i = 0; i < 5; ++i)
+            expected << QPair<bool, int>{true, 9900} << QPair<bool, int>{false, 3300};
         expected.back().second = 7 * 3300;
         QCOMPARE(Runs(zero), expected);
     }
 
     void toneOptionsReachTheSynthesis() {
-        const QByteArray saw = render("E", {QStringLiteral("--wave"), QStringLiteral("M4"), QStringLiteral("--cut"),
-                                            QStringLiteral("60")});
+        const QByteArray saw = render("E", {QStringLiteral("--wave"), QStringLiteral("M4"),
+                                            QStringLiteral("--cut"), QStringLiteral("60")});
         QCOMPARE(saw.left(5), QByteArray("\x95\xAA\xBF\xC4\x3C"));  // 149 170 191 196 60
         const QByteArray sixteen = render("E", {QStringLiteral("--bits"), QStringLiteral("16")});
         QCOMPARE(sixteen.right(10), QByteArray(10, '\0'));
-        const QByteArray narrow = render("E", {QStringLiteral("--timbre"), QStringLiteral("2"),
-                                               QStringLiteral("--multiplier"), QStringLiteral("1"),
-                                               QStringLiteral("--width"), QStringLiteral("1")});
+        const QByteArray narrow = render(
+            "E", {QStringLiteral("--timbre"), QStringLiteral("2"), QStringLiteral("--multiplier"),
+                  QStringLiteral("1"), QStringLiteral("--width"), QStringLiteral("1")});
         QCOMPARE(narrow.size(), 8 * 60);
         QCOMPARE(narrow.left(6), QByteArray("\x6C\x6C\x94\x94\x6C\x6C"));
     }

@@ -5,9 +5,9 @@
 #include <QtTest>
 #include <vector>
 
-#include "support/AudioTestSupport.h"
 #include "audio/SimulatedWaveDevice.h"
 #include "audio/VelWaveCtrl.h"
+#include "support/AudioTestSupport.h"
 
 using cwt::SimulatedWaveDevice;
 
@@ -22,7 +22,8 @@ struct Done {
 
 std::vector<uint8_t> Pattern(int size, int seed) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    for (int i = 0; i < size; ++i) bytes[static_cast<size_t>(i)] = static_cast<uint8_t>((i * 7 + seed * 31) % 251);
+    for (int i = 0; i < size; ++i)
+        bytes[static_cast<size_t>(i)] = static_cast<uint8_t>((i * 7 + seed * 31) % 251);
     return bytes;
 }
 
@@ -44,10 +45,12 @@ class TestVelWaveCtrl : public QObject {
         m_device = device.get();
         m_wave = std::make_unique<TVelWaveCtrl>(nullptr, std::move(device));
         m_dones.clear();
-        m_wave->OnPlayDone = [this](TVelWaveCtrl* sender, const TWaveHdr* header, const uint8_t* buffer) {
-            m_dones.push_back({header->userValue,
-                               QByteArray(reinterpret_cast<const char*>(buffer), header->bufferLength),
-                               sender->Playing(), (header->flags & kWaveHdrFailed) != 0});
+        m_wave->OnPlayDone = [this](TVelWaveCtrl* sender, const TWaveHdr* header,
+                                    const uint8_t* buffer) {
+            m_dones.push_back(
+                {header->userValue,
+                 QByteArray(reinterpret_cast<const char*>(buffer), header->bufferLength),
+                 sender->Playing(), (header->flags & kWaveHdrFailed) != 0});
         };
     }
     bool waitIdle(int timeoutMs = 5000) {

@@ -58,7 +58,8 @@ const char* UsageText() {
            "cannot be written, 2 on wrong usage.\n";
 }
 
-std::optional<RenderOptions> ParseArguments(const std::vector<std::string>& args, std::string* error) {
+std::optional<RenderOptions> ParseArguments(const std::vector<std::string>& args,
+                                            std::string* error) {
     RenderOptions options;
     int cut = options.settings.tone.cut;
     int bits = 8;
@@ -79,16 +80,33 @@ std::optional<RenderOptions> ParseArguments(const std::vector<std::string>& args
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
+        auto value = [&]() -> const std::string* {
+            return i + 1 < args.size() ? &args[++i] : nullptr;
+        };
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             return options;
         }
-        if (arg == "--no-collapse") { options.send.collapseSpaces = false; continue; }
-        if (arg == "--no-trim") { options.send.trimBlanks = false; continue; }
-        if (arg == "--marks") { options.send.startEndMarks = true; continue; }
-        if (arg == "--no-sentence-end") { options.send.sentenceEndMark = false; continue; }
-        if (arg == "--play") { options.play = true; continue; }
+        if (arg == "--no-collapse") {
+            options.send.collapseSpaces = false;
+            continue;
+        }
+        if (arg == "--no-trim") {
+            options.send.trimBlanks = false;
+            continue;
+        }
+        if (arg == "--marks") {
+            options.send.startEndMarks = true;
+            continue;
+        }
+        if (arg == "--no-sentence-end") {
+            options.send.sentenceEndMark = false;
+            continue;
+        }
+        if (arg == "--play") {
+            options.play = true;
+            continue;
+        }
         if (arg == "-o") {
             const std::string* file = value();
             if (!file || file->empty()) return fail("-o needs a file name");
@@ -98,11 +116,16 @@ std::optional<RenderOptions> ParseArguments(const std::vector<std::string>& args
         if (arg == "--wave") {
             const std::string* kind = value();
             if (!kind) return fail("--wave needs M1, M2, M3 or M4");
-            if (*kind == "M1") options.settings.tone.kind = WaveKind::M1;
-            else if (*kind == "M2") options.settings.tone.kind = WaveKind::M2;
-            else if (*kind == "M3") options.settings.tone.kind = WaveKind::M3;
-            else if (*kind == "M4") options.settings.tone.kind = WaveKind::M4;
-            else return fail("--wave: '" + *kind + "' is not one of M1, M2, M3, M4");
+            if (*kind == "M1")
+                options.settings.tone.kind = WaveKind::M1;
+            else if (*kind == "M2")
+                options.settings.tone.kind = WaveKind::M2;
+            else if (*kind == "M3")
+                options.settings.tone.kind = WaveKind::M3;
+            else if (*kind == "M4")
+                options.settings.tone.kind = WaveKind::M4;
+            else
+                return fail("--wave: '" + *kind + "' is not one of M1, M2, M3, M4");
             continue;
         }
         bool matched = false;
@@ -113,8 +136,9 @@ std::optional<RenderOptions> ParseArguments(const std::vector<std::string>& args
             if (!text) return fail(std::string(range.name) + " needs a value");
             const std::optional<int> number = WholeNumber(*text);
             if (!number || *number < range.low || *number > range.high)
-                return fail(std::string(range.name) + ": '" + *text + "' is not a whole number from " +
-                            std::to_string(range.low) + " to " + std::to_string(range.high));
+                return fail(std::string(range.name) + ": '" + *text +
+                            "' is not a whole number from " + std::to_string(range.low) + " to " +
+                            std::to_string(range.high));
             *range.target = *number;
         }
         if (matched) continue;
@@ -124,13 +148,15 @@ std::optional<RenderOptions> ParseArguments(const std::vector<std::string>& args
     }
     if (bits != 8 && bits != 16) return fail("--bits: " + std::to_string(bits) + " is not 8 or 16");
     if (rate != 5512 && rate != 6400 && rate != 11025 && rate != 22050 && rate != 44100)
-        return fail("--rate: " + std::to_string(rate) + " is not one of 5512, 6400, 11025, 22050, 44100");
+        return fail("--rate: " + std::to_string(rate) +
+                    " is not one of 5512, 6400, 11025, 22050, 44100");
     const int cutMax = bits == 8 ? 124 : 32760;
     if (cut > cutMax)
-        return fail("--cut: " + std::to_string(cut) + " is above " + std::to_string(cutMax) + " at " +
-                    std::to_string(bits) + " bit");
+        return fail("--cut: " + std::to_string(cut) + " is above " + std::to_string(cutMax) +
+                    " at " + std::to_string(bits) + " bit");
     if (options.input.empty()) return fail("no input file");
-    if (options.output.empty() && !options.play) return fail("no output file (-o FILE), and no --play");
+    if (options.output.empty() && !options.play)
+        return fail("no output file (-o FILE), and no --play");
     options.settings.tone.cut = cut;
     options.settings.tone.sampleBits = bits;
     options.settings.tone.synthRate = rate;

@@ -22,7 +22,8 @@ struct RenderOptions {
 
 // Parses the arguments (without the program name); on a usage error returns nothing and sets
 // `error`.
-std::optional<RenderOptions> ParseArguments(const std::vector<std::string>& args, std::string* error);
+std::optional<RenderOptions> ParseArguments(const std::vector<std::string>& args,
+                                            std::string* error);
 
 const char* UsageText();
 

@@ -36,7 +36,8 @@ int Render(const cwt::render::RenderOptions& options) {
     if (options.play)
         device = std::make_unique<cwt::PulseWaveDevice>();
     else
-        device = std::make_unique<cwt::SimulatedWaveDevice>(cwt::SimulatedWaveDevice::Clock::Instant);
+        device =
+            std::make_unique<cwt::SimulatedWaveDevice>(cwt::SimulatedWaveDevice::Clock::Instant);
     TVelWaveCtrl wave(nullptr, std::move(device));
     wave.setPlaySoundRecord(true);
     QString deviceError;
@@ -65,9 +66,11 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    const std::optional<cwt::render::RenderOptions> options = cwt::render::ParseArguments(args, &error);
+    const std::optional<cwt::render::RenderOptions> options =
+        cwt::render::ParseArguments(args, &error);
     if (!options) {
-        std::fprintf(stderr, "cw-tamarik-render: %s\nTry 'cw-tamarik-render --help'.\n", error.c_str());
+        std::fprintf(stderr, "cw-tamarik-render: %s\nTry 'cw-tamarik-render --help'.\n",
+                     error.c_str());
         return kExitUsage;
     }
     if (options->help) {

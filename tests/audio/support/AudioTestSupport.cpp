@@ -47,13 +47,15 @@ uint16_t Le16(const QByteArray& bytes, int offset) {
 WaveModuleView ReadWithPythonWave(const QString& path) {
     WaveModuleView view;
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import sys, wave\n"
-                                 "w = wave.open(sys.argv[1], 'rb')\n"
-                                 "print(w.getnchannels(), w.getframerate(), w.getsampwidth(), w.getnframes())\n"
-                                 "print(w.readframes(w.getnframes()).hex())\n"),
-                  path});
+    python.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral(
+             "import sys, wave\n"
+             "w = wave.open(sys.argv[1], 'rb')\n"
+             "print(w.getnchannels(), w.getframerate(), w.getsampwidth(), w.getnframes())\n"
+             "print(w.readframes(w.getnframes()).hex())\n"),
+         path});
     if (!python.waitForFinished(30000) || python.exitCode() != 0) {
         view.error = QString::fromUtf8(python.readAllStandardError());
         return view;
@@ -82,7 +84,8 @@ long SoxSampleCount(const QString& path) {
 bool PulseServerAnswers() {
     QProcess pactl;
     pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    return pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
+    return pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit &&
+           pactl.exitCode() == 0;
 }
 
 bool PulseRequired() { return qEnvironmentVariable("CWT_PULSE_REQUIRED") == QLatin1String("1"); }
@@ -97,8 +100,9 @@ bool MonitorRecording::start(const QString& rawPath, const QString& source) {
     m_process = new QProcess;
     m_process->setStandardOutputFile(rawPath);
     m_process->start(QStringLiteral("parec"),
-                     {QStringLiteral("-d"), source, QStringLiteral("--rate=48000"), QStringLiteral("--channels=1"),
-                      QStringLiteral("--format=s16le"), QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
+                     {QStringLiteral("-d"), source, QStringLiteral("--rate=48000"),
+                      QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
+                      QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
     if (!m_process->waitForStarted(5000)) return false;
     return WaitUntil([&] { return QFileInfo(rawPath).size() > 4800; }, 5000);
 }
@@ -112,12 +116,14 @@ std::vector<int16_t> MonitorRecording::stop() {
     const QByteArray raw = ReadAll(m_path);
     std::vector<int16_t> samples(static_cast<size_t>(raw.size() / 2));
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) | static_cast<uint8_t>(raw[2 * i + 1]) << 8);
+        samples[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) |
+                                          static_cast<uint8_t>(raw[2 * i + 1]) << 8);
     return samples;
 }
 
 QString RendererPath() {
-    return qEnvironmentVariable("CWT_BINARY_DIR") + QStringLiteral("/src/tools/render/cw-tamarik-render");
+    return qEnvironmentVariable("CWT_BINARY_DIR") +
+           QStringLiteral("/src/tools/render/cw-tamarik-render");
 }
 
 }  // namespace cwt::test
