@@ -254,6 +254,31 @@ private slots:
         QCOMPARE(h.form()->DispMemo->toPlainText(), QString("|E\n"));
     }
 
+    void aBlankIsAWordSpace() {
+        MainWindowHarness h;
+        h.showActive();
+        h.setText(" ");
+        h.clickStart();
+        QCOMPARE(h.form()->statusText(1), QString("[영문]"));
+        QCOMPARE(h.form()->DispMemo->toPlainText(), QString("| "));
+        // Eight units of silence, and the transcript gets a blank line.
+        QCOMPARE(h.played(), std::vector<uint8_t>(8 * 5 * 150, 128));
+        QVERIFY(h.windows().Form2->Memo1->toPlainText().endsWith("\n "));
+    }
+
+    void closingDuringASendStopsIt() {
+        MainWindowHarness h;
+        h.showActive();
+        h.setText("ABCDEFGH");
+        h.onDone = [&](int done) {
+            if (done == 2) h.form()->close();
+        };
+        h.clickStart();
+        QCOMPARE(h.played(), h.plannedSend("AB"));
+        QVERIFY(!h.form()->isVisible());
+        QVERIFY(h.form()->AutoStartButton->isEnabled());
+    }
+
     void statusBarTexts() {
         MainWindowHarness h;
         h.showActive();
@@ -319,6 +344,7 @@ private slots:
         h.showActive();
         TForm1* f = h.form();
         f->Edit1->setFocus();
+        QCOMPARE(f->Edit1->palette().color(QPalette::Base), QColor(0xFE, 0xFF, 0xD2));
         f->Edit1->end(false);
         QTest::keyClicks(f->Edit1, "a");
         QCOMPARE(h.played(), h.renderedCodes({"SL"}));  // no character gap
