@@ -12,6 +12,8 @@
 
 #include "audio/CodePlayer.h"
 #include "audio/PulseWaveDevice.h"
+#include "audio/RhythmMeter.h"
+#include "audio/SoundBeepUnit.h"
 #include "audio/VelWaveCtrl.h"
 #include "support/AudioTestSupport.h"
 
@@ -199,6 +201,32 @@ TEST_F(PulseDevice, FrozenServerNeitherHoldsPlayingNorQuitting) {
     }
     EXPECT_LT(clock.elapsed(), 1000);  // quitting did not wait for the server
     m_server.signal(SIGCONT);
+}
+
+TEST_F(PulseDevice, BeepSoundsThroughTheServerElseWaitsSilently) {
+    QElapsedTimer clock;
+    {
+        SystemBeeper beeper;
+        test::MonitorRecording monitor;
+        QTemporaryDir dir;
+        ASSERT_TRUE(monitor.start(dir.filePath(QStringLiteral("beep.raw"))));
+        clock.start();
+        beeper.beep(1000, 150);
+        EXPECT_GE(clock.elapsed(), 150);
+        if (beeper.way() == SystemBeeper::Way::KernelSpeaker) GTEST_SKIP() << "a PC speaker is there";
+        EXPECT_EQ(beeper.way(), SystemBeeper::Way::SoundServer);
+        test::WaitUntil([] { return false; }, 200);
+        const std::vector<int16_t> samples = monitor.stop();
+        const auto tones = ToneRunsOfSamples(samples.data(), samples.size(), test::MonitorRecording::kRate);
+        ASSERT_EQ(tones.size(), 1u);  // 150 ms of tone in the server's output
+        EXPECT_NEAR(tones[0].endMs - tones[0].startMs, 150.0, 1.0);
+    }
+    m_server.kill();
+    SystemBeeper silent;
+    clock.restart();
+    silent.beep(1000, 120);
+    EXPECT_GE(clock.elapsed(), 120);
+    EXPECT_EQ(silent.way(), SystemBeeper::Way::Silent);
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ private slots:
         const double cpuMs =
             1000.0 * static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
         QVERIFY(clock.elapsed() >= 200);
-        QVERIFY(clock.elapsed() < 260);
+        QVERIFY(clock.elapsed() < 300);
         QVERIFY(ticks >= 10);
         QVERIFY2(cpuMs < 40, qPrintable(QString::number(cpuMs)));
     }
@@ -136,9 +136,9 @@ private slots:
         QCOMPARE(edges.size(), size_t(4));
         const qint64 expected[] = {0, 57, 114, 285};
         for (int i = 0; i < 4; ++i)
-            QVERIFY2(edges[i] >= expected[i] && edges[i] <= expected[i] + 15,
+            QVERIFY2(edges[i] >= expected[i] && edges[i] <= expected[i] + 30,
                      qPrintable(QStringLiteral("edge %1 at %2 ms").arg(i).arg(edges[i])));
-        QVERIFY2(total >= 684 && total <= 684 + 25, qPrintable(QString::number(total)));
+        QVERIFY2(total >= 684 && total <= 684 + 50, qPrintable(QString::number(total)));
         QVERIFY(!wave.Playing());
         const Bytes divisor = {{0x42, static_cast<uint8_t>((1193181 / 897) & 0xFF)},
                                {0x42, static_cast<uint8_t>((1193181 / 897) >> 8)}};
@@ -148,7 +148,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         player.PlayCode("SSS", false, settings);
-        QVERIFY2(clock.elapsed() >= 342 && clock.elapsed() <= 342 + 25,
+        QVERIFY2(clock.elapsed() >= 342 && clock.elapsed() <= 342 + 50,
                  qPrintable(QString::number(clock.elapsed())));
     }
 
