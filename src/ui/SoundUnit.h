@@ -341,11 +341,9 @@ private:
     // Live sending (SoundUnitLive.cpp).
     bool filterEdit1Event(QEvent* event);
     bool filterBigLetterEvent(QEvent* event);
-    bool filterKeyPreview(QObject* watched, QEvent* event);
     void pressToggle(QPushButton* pressed);
 
     // Menus and options (SoundUnitMenus.cpp).
-    void checkOnly(QAction* chosen, const std::array<QAction*, 5>& group);
     QString readTextFile(const QString& fileName, QString& error) const;
 
     // Sound settings (SoundUnitSound.cpp).

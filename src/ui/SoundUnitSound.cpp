@@ -10,7 +10,6 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStandardPaths>
-#include <QStatusBar>
 
 #include "audio/SoundBeepUnit.h"
 #include "audio/VelWaveCtrl.h"
@@ -34,8 +33,7 @@ void TForm1::setUpWaveOutput(std::unique_ptr<cwt::WaveDevice> device) {
         showWarning(QStringLiteral("사운드녹음"), message);
     };
     VelWaveCtrl1->OnDeviceError = [this](TVelWaveCtrl*, const QString& message) {
-        StatusBar1->setToolTip(message);
-        setStatusText(6, QStringLiteral("소리 장치 오류"));
+        showWarning(QStringLiteral("소리 장치"), message);
     };
     m_ports = std::make_unique<cwt::HardwarePorts>();
     m_player = std::make_unique<cwt::CodePlayer>(*VelWaveCtrl1, cwt::SpeakerOutput{});
