@@ -26,6 +26,8 @@ int64_t PulseClient::NowUs() {
     return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
+void PulseClient::setError(const char* text) { std::snprintf(m_error, sizeof m_error, "%s", text); }
+
 bool PulseClient::ready() const {
     return m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY;
 }
@@ -33,7 +35,7 @@ bool PulseClient::ready() const {
 void PulseClient::connect() {
     if (m_context) return;
     m_failed = false;
-    m_error.clear();
+    m_error[0] = '\0';
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, m_name.c_str());
     pa_proplist_sets(props, PA_PROP_APPLICATION_ID, "cw-tamarik");
@@ -41,13 +43,13 @@ void PulseClient::connect() {
     pa_proplist_free(props);
     if (!m_context) {
         m_failed = true;
-        m_error = "cannot create a PulseAudio context";
+        setError("cannot create a PulseAudio context");
         return;
     }
     pa_context_set_state_callback(m_context, &PulseClient::ContextState, this);
     if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
         m_failed = true;
-        m_error = pa_strerror(pa_context_errno(m_context));
+        setError(pa_strerror(pa_context_errno(m_context)));
     }
 }
 
@@ -73,7 +75,7 @@ void PulseClient::ContextState(pa_context* context, void* self) {
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
             client->m_failed = true;
-            client->m_error = pa_strerror(pa_context_errno(context));
+            client->setError(pa_strerror(pa_context_errno(context)));
             if (client->onFailed) client->onFailed(client->m_error);
             break;
         default:

@@ -6,6 +6,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -42,7 +43,7 @@ public:
     pa_context* context() const { return m_context; }
     bool ready() const;
     bool failed() const { return m_failed; }
-    std::string error() const { return m_error; }
+    std::string error() const { return m_error; }  // lock held, not on the libpulse thread
 
     // Waits, with the lock held, until `done()` is true or `timeoutMs` have passed; whatever
     // changes what `done` reads must call signal(). True when done.
@@ -55,7 +56,7 @@ public:
 
     // Called on the libpulse thread when the context becomes ready or fails.
     std::function<void()> onReady;
-    std::function<void(const std::string& error)> onFailed;
+    std::function<void(const char* error)> onFailed;
 
     pa_threaded_mainloop* loop() const { return m_loop; }
     pa_mainloop_api* api() const { return m_api; }
@@ -69,7 +70,10 @@ private:
     pa_mainloop_api* m_api = nullptr;
     pa_context* m_context = nullptr;
     bool m_failed = false;
-    std::string m_error;
+    // A fixed buffer: the libpulse thread writes it, and allocates nothing.
+    char m_error[128] = {};
+
+    void setError(const char* text);
 };
 
 }  // namespace cwt

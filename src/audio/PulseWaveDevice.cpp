@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <array>
 #include <atomic>
+#include <cstdio>
 
 #include "audio/PulseClient.h"
 
@@ -41,7 +42,7 @@ struct PulseWaveDevice::Impl {
     bool triggered = false;     // the stream was started after its first write
     bool blocked = false;       // a barrier was handed over
     bool failed = false;        // this use failed: writes complete failed until the next open
-    std::string error;
+    char error[128] = {};       // fixed: the libpulse thread writes it
     WaveVolume volume;
 
     struct Pending {
@@ -95,7 +96,7 @@ struct PulseWaveDevice::Impl {
     void createStream();
     void releaseStream();
     void feed();
-    void failAll(const std::string& reason);
+    void failAll(const char* reason);
     void armWatchdog();
 
     static void StreamState(pa_stream* stream, void* self);
@@ -201,9 +202,9 @@ void PulseWaveDevice::Impl::feed() {
 }
 
 // Lock held; libpulse thread or GUI thread.
-void PulseWaveDevice::Impl::failAll(const std::string& reason) {
+void PulseWaveDevice::Impl::failAll(const char* reason) {
     failed = true;
-    error = reason;
+    std::snprintf(error, sizeof error, "%s", reason);
     while (pendingCount > 0) {
         post({Notice::Kind::Done, front().ticket, true});
         popFront();
@@ -291,7 +292,7 @@ PulseWaveDevice::PulseWaveDevice(const QString& clientName, QObject* parent)
         if (d.wantOpen && !d.stream && !d.failed) d.createStream();
     };
     // libpulse thread: the server went away.
-    d.client.onFailed = [&d](const std::string& reason) { d.failAll(reason); };
+    d.client.onFailed = [&d](const char* reason) { d.failAll(reason); };
     d.client.connect();
 }
 
@@ -342,7 +343,7 @@ void PulseWaveDevice::open(const WaveFormat& format) {
     d.openedPosted = false;
     d.blocked = false;
     d.failed = false;
-    d.error.clear();
+    d.error[0] = '\0';
     if (d.stream && (!(d.format == format) || pa_stream_get_state(d.stream) != PA_STREAM_READY))
         d.releaseStream();
     d.format = format;
@@ -350,7 +351,7 @@ void PulseWaveDevice::open(const WaveFormat& format) {
     d.client.connect();
     if (d.client.failed()) {
         d.failed = true;
-        d.error = d.client.error();
+        std::snprintf(d.error, sizeof d.error, "%s", d.client.error().c_str());
         return;
     }
     if (d.client.ready() && !d.stream) {
@@ -462,7 +463,7 @@ void PulseWaveDevice::setVolume(WaveVolume volume) {
 
 QString PulseWaveDevice::lastError() const {
     PulseClient::Lock lock(m_impl->client);
-    return QString::fromStdString(m_impl->error);
+    return QString::fromUtf8(m_impl->error);
 }
 
 int PulseWaveDevice::underflowCount() const {
