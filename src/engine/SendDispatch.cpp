@@ -60,7 +60,7 @@ SignPlan PlanSign(std::string_view signText) {
         if (row >= 0 && row != kWordSpaceRow) plan.pictureRow = row;
     }
     ForEachSignLetter(signText, [&](std::string_view code, uint8_t next) {
-        plan.letters.push_back({std::string(code), next});
+        plan.letters.push_back({code, next});
     });
     return plan;
 }

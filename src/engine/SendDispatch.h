@@ -13,7 +13,7 @@ namespace cwt {
 // One letter of a sign, queued without waiting; `nextChar` is the buffer's user value (the
 // next letter to show, 0 after the last letter, which lets the device close).
 struct SignLetter {
-    std::string code;  // ends with '!' where the character gap follows
+    std::string_view code;  // a table code, '!' where the character gap follows; static
     uint8_t nextChar = 0;
 };
 

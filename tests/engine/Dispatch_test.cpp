@@ -11,7 +11,7 @@ namespace {
 
 std::string Codes(const SignPlan& plan) {
     std::string out;
-    for (const auto& l : plan.letters) out += l.code + "/";
+    for (const auto& l : plan.letters) out += std::string(l.code) + "/";
     return out;
 }
 
