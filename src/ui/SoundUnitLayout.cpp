@@ -4,6 +4,7 @@
 // as the layout's alignment does.
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDockWidget>
@@ -14,12 +15,16 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -41,7 +46,7 @@ constexpr int kPanel1Width = 105;
 constexpr int kMemo1Height = 137;
 constexpr int kSplitterWidth = 2;
 constexpr int kSplitterMinSize = 38;
-constexpr int kGripHeight = 7;
+constexpr int kGripWidth = 10;
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -53,6 +58,74 @@ const char kWelcomeText[] =
     "CW Tamarik - 타마릭에 오신 것을 환영합니다.\n"
     "보낼 글을 여기에 쓰거나 파일 메뉴의 열기로 불러온 다음 시작을 누르세요.\n"
     "CQ CQ CQ DE HL0CW HL0CW K";
+
+// The Function box's grip at its left edge. Dragging it takes the box out into a window of
+// its own, which follows the pointer; letting go over the dock band puts it back. A double
+// click floats the box or docks it again. (The grip does the dragging itself: the dock
+// widget's own drag does not start from a custom title bar.)
+class DockGrip : public QWidget {
+public:
+    DockGrip(QDockWidget* dock, QWidget* dockBand) : QWidget(dock), m_dock(dock), m_band(dockBand) {
+        setCursor(Qt::SizeAllCursor);
+        setToolTip(QStringLiteral("Function"));
+    }
+
+    // The dock widget sizes its title bar from this hint, not from the fixed size.
+    QSize sizeHint() const override { return {kGripWidth, kGripWidth}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        // Drawn like a tool bar's handle, so it reads as something to take hold of.
+        QPainter painter(this);
+        QStyleOption option;
+        option.initFrom(this);
+        option.state |= QStyle::State_Horizontal;
+        style()->drawPrimitive(QStyle::PE_IndicatorToolBarHandle, &option, &painter, this);
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return;
+        m_pressGlobal = event->globalPosition().toPoint();
+        m_grabOffset = mapTo(m_dock, event->position().toPoint());
+        m_dragging = false;
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (!(event->buttons() & Qt::LeftButton)) return;
+        const QPoint global = event->globalPosition().toPoint();
+        if (!m_dragging &&
+            (global - m_pressGlobal).manhattanLength() < QApplication::startDragDistance())
+            return;
+        if (!m_dragging) {
+            m_dragging = true;
+            if (!m_dock->isFloating()) m_dock->setFloating(true);
+            grabMouse();
+        }
+        m_dock->move(global - m_grabOffset);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (!m_dragging) return;
+        m_dragging = false;
+        releaseMouse();
+        if (overDockBand(event->globalPosition().toPoint())) m_dock->setFloating(false);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) m_dock->setFloating(!m_dock->isFloating());
+    }
+
+private:
+    // The band the box fills when docked, at the bottom of the window.
+    bool overDockBand(QPoint global) const {
+        const QPoint bottomLeft = m_band->mapToGlobal(QPoint(0, m_band->height()));
+        const QRect band(bottomLeft.x(), bottomLeft.y() - TForm1::kPanel3DockedHeight,
+                         m_band->width(), TForm1::kPanel3DockedHeight);
+        return band.contains(global);
+    }
+
+    QDockWidget* m_dock;
+    QWidget* m_band;
+    QPoint m_pressGlobal;
+    QPoint m_grabOffset;
+    bool m_dragging = false;
+};
 
 // Raised inner and lowered outer bevel.
 QFrame* BevelPanel(QWidget* parent) {
@@ -350,14 +423,14 @@ void TForm1::buildFunctionBox() {
     FunctionDock = new QDockWidget(QStringLiteral("Function"), Panel3);
     FunctionDock->setObjectName("FunctionDock");
     FunctionDock->setAllowedAreas(Qt::BottomDockWidgetArea);
-    FunctionDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    // The group box's own caption says "Function"; the dock's title bar is only a grip.
-    // Dragging the grip floats the box; dragging it back over the band, or a double click,
-    // docks it again.
-    auto* grip = new QFrame(FunctionDock);
-    grip->setFixedHeight(kGripHeight);
-    grip->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    grip->setCursor(Qt::SizeAllCursor);
+    // Floating, the box is a window of its own and inherits no font from this one.
+    FunctionDock->setFont(LayoutFont(kBatang, 13));
+    FunctionDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+                              QDockWidget::DockWidgetVerticalTitleBar);
+    // The group box's own caption says "Function"; the dock's title bar is only a grip at
+    // its left edge. Dragging the grip floats the box; dragging it back over the band, or a
+    // double click, docks it again.
+    auto* grip = new DockGrip(FunctionDock, Panel3);
     FunctionDock->setTitleBarWidget(grip);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Function"), FunctionDock);

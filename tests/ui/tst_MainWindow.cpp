@@ -6,6 +6,7 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -272,10 +273,29 @@ private slots:
         QCOMPARE(f->Panel3->height(), TForm1::kPanel3DockedHeight);
         QVERIFY(f->FunctionDock->isVisible());
 
-        f->FunctionDock->setFloating(true);
+        // Dragged by its grip, the box floats; let go over the band, it docks again.
+        QWidget* grip = f->FunctionDock->titleBarWidget();
+        auto send = [grip](QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, grip->mapFromGlobal(QPointF(global)), QPointF(global),
+                              Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(grip, &event);
+        };
+        const QPoint start = grip->mapToGlobal(QPoint(5, 20));
+        send(QEvent::MouseButtonPress, start, Qt::LeftButton);
+        send(QEvent::MouseMove, start + QPoint(0, 150), Qt::LeftButton);
+        QVERIFY(f->FunctionDock->isFloating());
         QCOMPARE(f->Panel3->height(), TForm1::kPanel3EmptyHeight);
-        f->FunctionDock->setFloating(false);
+        QCOMPARE(f->FunctionDock->font().family(), f->font().family());
+        const QPoint band = f->Panel3->mapToGlobal(QPoint(100, 0));
+        send(QEvent::MouseMove, band, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, band, Qt::NoButton);
+        QVERIFY(!f->FunctionDock->isFloating());
         QCOMPARE(f->Panel3->height(), TForm1::kPanel3DockedHeight);
+        // A double click on the grip floats it and docks it back.
+        QTest::mouseDClick(grip, Qt::LeftButton);
+        QVERIFY(f->FunctionDock->isFloating());
+        QTest::mouseDClick(f->FunctionDock->titleBarWidget(), Qt::LeftButton);
+        QVERIFY(!f->FunctionDock->isFloating());
     }
 
     void resizingKeepsThePlayDisplayUnderTheSendingButtons() {
