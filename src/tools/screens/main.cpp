@@ -57,9 +57,9 @@ int main(int argc, char** argv) {
     form->show();
     bool ok = Save(form, out + "/main-idle.png");
 
-    form->Memo1->setPlainText(QStringLiteral("CQ CQ DE HL0CW [AR]\n한글 모스 부호 TEST"));
-    // Well into the send: a sign has been shown and the Hangul line has begun.
-    QTimer::singleShot(9000, form, [&] {
+    form->Memo1->setPlainText(QStringLiteral("한글 CQ [AR]\nCQ DE HL0CW"));
+    // Inside the first syllable: the big letter shows it, the line under it a jamo.
+    QTimer::singleShot(2500, form, [&] {
         ok = Save(form, out + "/main-sending.png") && ok;
         form->AutoStopButton->click();
     });
