@@ -105,9 +105,9 @@ public:
     cwt::CodeSettings codeSettings() const;
 
     // ----- Keys, random groups, sign buttons, live typing, mouse keying -----
-    // Sees every key pressed anywhere in the window before the focused control; setting
-    // `key` to 0 keeps the key from the control.
-    // Runs the macro hot keys of the macro editor's table.
+    // Sees every key pressed anywhere in the window before the focused control and runs the
+    // macro hot keys of the macro editor's table; setting `Key` to 0 keeps the key from the
+    // control.
     void FormKeyDown(uint16_t& Key, cwt::ShiftState Shift);
     void RandomSoundButtonClick(QObject* Sender);
     QString RandomGroup(int count, int groups, int set);
