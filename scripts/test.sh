@@ -1,23 +1,43 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds CW Tamarik and runs every test, as CI does.
-#   scripts/test.sh            the whole suite
-# Build trees: build/ (release with debug info) and build-asan/ (sanitizers).
+# Installs what is missing, builds CW Tamarik and runs every test, as CI does:
+#   1. the release build and its whole test suite,
+#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer,
+#   3. every fuzz target for a bounded time.
+# Tests that play through the sound server get a private PulseAudio server with a null sink.
+# Set CWT_FUZZ_SECONDS to change the time each fuzz target runs (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+jobs=2
 
 scripts/setup-debian.sh
 
-jobs=2
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j$jobs
-
-# A private sound server with a null sink for the tests that play through it.
 pulse_dir=$root/build/pulse
+mkdir -p build
 source scripts/pulse-null-sink.sh "$pulse_dir"
 trap 'scripts/pulse-null-sink.sh --stop "$pulse_dir"' EXIT
 export CWT_PULSE_REQUIRED=1
 
-# Timing tests run alone so that nothing else competes for the two cores.
-ctest --test-dir build --output-on-failure -j$jobs -LE pulse
-ctest --test-dir build --output-on-failure -L pulse
+run_suite() {  # build directory
+    # Timing tests run alone so that nothing else competes for the two cores.
+    ctest --test-dir "$1" --output-on-failure -j$jobs -LE pulse
+    ctest --test-dir "$1" --output-on-failure -L pulse
+}
+
+echo "== release build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j$jobs
+run_suite build
+
+echo "== sanitizer build"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCWT_SANITIZE=ON \
+    -DCWT_BUILD_BENCH=OFF
+cmake --build build-asan -j$jobs
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
+run_suite build-asan
+unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+
+echo "== fuzzing"
+scripts/fuzz.sh "${CWT_FUZZ_SECONDS:-30}"
