@@ -362,6 +362,16 @@ void TVelEdit::paintEvent(QPaintEvent* event) {
     QLineEdit::paintEvent(event);
     QPainter painter(this);
     PaintBorder(painter);
+    if (m_focused) PaintFocusFrame(painter);
+}
+
+void TVelEdit::PaintFocusFrame(QPainter& painter) const {
+    // The caret alone is easy to miss: a highlight line takes the place of the border's inner
+    // line (or of the border line itself) while the edit has the focus.
+    const int inset = BorderWidthPx() == 2 ? 1 : 0;
+    painter.setPen(palette().color(QPalette::Highlight));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(inset, inset, -inset - 1, -inset - 1));
 }
 
 void TVelEdit::PaintCopy(QPainter& painter) const {

@@ -8,8 +8,8 @@
 // emitted whenever the text changes, by typing or by setText().
 //
 // The edit draws its own border like the classic edit control: a 2-pixel sunken edge (Ctl3D),
-// a 1-pixel line (Ctl3D off) or none (BorderStyle bsNone). "Client" coordinates below are
-// measured inside that border.
+// a 1-pixel line (Ctl3D off) or none (BorderStyle bsNone), with a line in the highlight
+// colour while it has the focus. "Client" coordinates below are measured inside that border.
 
 #include <QLineEdit>
 #include <QPixmap>
@@ -117,6 +117,7 @@ private:
     void LayoutButton();
     void PaintSelf(QPainter& painter, bool copy) const;
     void PaintBorder(QPainter& painter) const;
+    void PaintFocusFrame(QPainter& painter) const;
     bool SelfPainted() const;
 
     bool m_focused = false;

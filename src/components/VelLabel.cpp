@@ -3,15 +3,22 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "components/VelAccessible.h"
+
 namespace cwt {
 
 TVelLabel::TVelLabel(QWidget* parent) : TVelLabel(QString(), parent) {}
 
-TVelLabel::TVelLabel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {
+TVelLabel::TVelLabel(const QString& caption, QWidget* parent) : QLabel(parent) {
+    // Before the caption is set: setting it may already ask for the label's interface.
+    InstallVelAccessibility();
     setTextFormat(Qt::PlainText);
+    QLabel::setText(caption);
     // What the painting leaves out (the frame's margin) shows the parent, as a label should.
     setAutoFillBackground(false);
 }
+
+void TVelLabel::setText(const QString& caption) { SetLabelText(this, caption); }
 
 void TVelLabel::setLineStyle(TLineStyle style) {
     if (m_lineStyle == style) return;

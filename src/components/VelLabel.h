@@ -2,7 +2,8 @@
 // TVelLabel: a label that paints itself, optionally inside a raised 3-D frame or a rounded
 // rectangle, with an optional bar over its caption (the sign display shows "AR" with a bar).
 //
-// Caption: text()/setText(). Font: font(); its colour: FontColor. The mouse: OnMouseDown.
+// Caption: text()/setText(); setText announces the change to screen readers. Font: font();
+// its colour: FontColor. The mouse: OnMouseDown.
 // QLabel's own alignment, word wrap and rich text play no part in the painting.
 
 #include <QLabel>
@@ -16,6 +17,11 @@ class TVelLabel : public QLabel {
 public:
     explicit TVelLabel(QWidget* parent = nullptr);
     explicit TVelLabel(const QString& caption, QWidget* parent = nullptr);
+
+    // Sets the caption and tells screen readers what the label now shows, also when it
+    // carries a fixed accessible name. (QLabel::setText is not virtual: through a QLabel
+    // pointer, use SetLabelText of VelAccessible.h.)
+    void setText(const QString& caption);
 
     TLineStyle LineStyle() const { return m_lineStyle; }
     void setLineStyle(TLineStyle style);

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "components/VelAccessible.h"
+
 namespace cwt {
 namespace {
 
@@ -11,7 +13,8 @@ QRect InnerRect(const QWidget* button) { return button->rect().adjusted(2, 2, -2
 }  // namespace
 
 TVelSpeedButton::TVelSpeedButton(QWidget* parent) : QToolButton(parent) {
-    setFocusPolicy(Qt::NoFocus);
+    InstallVelAccessibility();
+    setFocusPolicy(Qt::TabFocus);
     setToolButtonStyle(Qt::ToolButtonTextOnly);
 }
 
@@ -53,6 +56,15 @@ void TVelSpeedButton::paintEvent(QPaintEvent* event) {
         const int width = CaptionWidth();
         const int y = origin.y() - 1;
         if (width > 0) painter.drawLine(origin.x(), y, origin.x() + width - 1, y);
+    }
+
+    // The caption's fill covers the style's own focus frame, so the frame is drawn here, on
+    // the edge of the caption area, where it stays clear of the caption and the bar.
+    if (hasFocus()) {
+        painter.setClipping(false);
+        painter.setPen(QPen(ink, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
     }
 }
 

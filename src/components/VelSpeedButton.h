@@ -1,7 +1,9 @@
 #pragma once
-// TVelSpeedButton: a push button that never takes the focus and redraws its caption centred,
-// with an optional bar over it (the procedure-sign buttons: "AR" with a bar reads as one
-// sign). The caption and the bar stay in place when the button is pressed.
+// TVelSpeedButton: a push button that a mouse click never gives the focus and that redraws its
+// caption centred, with an optional bar over it (the procedure-sign buttons: "AR" with a bar
+// reads as one sign). The caption and the bar stay in place when the button is pressed.
+// Tab reaches it, Space presses it, and it draws a focus frame while it has the focus; a
+// click leaves the focus where the operator was typing.
 //
 // Caption: text(); glyph: icon(); hint: toolTip(); the click: clicked().
 

@@ -273,6 +273,15 @@ public:
     static QString CellHintText(const QString& cellText);
     QComboBox* DropDown() const { return m_combo; }
 
+    // ----- What screen readers read (VelStringGridAccessible.cpp) -----
+    // A cell as it is drawn: the two lines of a two-line cell joined by a blank, a number
+    // cell in its number display.
+    QString ShownText(int col, int row) const;
+    // The title of a column: its group heading, then the texts of the fixed rows; of a row:
+    // the texts of the fixed columns. Blanks between parts; empty when nothing is written.
+    QString ColumnTitle(int col) const;
+    QString RowTitle(int row) const;
+
     // Finishes a layout load: the drop-down gets list 0, the title texts and groups apply.
     void Loaded();
 

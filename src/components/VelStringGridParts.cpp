@@ -22,8 +22,18 @@ int VelGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant VelGridModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
-    return m_grid->Cells(index.column() + m_grid->FixedCols(), index.row() + m_grid->FixedRows());
+    if (!index.isValid()) return {};
+    const int col = index.column() + m_grid->FixedCols();
+    const int row = index.row() + m_grid->FixedRows();
+    if (role == Qt::AccessibleTextRole) return m_grid->ShownText(col, row);
+    if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+    return m_grid->Cells(col, row);
+}
+
+QVariant VelGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
+    if (orientation == Qt::Horizontal) return m_grid->ColumnTitle(section + m_grid->FixedCols());
+    return m_grid->RowTitle(section + m_grid->FixedRows());
 }
 
 bool VelGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
