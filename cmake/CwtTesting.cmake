@@ -33,3 +33,26 @@ function(cwt_add_qtest name)
         set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
     endif()
 endfunction()
+
+# Every *_test.cpp of the calling folder becomes a GoogleTest executable, every tst_*.cpp a
+# QtTest executable, named <layer>_<file>; files in support/ go into each. Files named
+# *_pulse_test.cpp or tst_*_pulse.cpp need the real sound server and get the label "pulse".
+function(cwt_add_layer_tests layer)
+    file(GLOB gtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+    file(GLOB qtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
+    file(GLOB support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/*.cpp
+                                        ${CMAKE_CURRENT_SOURCE_DIR}/support/*.h)
+    foreach(src ${gtests} ${qtests})
+        get_filename_component(name ${src} NAME_WE)
+        set(labels ${layer})
+        if(name MATCHES "_pulse(_test)?$")
+            list(APPEND labels pulse)
+        endif()
+        if(name MATCHES "^tst_")
+            cwt_add_qtest(${layer}_${name} SOURCES ${src} ${support}
+                LIBS ${ARGN} Qt6::Widgets LABELS ${labels})
+        else()
+            cwt_add_gtest(${layer}_${name} SOURCES ${src} ${support} LIBS ${ARGN} LABELS ${labels})
+        endif()
+    endforeach()
+endfunction()
