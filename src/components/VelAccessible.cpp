@@ -2,13 +2,20 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSplitterHandle>
 #include <QTextDocumentFragment>
 
 #include "components/VelSpeedButton.h"
 
 namespace cwt {
 namespace {
+
+constexpr char kLinkProperty[] = "cwtLink";
 
 // The text a label shows, without rich-text markup.
 QString PlainCaption(const QLabel* label) {
@@ -29,9 +36,27 @@ public:
     }
 
     QAccessible::Role role() const override {
+        if (IsLink()) return QAccessible::Link;
         // A label that shows only a picture (the code picture) is a graphic.
         if (label()->text().isEmpty() && !label()->pixmap().isNull()) return QAccessible::Graphic;
         return QAccessible::StaticText;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names;
+        if (IsLink() && widget()->isEnabled()) names << pressAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& actionName) override {
+        if (actionName == pressAction() && IsLink()) {
+            // Like a button's press: from the event loop, after the caller has its answer.
+            QLabel* link = label();
+            QMetaObject::invokeMethod(
+                link, [link] { emit link->linkActivated(link->text()); }, Qt::QueuedConnection);
+            return;
+        }
+        QAccessibleWidget::doAction(actionName);
     }
 
     QString text(QAccessible::Text kind) const override {
@@ -81,6 +106,7 @@ public:
 
 private:
     QLabel* label() const { return static_cast<QLabel*>(widget()); }
+    bool IsLink() const { return label()->property(kLinkProperty).toBool(); }
 };
 
 // The line-style speed button: a button (a toggle when checkable) named by its caption.
@@ -140,6 +166,117 @@ private:
     TVelSpeedButton* button() const { return static_cast<TVelSpeedButton*>(widget()); }
 };
 
+// Qt's push buttons, check boxes and radio buttons, as Qt presents them, except that every
+// action clicks: Qt's own toggle action only flips the check, so a handler connected to the
+// click (the record button, a radio group's choice) would never hear of it.
+class ButtonAccessible : public QAccessibleWidget {
+public:
+    explicit ButtonAccessible(QAbstractButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QAccessible::Role role() const override {
+        if (qobject_cast<QRadioButton*>(button())) return QAccessible::RadioButton;
+        if (qobject_cast<QCheckBox*>(button())) return QAccessible::CheckBox;
+        if (auto* push = qobject_cast<QPushButton*>(button()); push && push->menu())
+            return QAccessible::ButtonMenu;
+        if (button()->isCheckable())
+            return button()->autoExclusive() ? QAccessible::RadioButton : QAccessible::CheckBox;
+        return QAccessible::Button;
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name) {
+            const QString name = widget()->accessibleName();
+            if (!name.isEmpty()) return name;
+            QString caption = button()->text();
+            return caption.remove(QLatin1Char('&'));
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = button()->isCheckable();
+        state.checked = button()->isChecked();
+        if (auto* box = qobject_cast<QCheckBox*>(button()))
+            state.checkStateMixed = box->checkState() == Qt::PartiallyChecked;
+        state.pressed = button()->isDown();
+        if (auto* push = qobject_cast<QPushButton*>(button())) {
+            state.defaultButton = push->isDefault();
+            state.hasPopup = push->menu() != nullptr;
+        }
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names;
+        if (widget()->isEnabled()) {
+            if (role() == QAccessible::ButtonMenu)
+                names << showMenuAction();
+            else
+                names << (button()->isCheckable() ? toggleAction() : pressAction());
+        }
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& actionName) override {
+        if (!widget()->isEnabled()) return;
+        if (actionName == showMenuAction()) {
+            if (auto* push = qobject_cast<QPushButton*>(button())) push->showMenu();
+        } else if (actionName == pressAction() || actionName == toggleAction()) {
+            // From the event loop, as a click of the operator: the handler may run a whole
+            // send, and the screen reader has its answer first.
+            button()->animateClick();
+        } else {
+            QAccessibleWidget::doAction(actionName);
+        }
+    }
+
+    QStringList keyBindingsForAction(const QString& actionName) const override {
+        if (actionName == pressAction() || actionName == toggleAction())
+            return {QStringLiteral("Space")};
+        return QAccessibleWidget::keyBindingsForAction(actionName);
+    }
+
+private:
+    QAbstractButton* button() const { return static_cast<QAbstractButton*>(widget()); }
+};
+
+// A slider whose value reads the way it looks: on a slider drawn upside down (the volume
+// bars, whose top is their minimum position) the value is counted from the other end, so
+// that higher means louder to a screen reader as it does on the screen.
+class SliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SliderAccessible(QAbstractSlider* slider)
+        : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value) return QString::number(Shown(slider()->value()));
+        return QAccessibleWidget::text(kind);
+    }
+
+    QVariant currentValue() const override { return Shown(slider()->value()); }
+    void setCurrentValue(const QVariant& value) override {
+        slider()->setValue(Shown(value.toInt()));  // the mapping is its own inverse
+    }
+    QVariant maximumValue() const override { return slider()->maximum(); }
+    QVariant minimumValue() const override { return slider()->minimum(); }
+    QVariant minimumStepSize() const override { return slider()->singleStep(); }
+
+private:
+    QAbstractSlider* slider() const { return static_cast<QAbstractSlider*>(widget()); }
+    int Shown(int position) const {
+        if (!slider()->invertedAppearance()) return position;
+        return slider()->maximum() + slider()->minimum() - position;
+    }
+};
+
 QAccessibleInterface* VelAccessibleFactory(const QString& className, QObject* object) {
     if (!object || !object->isWidgetType()) return nullptr;
     if (className == QLatin1String(TVelSpeedButton::staticMetaObject.className()))
@@ -147,6 +284,17 @@ QAccessibleInterface* VelAccessibleFactory(const QString& className, QObject* ob
     // Asked for every label, TVelLabel included, whose class chain reaches QLabel.
     if (className == QLatin1String(QLabel::staticMetaObject.className()))
         return new LabelAccessible(static_cast<QLabel*>(object));
+    // A splitter's handle is a separator between the two panes (Qt gives it no role).
+    if (className == QLatin1String(QSplitterHandle::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Separator);
+    if (className == QLatin1String(QSlider::staticMetaObject.className()))
+        return new SliderAccessible(static_cast<QAbstractSlider*>(object));
+    for (const QMetaObject* buttonClass :
+         {&QPushButton::staticMetaObject, &QCheckBox::staticMetaObject,
+          &QRadioButton::staticMetaObject}) {
+        if (className == QLatin1String(buttonClass->className()))
+            return new ButtonAccessible(static_cast<QAbstractButton*>(object));
+    }
     return nullptr;
 }
 
@@ -177,10 +325,14 @@ void AnnounceTextChange(QObject* object, const QString& before, const QString& a
     }
 }
 
+void MarkAsLink(QLabel* label) { label->setProperty(kLinkProperty, true); }
+
 void SetLabelText(QLabel* label, const QString& text) {
     const QString before = label->text();
     label->setText(text);
-    AnnounceTextChange(label, before, text);
+    // A label that takes the focus keeps its text in a text document, which reports its
+    // changes itself.
+    if (label->focusPolicy() == Qt::NoFocus) AnnounceTextChange(label, before, text);
 }
 
 }  // namespace cwt

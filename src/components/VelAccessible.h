@@ -6,6 +6,10 @@
 // - TVelSpeedButton is a button with its caption as name, its hint as description and a press
 //   action that returns at once: the click runs after the caller has its answer, so a screen
 //   reader is not held until the sign has sounded.
+// - Push buttons, check boxes and radio buttons keep Qt's presentation, but their press and
+//   toggle actions click, as the operator would, so the handlers connected to the click run.
+// - A slider drawn upside down (minimum at the top) reads its value from the other end, so a
+//   higher bar reads as a higher value.
 // - A caption change is announced as a text change (QLabel itself only announces a change of
 //   its name, and none at all when the label has a fixed accessible name).
 
@@ -25,7 +29,12 @@ void InstallVelAccessibility();
 // Nothing happens while no assistive technology listens.
 void AnnounceTextChange(QObject* object, const QString& before, const QString& after);
 
-// Sets a label's caption and announces the change.
+// Presents a label that opens something when clicked as a link: its press action emits the
+// label's linkActivated with its text, which the owner connects to what the click does.
+void MarkAsLink(QLabel* label);
+
+// Sets a label's caption and announces the change (a label that takes the focus announces
+// its own changes: Qt keeps its text in a text document then).
 void SetLabelText(QLabel* label, const QString& text);
 
 }  // namespace cwt

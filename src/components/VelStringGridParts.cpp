@@ -181,6 +181,8 @@ void VelGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 QWidget* VelGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
                                        const QModelIndex& index) const {
     auto* editor = new TInplaceEdit(m_grid, parent);
+    // A screen reader names the editor after the column it writes.
+    editor->setAccessibleName(m_grid->ColumnTitle(index.column() + m_grid->FixedCols()));
     const QPersistentModelIndex cell(index);
     m_grid->m_editOriginal = index.data(Qt::EditRole).toString();
     // Every change reaches the cell at once, so whoever reads the grid sees what is typed.

@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "audio/WaveDevice.h"
+#include "components/VelAccessible.h"
 #include "ui/EditMacrosUnit.h"
 #include "ui/Fonts.h"
 #include "ui/MorseCodeShowUnit.h"
@@ -26,6 +27,8 @@ ProgramWindows CreateProgramWindows(std::unique_ptr<cwt::WaveDevice> device) {
 
 int CW_Tamarik(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Before any window: Qt keeps the accessible interface it first makes for a widget.
+    cwt::InstallVelAccessibility();
     QApplication::setApplicationName(QStringLiteral("cw-tamarik"));
     QApplication::setApplicationDisplayName(QString());
     QGuiApplication::setDesktopFileName(QStringLiteral("cw-tamarik"));

@@ -111,6 +111,8 @@ TEditMacrosForm::TEditMacrosForm(QWidget* parent) : QWidget(parent) {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setObjectName(QStringLiteral("EditMacrosForm"));
     buildLayout();
+    NameControlsForScreenReaders();
+    OrderControlsForKeyboard();
     // The window sees every key before its controls do.
     m_keyPreview = new KeyPreview(
         this, [this](uint16_t& key, cwt::ShiftState shift) { FormKeyDown(key, shift); });

@@ -68,6 +68,9 @@ protected:
 
 private:
     void buildLayout();
+    // Names and the Tab order (EditMacrosAccessibility.cpp).
+    void NameControlsForScreenReaders();
+    void OrderControlsForKeyboard();
     void loadDefaultRows();
     void loadRows(const QList<MacroEntry>& entries);
     bool rowHasDefinition(int row) const;

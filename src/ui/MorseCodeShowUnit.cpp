@@ -34,6 +34,7 @@ TMorseCodeForm::TMorseCodeForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     FormCreate();
+    NameControlsForScreenReaders();
 }
 
 // The picture fills the client area and is stretched to it; the label must not ask for the

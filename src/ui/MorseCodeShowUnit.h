@@ -30,6 +30,8 @@ public:
 
 private:
     void FormCreate();
+    // Names for screen readers (MorseCodeShowAccessibility.cpp).
+    void NameControlsForScreenReaders();
 
     QString m_chartError;
 };

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QRadioButton>
 
@@ -17,9 +19,34 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int col
         auto* button = new QRadioButton(items[i], this);
         button->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
         m_buttons->addButton(button, i);
+        button->installEventFilter(this);
         grid->addWidget(button, i / columns, i % columns);
     }
     connect(m_buttons, &QButtonGroup::idClicked, this, &RadioGroup::itemClicked);
+}
+
+bool RadioGroup::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::FocusIn: {
+            // Tab comes into the group at its chosen item, where the arrows then start.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            QAbstractButton* chosen = m_buttons->checkedButton();
+            if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) && chosen &&
+                chosen != watched)
+                chosen->setFocus(reason);
+            break;
+        }
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            m_byKeyboard = true;
+            break;
+        case QEvent::MouseButtonPress:
+            m_byKeyboard = false;
+            break;
+        default:
+            break;
+    }
+    return false;
 }
 
 int RadioGroup::itemIndex() const { return m_buttons->checkedId(); }

@@ -9,6 +9,8 @@
 #include <QDesktopServices>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -30,6 +32,14 @@
 #include "ui/RadioGroup.h"
 #include "ui/SystemRoot.h"
 #include "ui/WindowsKeys.h"
+
+namespace {
+
+bool ByTabKey(const QFocusEvent* event) {
+    return event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+}
+
+}  // namespace
 
 TForm1::TForm1(std::unique_ptr<cwt::WaveDevice> device, QWidget* parent)
     : QMainWindow(parent), m_pictures(std::make_unique<CodePictures>()) {
@@ -55,6 +65,8 @@ TForm1::TForm1(std::unique_ptr<cwt::WaveDevice> device, QWidget* parent)
     buildLayout();
     setUpWaveOutput(std::move(device));
     connectHandlers();
+    NameControlsForScreenReaders();
+    OrderControlsForKeyboard();
     m_hotKeys = std::make_unique<MacroHotKeys>(static_cast<MacroHost&>(*this));
     m_keyPreview = new KeyPreview(
         this, [this](uint16_t& key, cwt::ShiftState shift) { FormKeyDown(key, shift); });
@@ -118,6 +130,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Edit1) return filterEdit1Event(event);
+    if ((watched == Label5 || watched == Label10) && event->type() == QEvent::KeyPress)
+        return filterActiveLabelKey(watched, static_cast<QKeyEvent*>(event));
     if (watched == Label5 || watched == Label2) return filterBigLetterEvent(event);
     if (event->type() == QEvent::Resize) {
         if (watched == DispPanel)
@@ -128,8 +142,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             placeBottomAlignedControls();
         return false;
     }
-    if (watched == DispMemo && event->type() == QEvent::FocusIn && !AutoStartButton->isEnabled()) {
-        // While a send runs, the focus stays with the editor.
+    if (watched == DispMemo && event->type() == QEvent::FocusIn && !AutoStartButton->isEnabled() &&
+        !ByTabKey(static_cast<QFocusEvent*>(event))) {
+        // While a send runs, a click leaves the focus with the editor. Tab may stop here, or
+        // the keyboard could never get past the play display during a send.
         Memo1->setFocus();
         return false;
     }

@@ -30,11 +30,11 @@
 #include "ui/MacroHotKeys.h"
 
 class QAction;
-class QButtonGroup;
 class QCheckBox;
 class QDockWidget;
 class QFrame;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -277,6 +277,7 @@ public:
     static constexpr int kPanel3DockedHeight = 58;
     static constexpr int kPanel3EmptyHeight = 4;
     static constexpr int kDispMemoTopStrip = 38;
+    static constexpr int kElapsedTimePanel = 5;
 
 signals:
     // The window has closed: the program ends.
@@ -338,6 +339,13 @@ private:
     bool macroAutoStartChecked() const override;
     void autoStartButtonClick() override;
 
+    // Names, labels and the Tab order for screen readers and the keyboard
+    // (SoundUnitAccessibility.cpp).
+    void NameControlsForScreenReaders();
+    void OrderControlsForKeyboard();
+    // Space, Enter, "." and "-" on the big letter and the link label, which take the focus.
+    bool filterActiveLabelKey(QObject* watched, QKeyEvent* event);
+
     // Live sending (SoundUnitLive.cpp).
     bool filterEdit1Event(QEvent* event);
     bool filterBigLetterEvent(QEvent* event);
@@ -360,7 +368,6 @@ private:
     std::unique_ptr<MacroHotKeys> m_hotKeys;
     std::mt19937 m_random;
     bool m_scanPassedEnd = false;
-    QButtonGroup* m_toggleGroup = nullptr;
 
     TMorseCodeForm* m_chart = nullptr;
     TForm2* m_memo = nullptr;

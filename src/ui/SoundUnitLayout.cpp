@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QFrame>
@@ -275,11 +274,8 @@ void TForm1::buildSettingsBand() {
     RandomSoundButton->setCheckable(true);
     RandomSoundButton->setToolTip(QStringLiteral("영문 5문자씩 무작위로 생성됨"));
 
-    // Both may be up; pressing one down releases the other (see pressToggle).
-    m_toggleGroup = new QButtonGroup(this);
-    m_toggleGroup->setExclusive(false);
-    m_toggleGroup->addButton(RecordButton);
-    m_toggleGroup->addButton(RandomSoundButton);
+    // Both may be up; pressing one down releases the other (see pressToggle). They are no
+    // QButtonGroup: Qt would keep only one of a group's buttons a Tab stop.
 
     Label8 = PlacedLabel(QStringLiteral("단음 길이  장음길이"), 192, 88, p);
     SmallEdit = HiddenEdit(QStringLiteral("12"), 192, 104, p);

@@ -2,7 +2,6 @@
 // dashes with the mouse on the big letter; the recording button; and the key preview that
 // lets the window see every key before the focused control.
 
-#include <QButtonGroup>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -77,7 +76,7 @@ void TForm1::setRecordButtonColour(bool recording) {
 // The exclusive pair: pressing one down releases the other, without the other's click.
 void TForm1::pressToggle(QPushButton* pressed) {
     if (!pressed->isChecked()) return;
-    for (QAbstractButton* other : m_toggleGroup->buttons())
+    for (QPushButton* other : {RecordButton, RandomSoundButton})
         if (other != pressed && other->isChecked()) other->setChecked(false);
 }
 

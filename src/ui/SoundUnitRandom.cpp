@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "components/VelAccessible.h"
 #include "components/VelLabel.h"
 #include "engine/MorseTable.h"
 #include "ui/RadioGroup.h"
@@ -121,7 +122,7 @@ void TForm1::sendGroup(const QString& group) {
         const int row = cwt::MorseIndex(byte);
         showPicture(row == cwt::kWordSpaceRow ? -1 : row);
         Label2->setText(QString());
-        Label5->setText(QString(ch));
+        cwt::SetLabelText(Label5, QString(ch));
         PlayCode(std::string(cwt::CodeOfChar(byte)) + "!", false);
         if (!RandomSoundButton->isChecked()) return;
     }

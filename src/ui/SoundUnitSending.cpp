@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "audio/VelWaveCtrl.h"
+#include "components/VelAccessible.h"
 #include "components/VelLabel.h"
 #include "engine/Cp949Text.h"
 #include "engine/HanGulCtrlUnit.h"
@@ -158,7 +159,7 @@ void TForm1::sendCharacterUnit(const cwt::SendUnit& unit, int& bytesSent) {
     } else if (unit.display == cwt::SendUnit::Display::NewLine) {
         addDispLine();
     }
-    Label5->setText(FromCp949(unit.character));
+    cwt::SetLabelText(Label5, FromCp949(unit.character));
     const std::string& toSend = unit.bytesToSend;
     for (size_t i = 0; i < toSend.size(); ++i) {
         const auto byte = static_cast<uint8_t>(toSend[i]);
@@ -265,7 +266,7 @@ void TForm1::SendChar(uint8_t Ch, bool characterGap, bool syllableEnd) {
             break;
     }
     showPicture(plan.pictureRow);
-    if (plan.showsLetter) Label5->setText(QString(QChar(Ch)));
+    if (plan.showsLetter) cwt::SetLabelText(Label5, QString(QChar(Ch)));
     PlayCode(plan.code, plan.syllableEnd);
 }
 
@@ -273,7 +274,7 @@ void TForm1::SendSign(std::string_view signText) {
     const cwt::SignPlan plan = cwt::PlanSign(signText);
     Label2->setText(QString::fromLatin1(plan.displayLetters.data(),
                                         static_cast<qsizetype>(plan.displayLetters.size())));
-    Label5->setText(plan.firstLetter ? QString(QChar(plan.firstLetter)) : QString());
+    cwt::SetLabelText(Label5, plan.firstLetter ? QString(QChar(plan.firstLetter)) : QString());
     showPicture(plan.pictureRow);
     // The unit and the tone are taken once, from the settings at the sign's start.
     cwt::CodePlayer::Sign sign = m_player->BeginSign(codeSettings());
@@ -301,7 +302,7 @@ void TForm1::VelWaveCtrl1PlayDone(TVelWaveCtrl* /*Sender*/, const TWaveHdr* Head
                                   const uint8_t* Buffer) {
     if (Header->userValue != 0) {
         const auto next = static_cast<uint8_t>(Header->userValue);
-        Label5->setText(QString(QChar(next)));
+        cwt::SetLabelText(Label5, QString(QChar(next)));
         showPicture(cwt::PlanSign(std::string(1, static_cast<char>(next))).pictureRow);
     }
     if (Header->bufferLength == 0 || Buffer == nullptr || !Button1->isEnabled()) return;
@@ -320,7 +321,12 @@ void TForm1::showPicture(int row) {
 void TForm1::clearPicture() { Image1->clear(); }
 
 void TForm1::setStatusText(int panel, const QString& text) {
-    m_statusPanels[static_cast<size_t>(panel)]->setText(text);
+    QLabel* label = m_statusPanels[static_cast<size_t>(panel)];
+    // The elapsed time changes ten times a second; announced, it would drown the letters.
+    if (panel == kElapsedTimePanel)
+        label->setText(text);
+    else
+        cwt::SetLabelText(label, text);
 }
 
 QString TForm1::statusText(int panel) const {

@@ -122,7 +122,9 @@ void TForm1::Multiple3Click(QObject* Sender) {
 void TForm1::RadioGroup1Click(QObject* Sender) {
     cwt::ApplyMultiplier(m_timing, std::max(0, RadioGroup1->itemIndex()));
     applyTimingToEdits();
-    if (Sender == RadioGroup1) Memo1->setFocus();
+    // A click hands the keys back to the editor; a choice made with the arrows stays in the
+    // group, so the arrows can go on.
+    if (Sender == RadioGroup1 && !RadioGroup1->lastChoiceByKeyboard()) Memo1->setFocus();
     RadioGroup1->setToolTip(RadioGroup1->itemCaption(RadioGroup1->itemIndex()));
 }
 
@@ -172,7 +174,9 @@ void TForm1::TrackBar1Change(QObject* /*Sender*/) {
     Label1->adjustSize();
 }
 
-void TForm1::SoundControlTypeClick(QObject* /*Sender*/) { Memo1->setFocus(); }
+void TForm1::SoundControlTypeClick(QObject* /*Sender*/) {
+    if (!SoundControlType->lastChoiceByKeyboard()) Memo1->setFocus();
+}
 
 void TForm1::WaveVolumeChange(QObject* Sender) {
     const QSignalBlocker detached(WaveVolume);

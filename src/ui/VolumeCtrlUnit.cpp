@@ -87,6 +87,8 @@ TVolumeForm::TVolumeForm(QWidget* parent)
       m_mixer(std::make_unique<PulseMixer>()),
       m_state(std::make_unique<MixerState>()) {
     buildLayout();
+    NameControlsForScreenReaders();
+    OrderControlsForKeyboard();
     m_tell = [this](const QString& text, bool error) {
         auto* box = new QMessageBox(error ? QMessageBox::Critical : QMessageBox::Information,
                                     QString(), text, QMessageBox::Ok, this);

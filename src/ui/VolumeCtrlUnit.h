@@ -124,6 +124,9 @@ private:
     struct MixerState;
 
     void buildLayout();
+    // Names and the Tab order (VolumeCtrlAccessibility.cpp).
+    void NameControlsForScreenReaders();
+    void OrderControlsForKeyboard();
     void attachHandlers();
     void detachHandlers();
     void logLine(const QString& line);

@@ -22,6 +22,7 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window) {
     Memo1->setFont(memoFont);
     Memo1->setPlainText(QStringLiteral("Memo1"));
     FormCreate();
+    NameControlsForScreenReaders();
 }
 
 void TForm2::FormCreate() {

@@ -30,4 +30,6 @@ public:
 
 private:
     void FormCreate();
+    // Names for screen readers (WaveDispAccessibility.cpp).
+    void NameControlsForScreenReaders();
 };
