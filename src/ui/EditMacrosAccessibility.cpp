@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include "components/VelFocusFrame.h"
 #include "components/VelStringGrid.h"
 #include "ui/EditMacrosUnit.h"
 
@@ -24,7 +25,11 @@ void TEditMacrosForm::NameControlsForScreenReaders() {
 void TEditMacrosForm::OrderControlsForKeyboard() {
     // A click leaves the keys with the grid, as before; Tab reaches the buttons and Space
     // presses them. A macro key pressed on a button still goes to the grid.
-    for (QPushButton* button : {SaveButton, CloseButton}) button->setFocusPolicy(Qt::TabFocus);
+    // The flat buttons draw no focus of their own.
+    for (QPushButton* button : {SaveButton, CloseButton}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        cwt::ShowFocusFrame(button);
+    }
     setTabOrder(StringGrid1, SaveButton);
     setTabOrder(SaveButton, CloseButton);
 }

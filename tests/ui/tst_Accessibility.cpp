@@ -249,22 +249,29 @@ void AccessibilityTest::tabGoesRoundTheMacroEditorAndTheMixer() {
 
 void AccessibilityTest::focusAlwaysShows() {
     MainWindowHarness h;
-    TForm1* f = h.form();
     h.showActive();
-    QTest::qWait(50);
-    const QList<QWidget*> stops = QList<QWidget*>{f->Memo1} << TabCycle(f->Memo1);
-    for (qsizetype i = 0; i < stops.size(); ++i) {
-        // Each stop, grabbed while another has the focus, then after Tab brought it there.
-        QWidget* stop = stops[i];
-        QWidget* before = stops[(i + stops.size() - 1) % stops.size()];
-        before->setFocus(Qt::TabFocusReason);
-        QTest::qWait(20);
-        const QImage unfocused = stop->grab().toImage();
-        PressTab();
-        QCOMPARE(QApplication::focusWidget(), stop);
-        QTest::qWait(20);
-        const QImage focused = stop->grab().toImage();
-        QVERIFY2(focused != unfocused, qPrintable(NameOf(stop) + " shows no focus"));
+    ShowActive(h.windows().EditMacrosForm);
+    ShowActive(h.windows().VolumeForm);
+    for (QWidget* first : std::initializer_list<QWidget*>{
+             h.form()->Memo1, h.windows().EditMacrosForm->macroTable(),
+             h.windows().VolumeForm->MixerNames}) {
+        first->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(first->window()));
+        QTest::qWait(50);
+        const QList<QWidget*> stops = QList<QWidget*>{first} << TabCycle(first);
+        for (qsizetype i = 0; i < stops.size(); ++i) {
+            // Each stop, grabbed while another has the focus, then after Tab brought it there.
+            QWidget* stop = stops[i];
+            QWidget* before = stops[(i + stops.size() - 1) % stops.size()];
+            before->setFocus(Qt::TabFocusReason);
+            QTest::qWait(20);
+            const QImage unfocused = stop->grab().toImage();
+            PressTab();
+            QCOMPARE(QApplication::focusWidget(), stop);
+            QTest::qWait(20);
+            const QImage focused = stop->grab().toImage();
+            QVERIFY2(focused != unfocused, qPrintable(NameOf(stop) + " shows no focus"));
+        }
     }
 }
 
