@@ -252,9 +252,9 @@ void AccessibilityTest::focusAlwaysShows() {
     h.showActive();
     ShowActive(h.windows().EditMacrosForm);
     ShowActive(h.windows().VolumeForm);
-    for (QWidget* first : std::initializer_list<QWidget*>{
-             h.form()->Memo1, h.windows().EditMacrosForm->macroTable(),
-             h.windows().VolumeForm->MixerNames}) {
+    for (QWidget* first :
+         std::initializer_list<QWidget*>{h.form()->Memo1, h.windows().EditMacrosForm->macroTable(),
+                                         h.windows().VolumeForm->MixerNames}) {
         first->window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(first->window()));
         QTest::qWait(50);
