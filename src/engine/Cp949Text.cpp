@@ -64,9 +64,11 @@ std::optional<std::string> EncodeUnit(char16_t unit) {
     return std::string{static_cast<char>(pair >> 8), static_cast<char>(pair & 0xFF)};
 }
 
-std::u16string Decode(std::string_view bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
+namespace {
+
+// Appends the characters of code page 949 bytes; a byte that starts no character becomes
+// U+FFFD and is counted.
+void AppendCp949(std::string_view bytes, std::u16string& out, int64_t& undecodable) {
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<uint8_t>(bytes[i]);
         if (b < 0x80) {
@@ -81,7 +83,17 @@ std::u16string Decode(std::string_view bytes) {
             }
         }
         out += u'\uFFFD';
+        ++undecodable;
     }
+}
+
+}  // namespace
+
+std::u16string Decode(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    int64_t undecodable = 0;
+    AppendCp949(bytes, out, undecodable);
     return out;
 }
 
@@ -117,9 +129,9 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
+namespace {
+
+void AppendUtf8(std::string_view utf8, std::u16string& out) {
     size_t i = 0;
     while (i < utf8.size()) {
         const auto b = static_cast<uint8_t>(utf8[i]);
@@ -145,6 +157,14 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
             out += static_cast<char16_t>(cp);
         }
     }
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    AppendUtf8(utf8, out);
     return out;
 }
 
@@ -187,6 +207,62 @@ std::u16string DecodeFileBytes(std::string_view bytes) {
     return Decode(bytes);
 }
 
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Whether the bytes hold a lead byte of a UTF-8 sequence of three or four bytes. Code page 949
+// text is almost never valid UTF-8 with such a sequence; UTF-8 Hangul always has one.
+bool HasLongUtf8Lead(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<uint8_t>(c) >= 0xE0; });
+}
+
+}  // namespace
+
+FileText DecodeFileLines(std::string_view bytes) {
+    FileText file;
+    file.text.reserve(bytes.size() + 1);
+    const bool wholeUtf8 = IsValidUtf8(bytes);
+    size_t start = 0;
+    bool firstLine = true;
+    while (start < bytes.size()) {
+        size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = bytes.size();
+        std::string_view line = bytes.substr(start, end - start);
+        const bool utf8 = wholeUtf8 || (HasLongUtf8Lead(line) && IsValidUtf8(line));
+        if (utf8 && firstLine && line.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+            line.remove_prefix(kByteOrderMark.size());
+        if (utf8)
+            AppendUtf8(line, file.text);
+        else
+            AppendCp949(line, file.text, file.undecodable);
+        file.text += u'\n';
+        firstLine = false;
+        if (end == bytes.size()) break;
+        start = end + 1;
+        if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
+    }
+    return file;
+}
+
+int64_t EditorByteCount(std::u16string_view text) {
+    int64_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit < 0x80) {
+            count += unit == u'\n' ? 2 : 1;
+            continue;
+        }
+        count += 2;
+        // The low half of a surrogate pair owns no bytes of its own.
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            ++i;
+    }
+    return count;
+}
+
 std::optional<std::string> EncodeStrict(std::u16string_view text) {
     std::string out;
     out.reserve(text.size() * 2);
@@ -204,43 +280,60 @@ namespace cwt {
 
 namespace {
 // A double-byte symbol that has no Morse code: stands for characters the code page lacks.
-constexpr char kUnencodable[] = "\xA1\xA1";
+constexpr uint16_t kUnencodablePair = 0xA1A1;
 }  // namespace
 
 Cp949Text Cp949Text::FromEditor(std::u16string_view text) {
+    // Written in place: a text of tens of megabytes is encoded when a send starts.
+    const auto& pairOfUnit = cp949::tables().unitToPair;
+    const size_t count = text.size();
     Cp949Text t;
-    t.m_bytes.reserve(text.size() * 2);
-    t.m_charOfByte.reserve(text.size() * 2 + 1);
-    t.m_byteOfChar.reserve(text.size() + 1);
-    for (size_t i = 0; i < text.size(); ++i) {
+    t.m_bytes.resize(count * 2);
+    t.m_charOfByte.resize(count * 2 + 1);
+    t.m_byteOfChar.resize(count + 1);
+    char* out = t.m_bytes.data();
+    int* charOfByte = t.m_charOfByte.data();
+    size_t b = 0;
+    for (size_t i = 0; i < count; ++i) {
         const char16_t unit = text[i];
         const int charIndex = static_cast<int>(i);
-        std::string bytes;
-        bool pairTail = false;
+        t.m_byteOfChar[i] = static_cast<int>(b);
         if (unit == u'\n') {
-            bytes = "\r\n";
-        } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
-                   text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            bytes = kUnencodable;  // outside the Basic Multilingual Plane: never in the code page
-            pairTail = true;
-            ++t.m_unencodable;
-        } else if (auto encoded = cp949::EncodeUnit(unit)) {
-            bytes = std::move(*encoded);
-        } else {
-            bytes = kUnencodable;
+            out[b] = '\r';
+            out[b + 1] = '\n';
+            charOfByte[b] = charOfByte[b + 1] = charIndex;
+            b += 2;
+            continue;
+        }
+        if (unit < 0x80) {
+            out[b] = static_cast<char>(unit);
+            charOfByte[b] = charIndex;
+            ++b;
+            continue;
+        }
+        uint16_t pair = pairOfUnit[unit];
+        const bool surrogatePair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count &&
+                                   text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (surrogatePair || pair == 0) {
+            // Outside the code page (a pair is outside the Basic Multilingual Plane, so never in
+            // it).
+            pair = kUnencodablePair;
             ++t.m_unencodable;
         }
-        t.m_byteOfChar.push_back(static_cast<int>(t.m_bytes.size()));
-        for (size_t k = 0; k < bytes.size(); ++k) t.m_charOfByte.push_back(charIndex);
-        t.m_bytes += bytes;
-        if (pairTail) {
+        out[b] = static_cast<char>(pair >> 8);
+        out[b + 1] = static_cast<char>(pair & 0xFF);
+        charOfByte[b] = charOfByte[b + 1] = charIndex;
+        b += 2;
+        if (surrogatePair) {
             // The low surrogate owns no bytes of its own; it starts where its pair ends.
-            t.m_byteOfChar.push_back(static_cast<int>(t.m_bytes.size()));
             ++i;
+            t.m_byteOfChar[i] = static_cast<int>(b);
         }
     }
-    t.m_byteOfChar.push_back(static_cast<int>(t.m_bytes.size()));
-    t.m_charOfByte.push_back(static_cast<int>(text.size()));
+    t.m_byteOfChar[count] = static_cast<int>(b);
+    charOfByte[b] = static_cast<int>(count);
+    t.m_bytes.resize(b);
+    t.m_charOfByte.resize(b + 1);
     return t;
 }
 

@@ -33,6 +33,22 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // mark dropped), else code page 949.
 std::u16string DecodeFileBytes(std::string_view bytes);
 
+// A text file read as a list of lines, each followed by LF: CR LF, a lone CR and LF all end a
+// line, and the last line gets its line break too. A file that is valid UTF-8 as a whole is
+// read as UTF-8 (a leading byte-order mark dropped). Any other file is decoded line by line:
+// a line that is valid UTF-8 and holds a character of three or more bytes (Hangul always is)
+// is UTF-8, every other line code page 949. So a file that editors of both kinds have written
+// to reads right on every line, and a plain code page 949 file reads as before.
+struct FileText {
+    std::u16string text;
+    int64_t undecodable = 0;  // bytes that start no character and became U+FFFD
+};
+FileText DecodeFileLines(std::string_view bytes);
+
+// How many bytes Cp949Text::FromEditor(text) holds, counted without building it: a line
+// break 2, a character below 0x80 1, every other character (a surrogate pair counts as one) 2.
+int64_t EditorByteCount(std::u16string_view text);
+
 // Whole-text encoding that fails on the first character the code page cannot hold.
 std::optional<std::string> EncodeStrict(std::u16string_view text);
 

@@ -73,3 +73,32 @@ TEST(Cp949Text, CharactersOutsideTheCodePageSendNothingButKeepTheirPlace) {
     EXPECT_EQ(t.charIndexAtByte(5), 4);
     EXPECT_FALSE(cp949::EncodeStrict(u"A\u00E9").has_value());
 }
+
+TEST(Cp949, FileLinesEndWithLineFeedsWhateverTheFileUsed) {
+    EXPECT_EQ(cp949::DecodeFileLines("A\r\nB\rC\nD").text, u"A\nB\nC\nD\n");
+    EXPECT_EQ(cp949::DecodeFileLines("\r\n\r\n").text, u"\n\n");
+    EXPECT_EQ(cp949::DecodeFileLines("").text, u"");
+    EXPECT_EQ(cp949::DecodeFileLines("\xEF\xBB\xBFX\n\xEF\xBB\xBF").text, u"X\n\uFEFF\n");
+}
+
+TEST(Cp949, FileWrittenPartlyInUtf8AndPartlyInCp949ReadsRightOnEveryLine) {
+    const std::string utf8 = "\xEC\x95\x88\xEB\x85\x95 CQ";  // 안녕 CQ
+    const std::string cp949 = Cp(u"한글 DE");
+    const auto file = cp949::DecodeFileLines(utf8 + "\r\n" + cp949 +
+                                             "\r\nA\xFF"
+                                             "B\r\n");
+    EXPECT_EQ(file.text, u"안녕 CQ\n한글 DE\nA\uFFFDB\n");
+    EXPECT_EQ(file.undecodable, 1);
+    // A code page 949 line that happens to be valid UTF-8 of two-byte sequences only stays
+    // code page 949 (a lone \xFF makes the file as a whole invalid UTF-8).
+    const auto pair = cp949::DecodeFileLines("\xC2\xA1\n\xFF");
+    EXPECT_EQ(pair.text, cp949::Decode("\xC2\xA1") + u"\n\uFFFD\n");
+    EXPECT_NE(pair.text.substr(0, 1), u"\u00A1");
+}
+
+TEST(Cp949Text, ByteCountWithoutEncodingMatchesTheEncodedText) {
+    for (const std::u16string& text :
+         {std::u16string(u""), std::u16string(u"AB\n한C\n"), std::u16string(u"A\U0001F600\u00E9B"),
+          std::u16string(u"\xD800x\xDC00\n"), std::u16string(u"漢字 ㄱㅏ [AR]\n\n")})
+        EXPECT_EQ(cp949::EditorByteCount(text), Cp949Text::FromEditor(text).byteCount());
+}
