@@ -352,7 +352,7 @@ private:
     void pressToggle(QPushButton* pressed);
 
     // Menus and options (SoundUnitMenus.cpp).
-    QString readTextFile(const QString& fileName, QString& error) const;
+    void showOpenedFile(const QString& fileName, const std::u16string& text, qint64 undecodable);
 
     // Sound settings (SoundUnitSound.cpp).
     void applyTimingToEdits();

@@ -31,6 +31,7 @@
 #include "components/VelLabel.h"
 #include "components/VelSpeedButton.h"
 #include "ui/Fonts.h"
+#include "ui/LongLineWrap.h"
 #include "ui/RadioGroup.h"
 #include "ui/SoundUnit.h"
 
@@ -364,6 +365,7 @@ void TForm1::buildCentre() {
     Memo1->setMinimumHeight(kSplitterMinSize);
     SetBackground(Memo1, QColor(0xF0, 0xF7, 0xFF));
     Memo1->setPlainText(QString::fromUtf8(kWelcomeText));
+    new LongLineWrap(Memo1);
 
     DispPanel = BevelPanel(Splitter1);
     DispPanel->setObjectName("DispPanel");

@@ -3,19 +3,18 @@
 
 #include <QAction>
 #include <QDockWidget>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 
-#include "engine/Cp949Text.h"
 #include "engine/TextPrep.h"
 #include "ui/EditMacrosUnit.h"
 #include "ui/Fonts.h"
 #include "ui/MorseCodeShowUnit.h"
 #include "ui/SoundUnit.h"
+#include "ui/TextFileLoader.h"
 #include "ui/VolumeCtrlUnit.h"
 #include "ui/WaveDispUnit.h"
 
@@ -29,44 +28,32 @@ void TForm1::N6Click(QObject* /*Sender*/) {
     const QString fileName = chooseOpenFile();
     if (fileName.isEmpty()) return;
     AutoStopButtonClick(N6);
-    QString error;
-    const QString text = readTextFile(fileName, error);
-    if (!error.isEmpty()) {
+    const BusyNotice busy(this, QStringLiteral("파일을 여는 중입니다..."),
+                          QFileInfo(fileName).size() >= kBusyTextFileBytes);
+    const TextFileRead read = ReadTextFile(fileName);
+    if (!read.error.isEmpty()) {
         // The editor keeps the operator's text; replacing it with nothing would lose it.
         showWarning(QStringLiteral("열    기"),
-                    QStringLiteral("'%1' 파일을 읽을 수 없습니다.\n%2").arg(fileName, error));
+                    QStringLiteral("'%1' 파일을 읽을 수 없습니다.\n%2").arg(fileName, read.error));
         return;
     }
-    const cwt::Tidying tidying =
-        cwt::FileOpenTidying(OpenSpaceTrimCheck->isChecked(), DoubleSpaceTrimCheck->isChecked());
-    Memo1->setPlainText(QString::fromStdU16String(cwt::TidyEditor(text.toStdU16String(), tidying)));
+    showOpenedFile(fileName, read.text, read.undecodable);
 }
 
-// The file's lines, each followed by a line break; UTF-8 when the bytes are valid UTF-8,
-// else code page 949. `error` says why the file could not be read.
-QString TForm1::readTextFile(const QString& fileName, QString& error) const {
-    QFile file(fileName);
-    if (QFileInfo(fileName).isDir()) {
-        error = QStringLiteral("폴더입니다.");
-        return {};
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
-        return {};
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = file.errorString();
-        return {};
-    }
-    QString text = QString::fromStdU16String(
-        cwt::cp949::DecodeFileBytes(std::string_view(bytes.constData(), bytes.size())));
-    // Read as a list of lines: CR LF and lone CR end a line like LF, and the last line gets
-    // its line break too.
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QChar('\r'), QChar('\n'));
-    if (!text.isEmpty() && !text.endsWith(QChar('\n'))) text += QChar('\n');
-    return text;
+void TForm1::showOpenedFile(const QString& fileName, const std::u16string& text,
+                            qint64 undecodable) {
+    const cwt::Tidying tidying =
+        cwt::FileOpenTidying(OpenSpaceTrimCheck->isChecked(), DoubleSpaceTrimCheck->isChecked());
+    ReplaceEditorText(Memo1, QString::fromStdU16String(cwt::TidyEditor(text, tidying)));
+    // A document built apart reaches the editor without a change notice.
+    Memo1Change();
+    ShowCaretPos();
+    if (undecodable > 0)
+        showWarning(QStringLiteral("열    기"),
+                    QStringLiteral("'%1' 파일에 글자로 읽을 수 없는 바이트가 %2개 있어 '\uFFFD'로 "
+                                   "표시했습니다.")
+                        .arg(fileName)
+                        .arg(undecodable));
 }
 
 void TForm1::N2Click(QObject* /*Sender*/) {

@@ -353,7 +353,8 @@ QString TForm1::FormatElapsed(long long elapsedMs) {
 int TForm1::Memo1LinesByteLength() const {
     const QString text = Memo1->toPlainText();
     if (text.isEmpty()) return 0;
-    const int bytes = cwt::Cp949Text::FromEditor(text.toStdU16String()).byteCount();
+    const auto bytes = static_cast<int>(cwt::cp949::EditorByteCount(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size())));
     // Every line counts with its CR LF, the last one too.
     return text.endsWith(QChar('\n')) ? bytes : bytes + 2;
 }
