@@ -26,6 +26,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(last <= encoded.charCount());
         lastFirst = first;
     }
+    FUZZ_CHECK(cwt::cp949::EditorByteCount(text) == encoded.byteCount());
+    // Read as the editor's lines: every line ends with LF, none holds a CR, and a file that is
+    // UTF-8 as a whole reads as before, only its line ends changed.
+    const cwt::cp949::FileText lines = cwt::cp949::DecodeFileLines(bytes);
+    FUZZ_CHECK(lines.text.empty() == (bytes.empty() || bytes == "\xEF\xBB\xBF"));
+    FUZZ_CHECK(lines.text.empty() || lines.text.back() == u'\n');
+    FUZZ_CHECK(lines.text.find(u'\r') == std::u16string::npos);
+    FUZZ_CHECK(lines.text.size() <= size + 1);
+    if (cwt::cp949::IsValidUtf8(bytes)) {
+        std::u16string expected = text;
+        std::u16string normalised;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            if (expected[i] == u'\r' && i + 1 < expected.size() && expected[i + 1] == u'\n')
+                continue;
+            normalised += expected[i] == u'\r' ? u'\n' : expected[i];
+        }
+        if (!normalised.empty() && normalised.back() != u'\n') normalised += u'\n';
+        FUZZ_CHECK(lines.text == normalised);
+        FUZZ_CHECK(lines.undecodable == 0);
+    }
     if (auto strict = cwt::cp949::EncodeStrict(text)) {
         FUZZ_CHECK(encoded.unencodableCount() == 0);
         FUZZ_CHECK(cwt::cp949::Decode(*strict) == text);

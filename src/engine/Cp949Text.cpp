@@ -224,21 +224,23 @@ FileText DecodeFileLines(std::string_view bytes) {
     FileText file;
     file.text.reserve(bytes.size() + 1);
     const bool wholeUtf8 = IsValidUtf8(bytes);
+    const auto isUtf8 = [wholeUtf8](std::string_view line) {
+        return wholeUtf8 || (HasLongUtf8Lead(line) && IsValidUtf8(line));
+    };
+    // The byte-order mark belongs to no line: a file of nothing else is an empty text.
+    bool firstLineUtf8 = isUtf8(bytes.substr(0, bytes.find_first_of("\r\n")));
+    if (firstLineUtf8 && bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        bytes.remove_prefix(kByteOrderMark.size());
     size_t start = 0;
-    bool firstLine = true;
     while (start < bytes.size()) {
         size_t end = bytes.find_first_of("\r\n", start);
         if (end == std::string_view::npos) end = bytes.size();
-        std::string_view line = bytes.substr(start, end - start);
-        const bool utf8 = wholeUtf8 || (HasLongUtf8Lead(line) && IsValidUtf8(line));
-        if (utf8 && firstLine && line.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-            line.remove_prefix(kByteOrderMark.size());
-        if (utf8)
+        const std::string_view line = bytes.substr(start, end - start);
+        if (start == 0 ? firstLineUtf8 : isUtf8(line))
             AppendUtf8(line, file.text);
         else
             AppendCp949(line, file.text, file.undecodable);
         file.text += u'\n';
-        firstLine = false;
         if (end == bytes.size()) break;
         start = end + 1;
         if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;

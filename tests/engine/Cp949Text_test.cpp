@@ -79,6 +79,7 @@ TEST(Cp949, FileLinesEndWithLineFeedsWhateverTheFileUsed) {
     EXPECT_EQ(cp949::DecodeFileLines("\r\n\r\n").text, u"\n\n");
     EXPECT_EQ(cp949::DecodeFileLines("").text, u"");
     EXPECT_EQ(cp949::DecodeFileLines("\xEF\xBB\xBFX\n\xEF\xBB\xBF").text, u"X\n\uFEFF\n");
+    EXPECT_EQ(cp949::DecodeFileLines("\xEF\xBB\xBF").text, u"");
 }
 
 TEST(Cp949, FileWrittenPartlyInUtf8AndPartlyInCp949ReadsRightOnEveryLine) {
