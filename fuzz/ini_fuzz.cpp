@@ -30,5 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cwt::IniProfile again = reread;
     again.ReplaceSection("CW Macros", entries);
     FUZZ_CHECK(again.Serialize() == reread.Serialize());
+
+    // Every line's own entry, written back as it is (a key given twice too), reads back as
+    // the same keys in the same order.
+    cwt::IniProfile kept = cwt::IniProfile::Parse(text);
+    std::vector<cwt::IniProfile::Entry> own;
+    for (const auto& entry : kept.Entries("CW Macros"))
+        if (entry.first.find_first_of("=[];\r\n") == std::string::npos) own.push_back(entry);
+    own.emplace_back("F12", "CQ CQ [AR]");
+    kept.ReplaceSection("CW Macros", own, cwt::IniProfile::RepeatedKeys::Keep);
+    const auto back = cwt::IniProfile::Parse(kept.Serialize()).Entries("CW Macros");
+    FUZZ_CHECK(back.size() == own.size());
+    for (size_t i = 0; i < back.size() && i < own.size(); ++i)
+        FUZZ_CHECK(back[i].first == own[i].first);
     return 0;
 }

@@ -114,13 +114,29 @@ std::optional<std::string> IniProfile::Value(std::string_view section, std::stri
     return std::nullopt;
 }
 
-void IniProfile::ReplaceSection(std::string_view section, const std::vector<Entry>& entries) {
+std::vector<IniProfile::Entry> IniProfile::Entries(std::string_view section) const {
+    std::vector<Entry> entries;
+    const auto range = findSection(section);
+    if (!range) return entries;
+    for (size_t i = range->first; i < range->second; ++i) {
+        const std::string_view text = m_lines[i].text;
+        if (const auto key = keyOfLine(text))
+            entries.emplace_back(*key, ProfileValueText(text.substr(text.find('=') + 1)));
+    }
+    return entries;
+}
+
+void IniProfile::ReplaceSection(std::string_view section, const std::vector<Entry>& entries,
+                                RepeatedKeys repeated) {
     // Merge repeated keys first, so the section holds each key once.
     std::vector<Entry> merged;
     for (const auto& [key, value] : entries) {
         const std::string_view name = trimBlanks(key);
-        auto same = std::find_if(merged.begin(), merged.end(),
-                                 [&](const Entry& e) { return equalsIgnoringCase(e.first, name); });
+        auto same = repeated == RepeatedKeys::Keep
+                        ? merged.end()
+                        : std::find_if(merged.begin(), merged.end(), [&](const Entry& e) {
+                              return equalsIgnoringCase(e.first, name);
+                          });
         if (same != merged.end())
             same->second = oneLine(value);
         else

@@ -24,13 +24,23 @@ public:
     // The value of the first `key` in `section`, as the profile functions read it back;
     // nothing when there is no such key. No length limit.
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    // Every entry of `section` in file order with the value of its own line, read as Value()
+    // reads it; a key written twice gives two entries with their two values.
+    std::vector<Entry> Entries(std::string_view section) const;
+
+    // What ReplaceSection does with a key given twice.
+    enum class RepeatedKeys {
+        Merge,  // one line, at the first one's place, with the later value
+        Keep,   // a line for each, as given
+    };
 
     // Erases `section` and writes `entries` into it as "key=value" lines, in order. A key
     // given twice keeps its first place and takes the later value, as repeated profile
-    // writes do. The section keeps its place in the file (it is added at the end when new),
-    // and disappears when `entries` is empty. Line breaks inside a value become blanks, so a
-    // value can never turn into lines of its own.
-    void ReplaceSection(std::string_view section, const std::vector<Entry>& entries);
+    // writes do, unless `repeated` keeps both. The section keeps its place in the file (it is
+    // added at the end when new), and disappears when `entries` is empty. Line breaks inside a
+    // value become blanks, so a value can never turn into lines of its own.
+    void ReplaceSection(std::string_view section, const std::vector<Entry>& entries,
+                        RepeatedKeys repeated = RepeatedKeys::Merge);
 
     std::string Serialize() const;
 

@@ -28,10 +28,11 @@ QList<MacroEntry> ReadMacroFile(const QString& path) {
     const QByteArray bytes = file.readAll();
     const cwt::IniProfile ini =
         cwt::IniProfile::Parse(std::string_view(bytes.constData(), bytes.size()));
-    const std::string section = utf8(kMacroSection);
+    // Each entry with its own line's value: of a key written twice, the first still counts
+    // when the key is pressed, and the second's text stays there to be seen and kept.
     QList<MacroEntry> entries;
-    for (const std::string& key : ini.Keys(section))
-        entries.append({decoded(key), decoded(ini.Value(section, key).value_or(std::string()))});
+    for (const auto& [key, value] : ini.Entries(utf8(kMacroSection)))
+        entries.append({decoded(key), decoded(value)});
     return entries;
 }
 
@@ -48,7 +49,7 @@ bool WriteMacroFile(const QString& path, const QList<MacroEntry>& entries) {
     lines.reserve(entries.size());
     for (const MacroEntry& entry : entries)
         lines.emplace_back(utf8(entry.key), utf8(entry.definition));
-    ini.ReplaceSection(utf8(kMacroSection), lines);
+    ini.ReplaceSection(utf8(kMacroSection), lines, cwt::IniProfile::RepeatedKeys::Keep);
 
     const std::string text = ini.Serialize();
     QSaveFile file(path);

@@ -16,12 +16,13 @@ struct MacroEntry {
     QString definition;
 };
 
-// The macros of the section in file order, each with the value the profile functions read
-// for its key (the first of two equal keys counts). Empty when the file or the section is
-// missing or unreadable. A definition of any length is read whole.
+// The macros of the section in file order, each with the value of its own line, read with the
+// profile functions' rules; a key written twice gives two macros, of which the first is found
+// first. Empty when the file or the section is missing or unreadable. A definition of any
+// length is read whole.
 QList<MacroEntry> ReadMacroFile(const QString& path);
 
-// Replaces the section with `entries`. False when the file could not be written; the old
-// file is then unchanged (also when it exists but cannot be read, so that its other
-// sections are never dropped).
+// Replaces the section with `entries`, a line for each (a key given twice too). False when
+// the file could not be written; the old file is then unchanged (also when it exists but
+// cannot be read, so that its other sections are never dropped).
 bool WriteMacroFile(const QString& path, const QList<MacroEntry>& entries);

@@ -66,3 +66,15 @@ TEST(IniProfile, RepeatedKeysMergeAndLineBreaksCannotMakeNewEntries) {
     const IniProfile back = IniProfile::Parse(ini.Serialize());
     EXPECT_EQ(back.Keys("CW Macros"), (std::vector<std::string>{"F1", "^A", "F2"}));
 }
+
+TEST(IniProfile, EntriesCarryTheValueOfTheirOwnLineAndCanBeWrittenBackAsTheyAre) {
+    const std::string text = "[CW Macros]\nF1=first\nF2 = \" two \"\nf1=second\n";
+    IniProfile ini = IniProfile::Parse(text);
+    const std::vector<IniProfile::Entry> entries = ini.Entries("cw macros");
+    EXPECT_EQ(entries,
+              (std::vector<IniProfile::Entry>{{"F1", "first"}, {"F2", " two "}, {"f1", "second"}}));
+    EXPECT_EQ(ini.Value("CW Macros", "F1"), "first");
+    ini.ReplaceSection("CW Macros", entries, IniProfile::RepeatedKeys::Keep);
+    EXPECT_EQ(ini.Serialize(), "[CW Macros]\nF1=first\nF2= two \nf1=second\n");
+    EXPECT_TRUE(ini.Entries("Missing").empty());
+}
