@@ -1,8 +1,10 @@
 #include "audio/RiffFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -167,6 +169,40 @@ int RiffFile::descend(ChunkInfo& chunk, const ChunkInfo* parent, unsigned flags)
         }
         pos += 8 + static_cast<long>(size) + (size & 1);
     }
+}
+
+bool RiffFile::isAt(const std::string& path) const {
+    struct stat open {};
+    struct stat named {};
+    return m_fd >= 0 && ::fstat(m_fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+int RiffFile::copyTo(const std::string& path) const {
+    if (m_fd < 0) return EBADF;
+    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) return errno;
+    uint8_t block[65536];
+    int error = 0;
+    for (off_t offset = 0;;) {
+        const ssize_t n = ::pread(m_fd, block, sizeof block, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t done = 0; done < n && error == 0;) {
+            const ssize_t w = ::write(out, block + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) error = w < 0 ? errno : ENOSPC;
+            done += std::max<ssize_t>(w, 0);
+        }
+        if (error != 0) break;
+        offset += n;
+    }
+    if (::close(out) != 0 && error == 0) error = errno;
+    if (error != 0) ::unlink(path.c_str());
+    return error;
 }
 
 int RiffFile::close() {

@@ -56,6 +56,11 @@ public:
     int close();
 
     long position() const { return m_pos; }
+    // Whether `path` still names this open file (it may have been renamed or deleted).
+    bool isAt(const std::string& path) const;
+    // Writes a copy of the whole file to a new file `path` (never over an existing one);
+    // returns 0 or errno.
+    int copyTo(const std::string& path) const;
     // errno of the last failed step, 0 when none.
     int lastErrno() const { return m_errno; }
 

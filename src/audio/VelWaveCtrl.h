@@ -179,6 +179,9 @@ private:
     void RecordBuffer(const TWaveHdr& header);
     bool CreateRecordFile();
     void FinishRecordFile();
+    // The temporary file was renamed or deleted: copies the open file back under its name, or
+    // else into TempDir; false when the copy is not where the final name can be given to it.
+    bool RescueRecording(const QString& tempPath, const QString& finalPath);
     void CloseRecording();
     bool CheckResult(int code, const char* operation);
     void ReportRecordError(const QString& message);

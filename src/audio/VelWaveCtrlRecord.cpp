@@ -1,6 +1,7 @@
 // The recording side of TVelWaveCtrl: every played buffer is appended to a WAV file that is
 // written under a temporary name and moved to its final name when the recording ends.
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -181,6 +182,16 @@ void TVelWaveCtrl::RecordBuffer(const TWaveHdr& header) {
         }
         const long written = m_file->write(header.data, static_cast<long>(count));
         if (written > 0) m_byteTotal += static_cast<int32_t>(written);
+        if (!m_file->isAt(QFile::encodeName(m_recordPath + QStringLiteral(".tmp")).toStdString())) {
+            // Renamed or deleted under the recording (the file manager, a clean-up): it ends
+            // here, and finishing puts what was recorded where the operator finds it.
+            ReportRecordError(QStringLiteral("녹음 중인 임시 파일 '%1'이(가) 옮겨지거나 지워져서 "
+                                             "녹음을 끝냅니다.")
+                                  .arg(m_recordPath + QStringLiteral(".tmp")));
+            StopRecording();
+            FireRecordError();
+            return;
+        }
         if (written != static_cast<long>(count)) {
             // A full disk or a file that cannot be written: the recording ends, and what was
             // written so far stays a playable file.
@@ -230,11 +241,18 @@ void TVelWaveCtrl::FinishRecordFile() {
             CheckResult(m_file->write(count, 4) == 4 ? cwt::kMmNoError : cwt::kMmioErrCannotWrite,
                         "Write 'fact' chunk");
     }
+    const bool inPlace = m_file->isAt(QFile::encodeName(tempPath).toStdString());
+    if (!inPlace && m_byteTotal > 0 && !RescueRecording(tempPath, finalPath)) {
+        CheckResult(m_file->close(), "Close");
+        m_file.reset();
+        return;  // the copy stands elsewhere, or nowhere: the message says which
+    }
     CheckResult(m_file->close(), "Close");
     m_file.reset();
 
     if (m_byteTotal <= 0) {
-        QFile::remove(tempPath);
+        // Another file that took the name is not ours to delete.
+        if (inPlace) QFile::remove(tempPath);
         return;
     }
     if (QFileInfo::exists(finalPath)) {
@@ -251,6 +269,33 @@ void TVelWaveCtrl::FinishRecordFile() {
     }
     if (!QFile::rename(tempPath, finalPath))
         ReportRecordError(QStringLiteral("녹음 파일의 이름을 바꿀 수 없습니다: %1").arg(tempPath));
+}
+
+bool TVelWaveCtrl::RescueRecording(const QString& tempPath, const QString& finalPath) {
+    ReportRecordError(
+        QStringLiteral("녹음 임시 파일 '%1'이(가) 옮겨지거나 지워졌습니다.").arg(tempPath));
+    // The file itself is still open and complete: a copy of it goes back under the temporary
+    // name, so the usual steps give it its final name.
+    int error = m_file->copyTo(QFile::encodeName(tempPath).toStdString());
+    if (error == 0) {
+        m_recordError += QStringLiteral("\n녹음된 소리는 '%1' 파일에 저장합니다.").arg(finalPath);
+        return true;
+    }
+    // Its folder is gone too, or another file took the name: the copy goes to the temporary
+    // folder under a name of its own.
+    QString folder = m_tempDir;
+    if (folder.isEmpty() || !QDir().mkpath(folder)) folder = QDir::tempPath();
+    const QString rescue = QDir(folder).absoluteFilePath(
+        QFileInfo(finalPath).completeBaseName() +
+        QDateTime::currentDateTime().toString(QStringLiteral("-yyyyMMdd-hhmmss")) +
+        QStringLiteral(".wav"));
+    error = m_file->copyTo(QFile::encodeName(rescue).toStdString());
+    if (error == 0)
+        m_recordError += QStringLiteral("\n녹음된 소리는 '%1' 파일에 저장했습니다.").arg(rescue);
+    else
+        m_recordError += QStringLiteral("\n녹음된 소리를 저장할 수 없습니다: %1 (%2)")
+                             .arg(rescue, OsReason(error));
+    return false;
 }
 
 void TVelWaveCtrl::CloseRecording() {
