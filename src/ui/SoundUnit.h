@@ -346,6 +346,11 @@ private:
     // Space, Enter, "." and "-" on the big letter and the link label, which take the focus.
     bool filterActiveLabelKey(QObject* watched, QKeyEvent* event);
 
+    // Failures of the sound and of the recording (SoundUnitFaults.cpp).
+    void SoundFailed();
+    void DeviceFailed(const QString& message);
+    void RecordingStopped();
+
     // Live sending (SoundUnitLive.cpp).
     bool filterEdit1Event(QEvent* event);
     bool filterBigLetterEvent(QEvent* event);
@@ -382,4 +387,6 @@ private:
     bool m_resumeAfterRun = false;  // a resume waits until the paused run has returned
     bool m_edit1KeyPressAttached = true;
     bool m_shown = false;
+    bool m_soundFailureTold = false;   // a stopped send has told the failure being handled
+    bool m_stoppingRecording = false;  // the window itself ends the recording
 };

@@ -56,10 +56,26 @@ void TForm1::RecordButtonClick(QObject* /*Sender*/) {
             RecordButton->setChecked(false);
             return;
         }
+        // A recording still open under another name (random groups raised the button without
+        // ending it) is finished first: its file keeps what it has, the new one gets the rest.
+        const QString openFile = VelWaveCtrl1->RecordFileName();
+        if (!openFile.isEmpty() && openFile != fileName) {
+            StopRecording();
+            showWarning(QStringLiteral("사운드녹음"),
+                        QStringLiteral("'%1' 파일의 녹음을 마쳤습니다. 이제 '%2' 파일에 "
+                                       "녹음합니다.")
+                            .arg(openFile, fileName));
+        }
         VelWaveCtrl1->setFileName(fileName);
         RecordButton->setText(QStringLiteral("녹음중"));
         setRecordButtonColour(true);
         VelWaveCtrl1->StartRecording();
+        // It could not start (the warning says why): the button comes up again.
+        if (!VelWaveCtrl1->Recording()) {
+            RecordButton->setChecked(false);
+            RecordButton->setText(QStringLiteral("사운드녹음"));
+            setRecordButtonColour(false);
+        }
         return;
     }
     RecordButton->setText(QStringLiteral("사운드녹음"));

@@ -300,6 +300,7 @@ void TForm1::SendKRSign() {
 
 void TForm1::VelWaveCtrl1PlayDone(TVelWaveCtrl* /*Sender*/, const TWaveHdr* Header,
                                   const uint8_t* Buffer) {
+    if (Header->flags & kWaveHdrFailed) SoundFailed();
     if (Header->userValue != 0) {
         const auto next = static_cast<uint8_t>(Header->userValue);
         cwt::SetLabelText(Label5, QString(QChar(next)));

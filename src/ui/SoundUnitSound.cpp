@@ -33,8 +33,9 @@ void TForm1::setUpWaveOutput(std::unique_ptr<cwt::WaveDevice> device) {
         showWarning(QStringLiteral("사운드녹음"), message);
     };
     VelWaveCtrl1->OnDeviceError = [this](TVelWaveCtrl*, const QString& message) {
-        showWarning(QStringLiteral("소리 장치"), message);
+        DeviceFailed(message);
     };
+    VelWaveCtrl1->OnRecordStop = [this](TVelWaveCtrl*) { RecordingStopped(); };
     m_ports = std::make_unique<cwt::HardwarePorts>();
     m_player = std::make_unique<cwt::CodePlayer>(*VelWaveCtrl1, cwt::SpeakerOutput{});
 }
@@ -69,7 +70,11 @@ void TForm1::QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd
     sign.Finish();
 }
 
-void TForm1::StopRecording() { VelWaveCtrl1->StopRecording(); }
+void TForm1::StopRecording() {
+    m_stoppingRecording = true;
+    VelWaveCtrl1->StopRecording();
+    m_stoppingRecording = false;
+}
 
 void TForm1::BPS8Click(QObject* Sender) {
     const bool sixteen = Sender == BPS16;

@@ -11,18 +11,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
-// A tmpfs of `kilobytes` mounted on a folder of its own (needs root); unmounted at the end.
+// A tmpfs of `kilobytes` mounted on a folder of its own (needs root), read-only if asked;
+// unmounted at the end.
 class SmallDisk {
 public:
-    explicit SmallDisk(int kilobytes) {
+    explicit SmallDisk(int kilobytes, bool readOnly = false) {
         m_path = m_parent.filePath(QStringLiteral("disk"));
         QDir().mkpath(m_path);
         const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
-        m_mounted = ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs", 0,
-                            options.constData()) == 0;
+        m_mounted = ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs",
+                            readOnly ? MS_RDONLY : 0, options.constData()) == 0;
     }
     ~SmallDisk() {
         if (m_mounted) ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
@@ -90,3 +92,32 @@ public:
 private:
     bool m_switched;
 };
+
+// A WAV file as Python's wave module reads it: frames and their bytes, or the error it raises.
+struct WaveRead {
+    bool ok = false;
+    int frames = 0;
+    QByteArray data;
+    QString error;
+};
+
+inline WaveRead ReadWithPythonWave(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, wave\n"
+                                 "w = wave.open(sys.argv[1], 'rb')\n"
+                                 "sys.stdout.buffer.write(w.readframes(w.getnframes()))\n"
+                                 "sys.stderr.write(str(w.getnframes()))\n"),
+                  path});
+    WaveRead read;
+    if (!python.waitForFinished(20000)) return read;
+    read.data = python.readAllStandardOutput();
+    const QString err = QString::fromUtf8(python.readAllStandardError()).trimmed();
+    read.ok = python.exitCode() == 0;
+    if (read.ok)
+        read.frames = err.toInt();
+    else
+        read.error = err;
+    return read;
+}
