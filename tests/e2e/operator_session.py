@@ -1,0 +1,344 @@
+"""An operator's session with the real program, end to end.
+
+On a virtual display of its own with a private sound server whose only sink is a null sink
+(tests/a11y/run.sh provides both, and the accessibility bus), the program built from this tree
+is driven with xdotool as a person would drive it: choose a speed, type a text with Korean
+and signs, Start, Pause, resume, Stop, record to a WAV file through the save dialog and Start
+again, open a text file through the open dialog, press a macro key, generate random groups for
+a few seconds and stop them. Where to click is taken from the accessibility tree, and so is
+what the window shows (the status bar, the editor), as a screen reader reads it.
+
+Checked afterwards: the status bar and the editor, the recorded file (byte for byte what the
+headless renderer makes of the same text) and the sound server's output recorded from the
+null sink's monitor (every tone where the timing model puts it). Screenshots of each step go
+to out/screens/e2e-*.png.
+"""
+
+import os
+import re
+import struct
+import subprocess
+import tempfile
+import time
+import wave
+
+from atspi_tools import (activate_window, check, find, has_state, pump, pyatspi, run,
+                         status_panel, text_of, wait_for, walk, xdotool)
+
+R = pyatspi
+SOURCE_DIR = os.environ.get("CWT_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+RENDERER = os.environ.get("CWT_RENDER", "")
+SCREENS = os.path.join(SOURCE_DIR, "out", "screens")
+WORK = os.environ.get("CWT_A11Y_WORK", tempfile.mkdtemp())
+
+TEXT = "CQ DE HL1ABC 안녕 [AR] 73?"  # letters, digits, Hangul, a sign and a punctuation mark
+FILE_TEXT = "QRL? 감사합니다 73"
+MACRO_F1 = "34567"  # the first run's macro for F1, sent at once
+MONITOR_RATE = 48000
+DEVICE_RATE = 11025
+
+timings = {}
+
+
+def note(step, started):
+    timings[step] = time.monotonic() - started
+    print("%-28s %6.2f s" % (step, timings[step]), flush=True)
+
+
+# ----- The desktop -----
+
+def screenshot(name):
+    os.makedirs(SCREENS, exist_ok=True)
+    subprocess.run(["import", "-window", "root", os.path.join(SCREENS, "e2e-%s.png" % name)],
+                   check=False, timeout=20)
+
+
+def click(acc):
+    """A left click in the middle of a control, where the accessibility tree says it is."""
+    extents = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    check(extents.width > 0 and extents.height > 0, "%r has no place on the screen" % acc.name)
+    x, y = extents.x + extents.width // 2, extents.y + extents.height // 2
+    here = subprocess.run(["xdotool", "getmouselocation", "--shell"], capture_output=True,
+                          text=True, timeout=10).stdout
+    # A --sync move waits for the pointer to move, and never returns when it is there already.
+    if "X=%d\nY=%d\n" % (x, y) not in here:
+        xdotool("mousemove", "--sync", str(x), str(y))
+    xdotool("click", "1")
+
+
+def enabled(acc):
+    return has_state(acc, R.STATE_ENABLED)
+
+
+def checked(acc):
+    return has_state(acc, R.STATE_CHECKED) or has_state(acc, R.STATE_PRESSED)
+
+
+def visible_windows(program):
+    """The X windows of the program that are shown."""
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(program.process.pid),
+                           "--name", "."], capture_output=True, text=True, timeout=10).stdout.split()
+
+
+def choose_file_in_dialog(program, path):
+    """Types the file's name into the file dialog that opened and confirms it with Enter."""
+    def dialog_window():
+        for window in visible_windows(program):
+            name = subprocess.run(["xdotool", "getwindowname", window], capture_output=True,
+                                  text=True, timeout=10).stdout.strip()
+            if name and not name.startswith("CW Tamarik"):
+                return window
+        return None
+    window = wait_for(dialog_window, 10, "the file dialog")
+    xdotool("windowfocus", "--sync", window)
+    pump(0.3)
+    xdotool("key", "ctrl+a")  # the dialog's name field; the main window's macro keys stay out
+    xdotool("type", "--delay", "5", path)
+    xdotool("key", "Return")
+    wait_for(lambda: window not in visible_windows(program), 10, "the file dialog to close")
+    pump(0.3)
+
+
+# ----- The sound -----
+
+class Monitor:
+    """The null sink's monitor recorded with parec: exactly what speakers would get."""
+
+    def __init__(self, path):
+        self.path = path
+        self.file = open(path, "wb")
+        self.process = subprocess.Popen(
+            ["parec", "-d", "cwnull.monitor", "--rate=%d" % MONITOR_RATE, "--channels=1",
+             "--format=s16le", "--latency-msec=10"], stdout=self.file)
+        wait_for(lambda: os.path.getsize(path) > 0, 10, "parec to deliver samples")
+
+    def mark(self):
+        """Where the recording is now, in samples."""
+        return os.path.getsize(self.path) // 2
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(5)
+        self.file.close()
+        with open(self.path, "rb") as raw:
+            data = raw.read()
+        return struct.unpack("<%dh" % (len(data) // 2), data[:len(data) // 2 * 2])
+
+
+def tone_runs_of_bytes(data, rate, silence=128):
+    """Tones of 8-bit data: every byte other than `silence` (as RhythmMeter does)."""
+    runs, i, n = [], 0, len(data)
+    while i < n:
+        if data[i] == silence:
+            i += 1
+            continue
+        start = i
+        while i < n and data[i] != silence:
+            i += 1
+        runs.append((start * 1000.0 / rate, i * 1000.0 / rate))
+    return runs
+
+
+def tone_runs_of_samples(samples, rate, threshold=1000, min_gap_ms=0.5):
+    """Tones of a 16-bit recording; a quieter stretch under `min_gap_ms` ends none."""
+    runs, in_tone, start, last_loud = [], False, 0, 0
+    min_gap = int(-(-min_gap_ms * rate // 1000))
+    for i, sample in enumerate(samples):
+        if abs(sample) <= threshold:
+            continue
+        if in_tone and i - last_loud > min_gap:
+            runs.append((start * 1000.0 / rate, (last_loud + 1) * 1000.0 / rate))
+            in_tone = False
+        if not in_tone:
+            in_tone, start = True, i
+        last_loud = i
+    if in_tone:
+        runs.append((start * 1000.0 / rate, (last_loud + 1) * 1000.0 / rate))
+    return runs
+
+
+def compare_rhythm(meant, measured, tolerance_ms=1.0):
+    """Edge, element and gap errors after lining up the first tone (as RhythmMeter does)."""
+    n = min(len(meant), len(measured))
+    report = {"expected": len(meant), "measured": len(measured), "max_edge_ms": 0.0,
+              "max_gap_ms": 0.0, "stretched_gaps": 0, "duration_ratio": 0.0}
+    if n == 0:
+        return report
+    offset = measured[0][0] - meant[0][0]
+    for i in range(n):
+        report["max_edge_ms"] = max(report["max_edge_ms"],
+                                    abs(measured[i][0] - offset - meant[i][0]),
+                                    abs(measured[i][1] - offset - meant[i][1]))
+        if i + 1 < n:
+            gap_error = ((measured[i + 1][0] - measured[i][1]) - (meant[i + 1][0] - meant[i][1]))
+            report["max_gap_ms"] = max(report["max_gap_ms"], abs(gap_error))
+            if gap_error > tolerance_ms:
+                report["stretched_gaps"] += 1
+    meant_length = meant[n - 1][1] - meant[0][0]
+    report["duration_ratio"] = (measured[n - 1][1] - measured[0][0]) / meant_length
+    return report
+
+
+def rendered(text, multiplier):
+    """The bytes the renderer plays for `text`: what the window must have played."""
+    check(RENDERER and os.access(RENDERER, os.X_OK), "no renderer (CWT_RENDER=%r)" % RENDERER)
+    source = os.path.join(WORK, "meant.txt")
+    target = os.path.join(WORK, "meant.wav")
+    with open(source, "w", encoding="utf-8") as out:
+        out.write(text)
+    subprocess.run([RENDERER, "--multiplier", str(multiplier), source, "-o", target],
+                   check=True, timeout=60)
+    with wave.open(target, "rb") as meant:
+        return meant.readframes(meant.getnframes())
+
+
+def cp949_count(text):
+    """The status bar's character count: code page 949 bytes, every line with its CR LF."""
+    count = len(text.encode("cp949")) + text.count("\n")
+    return count if text.endswith("\n") else count + 2
+
+
+# ----- The session -----
+
+def session(program):
+    begun = time.monotonic()
+    window = program.window
+    activate_window(program)
+    memo = find(window, "송신 문장", R.ROLE_TEXT)
+    start = find(window, "시작", R.ROLE_PUSH_BUTTON)
+    stop = find(window, "멈춤", R.ROLE_PUSH_BUTTON)
+    pause = find(window, "일시정지", R.ROLE_CHECK_BOX)
+    record = find(window, "사운드녹음", R.ROLE_CHECK_BOX)
+    random_groups = find(window, "무작위 5문자 생성", R.ROLE_CHECK_BOX)
+    check(not checked(find(window, "PC Speaker", R.ROLE_CHECK_BOX)),
+          "the program found no sound output")
+    monitor = Monitor(os.path.join(WORK, "monitor.raw"))
+    idle = lambda: enabled(start) and not enabled(stop)  # noqa: E731
+
+    # The fastest speed, then the text: the welcome text selected and typed over.
+    step = time.monotonic()
+    click(find(window, "x1", R.ROLE_RADIO_BUTTON))
+    click(memo)
+    xdotool("key", "--delay", "10", "Up", "Up", "Up", "Up", "Home",
+            "shift+Down", "shift+Down", "shift+Down", "shift+End")
+    xdotool("type", "--delay", "15", TEXT)
+    wait_for(lambda: text_of(memo) == TEXT, 10, "the editor to hold the typed text")
+    screenshot("01-typed")
+    note("speed and text typed", step)
+
+    # Start, Pause, resume, Stop.
+    step = time.monotonic()
+    click(start)
+    wait_for(lambda: enabled(stop), 10, "the send to start")
+    pump(0.8)
+    click(pause)
+    wait_for(lambda: checked(pause), 5, "the pause button to stay down")
+    elapsed = status_panel(window, "진행시간").name
+    pump(0.6)
+    screenshot("02-paused")
+    check(status_panel(window, "진행시간").name == elapsed,
+          "the elapsed time ran on while paused: %s" % elapsed)
+    check(enabled(stop) and not enabled(start), "pausing left the sending state")
+    click(pause)
+    wait_for(lambda: not checked(pause), 5, "the pause button to come up")
+    pump(0.6)
+    click(stop)
+    wait_for(idle, 10, "Stop to end the send")
+    sent_before_stop = status_panel(window, "진행부호수").name
+    note("start, pause, resume, stop", step)
+
+    # Record to a WAV file through the save dialog, then send the whole text again.
+    step = time.monotonic()
+    take = os.path.join(WORK, "take.wav")
+    click(record)
+    choose_file_in_dialog(program, take)
+    wait_for(lambda: checked(record), 5, "the record button to stay down")
+    screenshot("03-recording")
+    pump(1.2)  # silence before the send, so the monitor shows where it starts
+    before = monitor.mark()
+    click(start)
+    wait_for(lambda: enabled(stop), 10, "the send to start")
+    wait_for(idle, 60, "the whole text to be sent")
+    pump(1.2)
+    after = monitor.mark()
+    wait_for(lambda: not checked(record), 5, "the end of the send to end the recording")
+    check(os.path.exists(take), "no recording at %s" % take)
+    note("recorded send of the text", step)
+
+    # Open a text file through the open dialog.
+    step = time.monotonic()
+    opened = os.path.join(WORK, "qrl.txt")
+    with open(opened, "w", encoding="utf-8") as out:
+        out.write(FILE_TEXT.replace(" ", "   ") + "\r\n")  # blanks that opening collapses
+    click(find(window, "파일", R.ROLE_MENU_ITEM))
+    open_item = wait_for(lambda: [a for a in walk(window) if a.name == "열    기"
+                                  and a.getRole() == R.ROLE_MENU_ITEM
+                                  and has_state(a, R.STATE_SHOWING)], 5, "the file menu")[0]
+    click(open_item)
+    choose_file_in_dialog(program, opened)
+    wait_for(lambda: text_of(memo) == FILE_TEXT, 10, "the editor to show the file")
+    screenshot("04-opened")
+    note("text file opened", step)
+
+    # A macro key: F1 appends its text and sends it.
+    step = time.monotonic()
+    activate_window(program)
+    click(memo)
+    xdotool("key", "F1")
+    wait_for(lambda: enabled(stop), 10, "the macro to start a send")
+    wait_for(idle, 30, "the macro's send to end")
+    check(text_of(memo) == FILE_TEXT + "\n" + MACRO_F1, "the editor reads %r" % text_of(memo))
+    macro_sent = status_panel(window, "진행부호수").name
+    screenshot("05-macro")
+    note("macro key F1", step)
+
+    # Random groups for a few seconds.
+    step = time.monotonic()
+    click(random_groups)
+    wait_for(lambda: checked(random_groups), 5, "random groups to start")
+    pump(3.0)
+    screenshot("06-random-groups")
+    click(random_groups)
+    wait_for(lambda: not checked(random_groups) and idle(), 15, "random groups to end")
+    note("random groups", step)
+    pump(0.5)
+    screenshot("07-end")
+    samples = monitor.stop()
+
+    # ----- What it all left -----
+    text = text_of(memo)
+    before_groups = FILE_TEXT + "\n" + MACRO_F1
+    check(text.startswith(before_groups), "the editor reads %r" % text)
+    # The first group joins the last line directly; ten to a line after that.
+    groups = text[len(before_groups):]
+    check(re.fullmatch(r"(?:[A-Z0-9.,?/=;:'\"()+-]{5}[ \n]?)+", groups),
+          "the random groups read %r" % groups)
+    count = status_panel(window, "문자수").name
+    check(count == "문자수: %d" % cp949_count(text), "%r for the editor's %r" % (count, text))
+    # The macro's send starts where the old text ended: its line break, then the digits.
+    check(macro_sent == "진행부호수: %d" % (len(MACRO_F1) + 1), "after the macro: %r" % macro_sent)
+    check(sent_before_stop != "진행부호수: 0", "nothing counted before Stop")
+
+    meant = rendered(TEXT, 1)
+    with wave.open(take, "rb") as recording:
+        check((recording.getnchannels(), recording.getsampwidth(), recording.getframerate())
+              == (1, 1, DEVICE_RATE), "the recording's format")
+        recorded = recording.readframes(recording.getnframes())
+    check(recorded == meant, "the recording (%d bytes) is not what the text sounds like (%d)"
+          % (len(recorded), len(meant)))
+
+    segment = samples[max(0, before - MONITOR_RATE // 4):after]
+    report = compare_rhythm(tone_runs_of_bytes(meant, DEVICE_RATE),
+                            tone_runs_of_samples(segment, MONITOR_RATE))
+    print("recorded send through the server: %(measured)d of %(expected)d tones, edges within "
+          "%(max_edge_ms).3f ms, gaps %(max_gap_ms).3f ms at most, %(stretched_gaps)d stretched "
+          "gaps, duration ratio %(duration_ratio).5f" % report)
+    print("recording: %d bytes (%.2f s of sound), monitor: %.1f s recorded"
+          % (len(recorded), len(recorded) / DEVICE_RATE, len(samples) / MONITOR_RATE))
+    check(report["measured"] == report["expected"], "tones: %r" % report)
+    check(report["max_edge_ms"] <= 1.5 and report["stretched_gaps"] == 0, "rhythm: %r" % report)
+    print("whole session: %.1f s" % (time.monotonic() - begun))
+
+
+if __name__ == "__main__":
+    run(session)
