@@ -22,6 +22,7 @@
 #include "engine/TextPrep.h"
 #include "ui/CodePictures.h"
 #include "ui/SoundUnit.h"
+#include "ui/TextFileLoader.h"
 #include "ui/WaveDispUnit.h"
 
 namespace {
@@ -81,7 +82,9 @@ bool TForm1::chooseSource(QObject* Sender, Source& source) {
         const QString tidied =
             QString::fromStdU16String(cwt::TidyEditor(text.toStdU16String(), tidying));
         if (tidied != text) {
-            Memo1->setPlainText(tidied);
+            // A long text is rebuilt in steps, the window repainted between them.
+            ReplaceEditorText(Memo1, tidied);
+            Memo1Change();
             text = tidied;
         }
     }
