@@ -233,8 +233,11 @@ def session(program):
     pump(0.8)
     click(pause)
     wait_for(lambda: checked(pause), 5, "the pause button to stay down")
+    pump(0.4)  # the letter being played ends
     elapsed = status_panel(window, "진행시간").name
+    paused_from = monitor.mark()
     pump(0.6)
+    paused_to = monitor.mark()
     screenshot("02-paused")
     check(status_panel(window, "진행시간").name == elapsed,
           "the elapsed time ran on while paused: %s" % elapsed)
@@ -326,6 +329,10 @@ def session(program):
         recorded = recording.readframes(recording.getnframes())
     check(recorded == meant, "the recording (%d bytes) is not what the text sounds like (%d)"
           % (len(recorded), len(meant)))
+
+    paused_tones = tone_runs_of_samples(samples[paused_from:paused_to], MONITOR_RATE)
+    check(not paused_tones, "%d tones sounded while paused" % len(paused_tones))
+    print("paused: %.2f s of silence from the server" % ((paused_to - paused_from) / MONITOR_RATE))
 
     segment = samples[max(0, before - MONITOR_RATE // 4):after]
     report = compare_rhythm(tone_runs_of_bytes(meant, DEVICE_RATE),
