@@ -166,9 +166,17 @@ QSpinBox* SpinEdit(int left, int top, int minimum, int maximum, int value, const
 
 void SetTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::ButtonText, colour);
-    palette.setColor(QPalette::Text, colour);
+    // A disabled control keeps the style's faded text, tinted with its colour, so a disabled
+    // red Stop button still looks disabled.
+    const QColor disabled = palette.color(QPalette::Disabled, QPalette::ButtonText);
+    const QColor faded((colour.red() + 2 * disabled.red()) / 3,
+                       (colour.green() + 2 * disabled.green()) / 3,
+                       (colour.blue() + 2 * disabled.blue()) / 3);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+        palette.setColor(QPalette::Active, role, colour);
+        palette.setColor(QPalette::Inactive, role, colour);
+        palette.setColor(QPalette::Disabled, role, faded);
+    }
     widget->setPalette(palette);
 }
 

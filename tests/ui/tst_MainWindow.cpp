@@ -80,6 +80,29 @@ private slots:
         QVERIFY(noOutput.form()->CheckBox1->isChecked());
     }
 
+    void colouredButtonsStillLookDisabled() {
+        // The red Stop button of an idle window must not read as pressable.
+        MainWindowHarness h;
+        h.showActive();
+        QPushButton* stop = h.form()->AutoStopButton;
+        auto reddest = [](QWidget* w) {
+            const QImage image = w->grab().toImage();
+            int best = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    best = std::max(best, c.red() - std::max(c.green(), c.blue()));
+                }
+            return best;
+        };
+        QVERIFY(!stop->isEnabled());
+        const int disabledRed = reddest(stop);
+        stop->setEnabled(true);
+        const int enabledRed = reddest(stop);
+        QVERIFY2(enabledRed > disabledRed + 60,
+                 qPrintable(QString("enabled %1, disabled %2").arg(enabledRed).arg(disabledRed)));
+    }
+
     void fiveWindowsExistAndOnlyTheMainWindowIsShown() {
         MainWindowHarness h;
         const ProgramWindows& w = h.windows();
