@@ -223,14 +223,14 @@ public:
         while (pa_context_get_state(m_context) != PA_CONTEXT_READY &&
                PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)))
             pa_threaded_mainloop_wait(m_loop);
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, 48000, 1};
-        m_stream = pa_stream_new(m_context, "monitor", &spec, nullptr);
+        const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 48000, 1};
+        m_stream = pa_stream_new(m_context, "monitor", &sampleFormat, nullptr);
         pa_stream_set_read_callback(m_stream, &MonitorListener::Read, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
         // Delivered every 10 ms, like the tests' parec; a smaller fragment would also lower the
         // sink's latency and flatter the figure.
-        attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &spec));
+        attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &sampleFormat));
         pa_stream_connect_record(m_stream, "cwnull.monitor", &attr, PA_STREAM_ADJUST_LATENCY);
         pa_threaded_mainloop_unlock(m_loop);
     }

@@ -54,12 +54,12 @@ int PulseRecordStream::open(const WaveFormat& format) {
     if (format.bitsPerSample != 8 && format.bitsPerSample != 16) return kWavErrBadFormat;
     d.client.dropIfFailed();
     if (!d.client.waitReady(kAnswerMs)) return d.fail(kMmSysErrNoDriver);
-    pa_sample_spec spec{};
-    spec.format = format.bitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
-    spec.rate = static_cast<uint32_t>(format.samplesPerSec);
-    spec.channels = static_cast<uint8_t>(format.channels);
-    if (!pa_sample_spec_valid(&spec)) return kWavErrBadFormat;
-    d.stream = pa_stream_new(d.client.context(), "Recording input", &spec, nullptr);
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = format.bitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
+    sampleFormat.rate = static_cast<uint32_t>(format.samplesPerSec);
+    sampleFormat.channels = static_cast<uint8_t>(format.channels);
+    if (!pa_sample_spec_valid(&sampleFormat)) return kWavErrBadFormat;
+    d.stream = pa_stream_new(d.client.context(), "Recording input", &sampleFormat, nullptr);
     if (!d.stream) return d.fail(kMmSysErrNoMem);
     pa_stream_set_state_callback(d.stream, &Impl::State, &d);
     pa_stream_set_read_callback(d.stream, &Impl::Read, &d);

@@ -109,12 +109,12 @@ struct PulseWaveDevice::Impl {
 
 namespace {
 
-pa_sample_spec SpecOf(const WaveFormat& format) {
-    pa_sample_spec spec{};
-    spec.format = format.bitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
-    spec.rate = static_cast<uint32_t>(format.samplesPerSec);
-    spec.channels = static_cast<uint8_t>(format.channels);
-    return spec;
+pa_sample_spec SampleFormatOf(const WaveFormat& format) {
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = format.bitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
+    sampleFormat.rate = static_cast<uint32_t>(format.samplesPerSec);
+    sampleFormat.channels = static_cast<uint8_t>(format.channels);
+    return sampleFormat;
 }
 
 pa_cvolume VolumeOf(const WaveVolume& volume, int channels) {
@@ -129,8 +129,8 @@ pa_cvolume VolumeOf(const WaveVolume& volume, int channels) {
 
 // Lock held.
 void PulseWaveDevice::Impl::createStream() {
-    const pa_sample_spec spec = SpecOf(format);
-    stream = pa_stream_new(client.context(), "Morse", &spec, nullptr);
+    const pa_sample_spec sampleFormat = SampleFormatOf(format);
+    stream = pa_stream_new(client.context(), "Morse", &sampleFormat, nullptr);
     if (!stream) {
         failAll(pa_strerror(pa_context_errno(client.context())));
         return;
@@ -140,11 +140,11 @@ void PulseWaveDevice::Impl::createStream() {
     pa_stream_set_underflow_callback(stream, &Impl::StreamUnderflow, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, &spec));
-    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, &sampleFormat));
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &sampleFormat));
     // One frame of prebuffer: playback starts with the first write and starts again at once
     // after the stream ran dry between two letters.
-    attr.prebuf = static_cast<uint32_t>(pa_frame_size(&spec));
+    attr.prebuf = static_cast<uint32_t>(pa_frame_size(&sampleFormat));
     attr.fragsize = static_cast<uint32_t>(-1);
     const pa_cvolume cv = VolumeOf(volume, format.channels);
     const bool fullVolume = volume == WaveVolume{};

@@ -76,8 +76,8 @@ public:
                pa_context_get_state(m_context) != PA_CONTEXT_READY)
             pa_threaded_mainloop_wait(m_loop);
         if (pa_context_get_state(m_context) == PA_CONTEXT_READY) {
-            const pa_sample_spec spec{PA_SAMPLE_U8, 11025, 1};
-            m_stream = pa_stream_new(m_context, "CW Tamarik", &spec, nullptr);
+            const pa_sample_spec sampleFormat{PA_SAMPLE_U8, 11025, 1};
+            m_stream = pa_stream_new(m_context, "CW Tamarik", &sampleFormat, nullptr);
             pa_stream_set_state_callback(m_stream, &OwnStream::signalStream, m_loop);
             pa_stream_connect_playback(m_stream, "cwnull", nullptr, PA_STREAM_START_CORKED, nullptr,
                                        nullptr);
