@@ -18,6 +18,8 @@ using cwt::SimulatedWaveDevice;
 using cwt::test::Le16;
 using cwt::test::Le32;
 
+#include "../common/FileSizeLimit.h"
+
 namespace {
 
 std::vector<uint8_t> Pattern(int size) {
@@ -36,22 +38,6 @@ void WriteFile(const QString& path, const QByteArray& content) {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
 }
-
-// Keeps the file size limit below a value for one test, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-private:
-    rlimit m_saved{};
-};
 
 }  // namespace
 

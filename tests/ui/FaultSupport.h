@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include "../common/FileSizeLimit.h"
 
 // A tmpfs of `kilobytes` mounted on a folder of its own (needs root), read-only if asked;
 // unmounted at the end.
@@ -54,25 +55,6 @@ private:
     QTemporaryDir m_parent;
     QString m_path;
     bool m_mounted = false;
-};
-
-// Keeps the file size limit at `bytes` for one step, as a full disk would where no small file
-// system can be mounted.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_saved{};
 };
 
 // Runs the steps of its scope with the rights of the user "nobody" when the test runs as root,
