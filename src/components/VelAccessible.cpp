@@ -109,64 +109,8 @@ private:
     bool IsLink() const { return label()->property(kLinkProperty).toBool(); }
 };
 
-// The line-style speed button: a button (a toggle when checkable) named by its caption.
-class SpeedButtonAccessible : public QAccessibleWidget {
-public:
-    explicit SpeedButtonAccessible(TVelSpeedButton* button)
-        : QAccessibleWidget(button, QAccessible::Button) {}
-
-    QAccessible::Role role() const override {
-        return button()->isCheckable() ? QAccessible::CheckBox : QAccessible::Button;
-    }
-
-    QString text(QAccessible::Text kind) const override {
-        if (kind == QAccessible::Name) {
-            const QString name = widget()->accessibleName();
-            if (!name.isEmpty()) return name;
-            QString caption = button()->text();
-            return caption.remove(QLatin1Char('&'));
-        }
-        // The description is the hint (QAccessibleWidget falls back to the tool tip).
-        return QAccessibleWidget::text(kind);
-    }
-
-    QAccessible::State state() const override {
-        QAccessible::State state = QAccessibleWidget::state();
-        state.pressed = button()->isDown();
-        state.checkable = button()->isCheckable();
-        state.checked = button()->isChecked();
-        return state;
-    }
-
-    QStringList actionNames() const override {
-        QStringList names;
-        if (widget()->isEnabled())
-            names << (button()->isCheckable() ? toggleAction() : pressAction());
-        return names + QAccessibleWidget::actionNames();
-    }
-
-    void doAction(const QString& actionName) override {
-        if (!widget()->isEnabled()) return;
-        if (actionName == pressAction() || actionName == toggleAction()) {
-            // animateClick clicks from the event loop: the sign is sent after the screen
-            // reader has been answered, as for Qt's push buttons.
-            button()->animateClick();
-            return;
-        }
-        QAccessibleWidget::doAction(actionName);
-    }
-
-    QStringList keyBindingsForAction(const QString& actionName) const override {
-        if (actionName == pressAction() || actionName == toggleAction())
-            return {QStringLiteral("Space")};
-        return QAccessibleWidget::keyBindingsForAction(actionName);
-    }
-
-private:
-    TVelSpeedButton* button() const { return static_cast<TVelSpeedButton*>(widget()); }
-};
-
-// Qt's push buttons, check boxes and radio buttons, as Qt presents them, except that every
+// Qt's push buttons, check boxes and radio buttons and the line-style speed button (a button,
+// a toggle when checkable, named by its caption), as Qt presents them, except that every
 // action clicks: Qt's own toggle action only flips the check, so a handler connected to the
 // click (the record button, a radio group's choice) would never hear of it.
 class ButtonAccessible : public QAccessibleWidget {
@@ -280,7 +224,7 @@ private:
 QAccessibleInterface* VelAccessibleFactory(const QString& className, QObject* object) {
     if (!object || !object->isWidgetType()) return nullptr;
     if (className == QLatin1String(TVelSpeedButton::staticMetaObject.className()))
-        return new SpeedButtonAccessible(static_cast<TVelSpeedButton*>(object));
+        return new ButtonAccessible(static_cast<QAbstractButton*>(object));
     // Asked for every label, TVelLabel included, whose class chain reaches QLabel.
     if (className == QLatin1String(QLabel::staticMetaObject.className()))
         return new LabelAccessible(static_cast<QLabel*>(object));
