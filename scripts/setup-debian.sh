@@ -13,6 +13,10 @@ packages=(
     libclang-rt-14-dev
     xvfb x11-apps x11-utils imagemagick xdotool sox python3
     python3-pyatspi at-spi2-core dbus-x11
+    pipewire pipewire-pulse wireplumber dbus
+    libqt6sql6-sqlite qt6-charts-dev
+    libhamlib-dev libhamlib-utils
+    desktop-file-utils appstream
 )
 
 missing=()
