@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdio>
@@ -96,6 +97,7 @@ struct PulseWaveDevice::Impl {
     void createStream();
     void releaseStream();
     void feed();
+    bool handOver(const uint8_t* data, size_t bytes);
     void failAll(const char* reason);
     void armWatchdog();
 
@@ -109,9 +111,16 @@ struct PulseWaveDevice::Impl {
 
 namespace {
 
+// The stream carries 8-bit samples widened to signed 16 bit. A server fills whatever the stream
+// does not deliver with zero bytes (pipewire-pulse does so when the stream runs dry, and when it
+// is let go or flushed): in unsigned 8 bit a zero is full negative scale, a thump in the
+// operator's ears; in signed 16 bit it is silence. Widening is what the server would do with
+// unsigned 8 bit anyway, so the sound is the same sample for sample.
+bool Widened(const WaveFormat& format) { return format.bitsPerSample == 8; }
+
 pa_sample_spec SampleFormatOf(const WaveFormat& format) {
     pa_sample_spec sampleFormat{};
-    sampleFormat.format = format.bitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
+    sampleFormat.format = Widened(format) ? PA_SAMPLE_S16NE : PA_SAMPLE_S16LE;
     sampleFormat.rate = static_cast<uint32_t>(format.samplesPerSec);
     sampleFormat.channels = static_cast<uint8_t>(format.channels);
     return sampleFormat;
@@ -167,21 +176,49 @@ void PulseWaveDevice::Impl::releaseStream() {
     stream = nullptr;
 }
 
+// Lock held; libpulse thread or GUI thread. Writes `bytes` of the device's format into the
+// stream, widened to 16 bit for an 8-bit format, straight into the server's memory block; the
+// caller's bytes are no longer needed once this returns.
+bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
+    if (!Widened(format)) return pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
+    while (bytes > 0) {
+        void* block = nullptr;
+        size_t blockBytes = bytes * sizeof(int16_t);
+        if (pa_stream_begin_write(stream, &block, &blockBytes) < 0 || block == nullptr) return false;
+        const size_t count = std::min(bytes, blockBytes / sizeof(int16_t));
+        if (count == 0) {
+            pa_stream_cancel_write(stream);
+            return false;
+        }
+        auto* samples = static_cast<int16_t*>(block);
+        for (size_t i = 0; i < count; ++i)
+            samples[i] = static_cast<int16_t>((static_cast<int>(data[i]) - 128) * 256);
+        if (pa_stream_write(stream, block, count * sizeof(int16_t), nullptr, 0, PA_SEEK_RELATIVE) <
+            0)
+            return false;
+        data += count;
+        bytes -= count;
+    }
+    return true;
+}
+
 // Lock held; libpulse thread or GUI thread. Hands over as much as the server asks for and
 // queues a Done for every write whose last byte went.
 void PulseWaveDevice::Impl::feed() {
     if (!stream || pa_stream_get_state(stream) != PA_STREAM_READY) return;
-    size_t writable = pa_stream_writable_size(stream);
-    if (writable == static_cast<size_t>(-1)) return;
+    const size_t writableStream = pa_stream_writable_size(stream);
+    if (writableStream == static_cast<size_t>(-1)) return;
+    // In bytes of the device's format, whole frames.
+    const size_t frameBytes = static_cast<size_t>(std::max(format.blockAlign(), 1));
+    size_t writable = (Widened(format) ? writableStream / sizeof(int16_t) : writableStream) /
+                      frameBytes * frameBytes;
     while (pendingCount > 0 && !blocked) {
         Pending& head = front();
         const int left = head.size - head.offset;
         if (left > 0) {
             if (writable == 0) break;
             const size_t n = std::min(writable, static_cast<size_t>(left));
-            // No free callback: libpulse copies the bytes, so the slot is free once this returns.
-            if (pa_stream_write(stream, head.data + head.offset, n, nullptr, 0, PA_SEEK_RELATIVE) <
-                0) {
+            if (!handOver(head.data + head.offset, n)) {
                 failAll(pa_strerror(pa_context_errno(client.context())));
                 return;
             }
