@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "audio/PulseClient.h"
 
@@ -43,6 +44,7 @@ struct PulseWaveDevice::Impl {
     bool triggered = false;     // the stream was started after its first write
     bool blocked = false;       // a barrier was handed over
     bool failed = false;        // this use failed: writes complete failed until the next open
+    bool tailPadded = true;     // silence follows the last bytes handed over
     char error[128] = {};       // fixed: the libpulse thread writes it
     WaveVolume volume;
 
@@ -96,8 +98,11 @@ struct PulseWaveDevice::Impl {
 
     void createStream();
     void releaseStream();
+    void applyVolume();
     void feed();
     bool handOver(const uint8_t* data, size_t bytes);
+    bool writeSilence(size_t streamBytes);
+    void padTail();
     void failAll(const char* reason);
     void armWatchdog();
 
@@ -158,6 +163,7 @@ void PulseWaveDevice::Impl::createStream() {
     const pa_cvolume cv = VolumeOf(volume, format.channels);
     const bool fullVolume = volume == WaveVolume{};
     triggered = false;
+    tailPadded = true;
     if (pa_stream_connect_playback(stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY,
                                    fullVolume ? nullptr : &cv, nullptr) < 0)
         failAll(pa_strerror(pa_context_errno(client.context())));
@@ -180,11 +186,13 @@ void PulseWaveDevice::Impl::releaseStream() {
 // stream, widened to 16 bit for an 8-bit format, straight into the server's memory block; the
 // caller's bytes are no longer needed once this returns.
 bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
-    if (!Widened(format)) return pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
+    if (!Widened(format))
+        return pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
     while (bytes > 0) {
         void* block = nullptr;
         size_t blockBytes = bytes * sizeof(int16_t);
-        if (pa_stream_begin_write(stream, &block, &blockBytes) < 0 || block == nullptr) return false;
+        if (pa_stream_begin_write(stream, &block, &blockBytes) < 0 || block == nullptr)
+            return false;
         const size_t count = std::min(bytes, blockBytes / sizeof(int16_t));
         if (count == 0) {
             pa_stream_cancel_write(stream);
@@ -202,10 +210,56 @@ bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
     return true;
 }
 
+// Lock held; libpulse thread or GUI thread. Writes `streamBytes` of silence (zero bytes in
+// the stream's format).
+bool PulseWaveDevice::Impl::writeSilence(size_t streamBytes) {
+    while (streamBytes > 0) {
+        void* block = nullptr;
+        size_t blockBytes = streamBytes;
+        if (pa_stream_begin_write(stream, &block, &blockBytes) < 0 || block == nullptr ||
+            blockBytes == 0)
+            return false;
+        blockBytes = std::min(blockBytes, streamBytes);
+        std::memset(block, 0, blockBytes);
+        if (pa_stream_write(stream, block, blockBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            return false;
+        streamBytes -= blockBytes;
+    }
+    return true;
+}
+
+// Lock held; libpulse thread or GUI thread; called when the server asked for more and nothing
+// was there to hand over.
+// pipewire-pulse plays a stream one graph period at a time. When a stream runs dry it keeps
+// back the last bytes that do not fill a whole period and plays them only in front of whatever
+// is written next: the end of a tone would go missing and sound later, as a click before the
+// next tone. So once the server holds less than a period, two periods of silence go behind the
+// last bytes and they play out on time. Not earlier: a letter that comes in time follows the
+// last one without a gap.
+void PulseWaveDevice::Impl::padTail() {
+    if (tailPadded) return;
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    const size_t writable = pa_stream_writable_size(stream);
+    if (!attr || writable == static_cast<size_t>(-1) || writable >= attr->tlength) return;
+    // The server's period is at most what it took off the asked target length for its own
+    // latency (both servers do so for a stream that adjusts its latency), and at least the
+    // minimum request.
+    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
+    const size_t asked = pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, spec);
+    const size_t frame = pa_frame_size(spec);
+    const size_t period =
+        std::max<size_t>(attr->minreq, asked > attr->tlength ? asked - attr->tlength : 0) + frame;
+    if (attr->tlength - writable >= period) return;
+    tailPadded = true;
+    if (!writeSilence(std::min(2 * period / frame * frame, writable)))
+        failAll(pa_strerror(pa_context_errno(client.context())));
+}
+
 // Lock held; libpulse thread or GUI thread. Hands over as much as the server asks for and
 // queues a Done for every write whose last byte went.
 void PulseWaveDevice::Impl::feed() {
     if (!stream || pa_stream_get_state(stream) != PA_STREAM_READY) return;
+    bool handedOver = false;
     const size_t writableStream = pa_stream_writable_size(stream);
     if (writableStream == static_cast<size_t>(-1)) return;
     // In bytes of the device's format, whole frames.
@@ -229,13 +283,18 @@ void PulseWaveDevice::Impl::feed() {
             }
             head.offset += static_cast<int>(n);
             writable -= n;
+            tailPadded = false;
+            handedOver = true;
             lastProgressUs = PulseClient::NowUs();
-            if (head.offset < head.size) break;
+            if (head.offset < head.size) return;
         }
         post({Notice::Kind::Done, head.ticket, false});
         if (head.barrier) blocked = true;
         popFront();
     }
+    // Only when this call handed nothing over: the next letter usually follows within a
+    // millisecond and must not find silence in front of it.
+    if ((pendingCount == 0 || blocked) && !handedOver) padTail();
 }
 
 // Lock held; libpulse thread or GUI thread.
@@ -280,6 +339,9 @@ void PulseWaveDevice::Impl::StreamState(pa_stream* stream, void* self) {
     auto* d = static_cast<Impl*>(self);
     switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
+            // On PipeWire a new stream starts at full volume (or at what the session manager
+            // remembers), whatever it asked for at connect: the program's volume is set again.
+            if (!(d->volume == WaveVolume{})) d->applyVolume();
             if (d->wantOpen && !d->openedPosted) {
                 d->openedPosted = true;
                 d->post({Notice::Kind::Opened, 0, false});
@@ -486,16 +548,21 @@ WaveVolume PulseWaveDevice::volume() {
     return m_impl->volume;
 }
 
+// Lock held; libpulse thread or GUI thread.
+void PulseWaveDevice::Impl::applyVolume() {
+    const pa_cvolume cv = VolumeOf(volume, format.channels);
+    if (pa_operation* op = pa_context_set_sink_input_volume(
+            client.context(), pa_stream_get_index(stream), &cv, nullptr, nullptr))
+        pa_operation_unref(op);
+}
+
 void PulseWaveDevice::setVolume(WaveVolume volume) {
     Impl& d = *m_impl;
     PulseClient::Lock lock(d.client);
     d.volume = volume;
     if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY)
         return;  // applied at connect
-    const pa_cvolume cv = VolumeOf(volume, d.format.channels);
-    if (pa_operation* op = pa_context_set_sink_input_volume(
-            d.client.context(), pa_stream_get_index(d.stream), &cv, nullptr, nullptr))
-        pa_operation_unref(op);
+    d.applyVolume();
 }
 
 QString PulseWaveDevice::lastError() const {
