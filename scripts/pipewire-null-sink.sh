@@ -50,15 +50,22 @@ cwt_pw_wait() {
     for _ in $(seq 1 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
     return 1
 }
-# Starts a daemon in the private session; its pid goes to DIR/NAME.pid.
+# Starts a daemon in the private session; its pid goes to DIR/NAME.pid. The daemon outlives
+# its caller and keeps none of the caller's open files: an inherited lock (flock) would
+# otherwise stay taken as long as the server runs.
 cwt_pw_start() {
-    local name=$1
+    local name=$1 fd
     shift
-    env -u PIPEWIRE_REMOTE -u PIPEWIRE_RUNTIME_DIR XDG_RUNTIME_DIR="$cwt_pw_dir/run" \
-        HOME="$cwt_pw_dir/home" XDG_CONFIG_HOME="$cwt_pw_dir/home/.config" \
-        XDG_STATE_HOME="$cwt_pw_dir/home/.local/state" \
-        DBUS_SESSION_BUS_ADDRESS="$(cat "$cwt_pw_dir/dbus.address")" \
-        "$@" >>"$cwt_pw_dir/$name.log" 2>&1 &
+    (
+        for fd in /proc/$BASHPID/fd/*; do
+            fd=${fd##*/}
+            if [ "$fd" -gt 2 ] && [ "$fd" -lt 255 ]; then eval "exec $fd>&-"; fi
+        done
+        exec env -u PIPEWIRE_REMOTE -u PIPEWIRE_RUNTIME_DIR XDG_RUNTIME_DIR="$cwt_pw_dir/run" \
+            HOME="$cwt_pw_dir/home" XDG_CONFIG_HOME="$cwt_pw_dir/home/.config" \
+            XDG_STATE_HOME="$cwt_pw_dir/home/.local/state" \
+            DBUS_SESSION_BUS_ADDRESS="$(cat "$cwt_pw_dir/dbus.address")" "$@"
+    ) >>"$cwt_pw_dir/$name.log" 2>&1 &
     echo $! >"$cwt_pw_dir/$name.pid"
 }
 # True when cwnull is the default sink and the only one (WirePlumber's stand-in sink
