@@ -423,7 +423,7 @@ void BM_StartToFirstTone(benchmark::State& state) {
     const cwt::CodeSettings settings = Settings(1, 1);
     QTemporaryDir dir;
     const QString wavPath = dir.filePath(QStringLiteral("letter.wav"));
-    Meant("E", settings, wavPath);  // E: one dot, "S!"
+    Meant("E", settings, wavPath);                              // E: one dot, "S!"
     if (way != Paplay) player.PlayCode("S!", false, settings);  // connects the context
     double sum = 0;
     double worst = 0;

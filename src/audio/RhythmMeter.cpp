@@ -97,7 +97,8 @@ std::vector<ToneRun> PlaceSends(const std::vector<std::vector<ToneRun>>& sends,
             ++next;
         if (next == found.size()) break;
         const double offset = found[next].startMs - send[0].startMs;
-        for (const ToneRun& tone : send) placed.push_back({tone.startMs + offset, tone.endMs + offset});
+        for (const ToneRun& tone : send)
+            placed.push_back({tone.startMs + offset, tone.endMs + offset});
         const double sendEnd = placed.back().endMs;
         while (next < found.size() && found[next].startMs < sendEnd) ++next;
         ++*sendsFound;
@@ -108,8 +109,8 @@ std::vector<ToneRun> PlaceSends(const std::vector<std::vector<ToneRun>>& sends,
 }  // namespace
 
 SilenceReport LoudestOutsideTones(const int16_t* data, size_t count, int rate,
-                                  const std::vector<std::vector<ToneRun>>& sends,
-                                  double marginMs, double toleranceMs) {
+                                  const std::vector<std::vector<ToneRun>>& sends, double marginMs,
+                                  double toleranceMs) {
     SilenceReport report;
     const std::vector<ToneRun> placed =
         PlaceSends(sends, ToneRunsOfSamples(data, count, rate), toleranceMs, &report.sendsFound);
