@@ -26,22 +26,24 @@ class PrivateServer {
 public:
     PrivateServer() : m_saved(qgetenv("PULSE_SERVER")) {}
     ~PrivateServer() {
-        if (pid() > 0) {
-            ::kill(pid(), SIGCONT);
-            ::kill(pid(), SIGKILL);
-        }
+        if (pid() > 0) ::kill(pid(), SIGCONT);
+        QProcess::execute(QStringLiteral("bash"),
+                          {Script(), QStringLiteral("--stop"), m_dir.path()});
         if (m_saved.isNull())
             qunsetenv("PULSE_SERVER");
         else
             qputenv("PULSE_SERVER", m_saved);
     }
+    // PulseAudio, or PipeWire with its pulse server when CWT_SOUND_SERVER=pipewire.
+    static QString Script() {
+        return qEnvironmentVariable("CWT_SOURCE_DIR") +
+               QStringLiteral("/scripts/pulse-null-sink.sh");
+    }
     bool start() {
-        const QString script =
-            qEnvironmentVariable("CWT_SOURCE_DIR") + QStringLiteral("/scripts/pulse-null-sink.sh");
         QProcess shell;
         shell.start(
             QStringLiteral("bash"),
-            {QStringLiteral("-c"), QStringLiteral("source \"$0\" \"$1\""), script, m_dir.path()});
+            {QStringLiteral("-c"), QStringLiteral("source \"$0\" \"$1\""), Script(), m_dir.path()});
         if (!shell.waitForFinished(20000)) return false;
         qputenv("PULSE_SERVER",
                 "unix:" + QFile::encodeName(m_dir.filePath(QStringLiteral("native"))));
@@ -53,7 +55,7 @@ public:
     void signal(int sig) { ::kill(pid(), sig); }
     void kill() {
         ::kill(pid(), SIGKILL);
-        test::WaitUntil([this] { return ::kill(pid(), 0) != 0; }, 3000);
+        test::WaitUntil([] { return !test::PulseServerAnswers(); }, 3000);
         QFile::remove(m_dir.filePath(QStringLiteral("pid")));
     }
     QString lines(const QStringList& pactlArgs) {
@@ -203,24 +205,33 @@ TEST_F(PulseDevice, FrozenServerNeitherHoldsPlayingNorQuitting) {
     m_server.signal(SIGCONT);
 }
 
+// The beep's stream is never let go while the program runs: after the tone, while it idles and
+// when it goes away, the server must stay silent.
 TEST_F(PulseDevice, BeepSoundsThroughTheServerElseWaitsSilently) {
     QElapsedTimer clock;
+    test::MonitorRecording monitor;
+    QTemporaryDir dir;
+    ASSERT_TRUE(monitor.start(dir.filePath(QStringLiteral("beep.raw"))));
     {
         SystemBeeper beeper;
-        test::MonitorRecording monitor;
-        QTemporaryDir dir;
-        ASSERT_TRUE(monitor.start(dir.filePath(QStringLiteral("beep.raw"))));
         clock.start();
         beeper.beep(1000, 150);
         EXPECT_GE(clock.elapsed(), 150);
         if (beeper.way() == SystemBeeper::Way::KernelSpeaker) GTEST_SKIP() << "a PC speaker is there";
         EXPECT_EQ(beeper.way(), SystemBeeper::Way::SoundServer);
-        test::WaitUntil([] { return false; }, 200);
-        const std::vector<int16_t> samples = monitor.stop();
-        const auto tones = ToneRunsOfSamples(samples.data(), samples.size(), test::MonitorRecording::kRate);
-        ASSERT_EQ(tones.size(), 1u);  // 150 ms of tone in the server's output
-        EXPECT_NEAR(tones[0].endMs - tones[0].startMs, 150.0, 1.0);
+        test::WaitUntil([] { return false; }, 1500);
     }
+    test::WaitUntil([] { return false; }, 200);
+    const std::vector<int16_t> samples = monitor.stop();
+    const auto tones =
+        ToneRunsOfSamples(samples.data(), samples.size(), test::MonitorRecording::kRate);
+    ASSERT_EQ(tones.size(), 1u);  // 150 ms of tone in the server's output
+    EXPECT_NEAR(tones[0].endMs - tones[0].startMs, 150.0, 1.0);
+    const SilenceReport silence = LoudestOutsideTones(
+        samples.data(), samples.size(), test::MonitorRecording::kRate, {{{0.0, 1653 / 11.025}}});
+    EXPECT_EQ(silence.sendsFound, 1);
+    EXPECT_LE(silence.loudest, 0.01) << "at " << silence.loudestAtMs << " ms";
+
     m_server.kill();
     SystemBeeper silent;
     clock.restart();
