@@ -67,6 +67,7 @@ cwt_pw_start() {
             DBUS_SESSION_BUS_ADDRESS="$(cat "$cwt_pw_dir/dbus.address")" "$@"
     ) >>"$cwt_pw_dir/$name.log" 2>&1 &
     echo $! >"$cwt_pw_dir/$name.pid"
+    disown $!  # the caller's shell neither waits for it nor reports its end
 }
 # True when cwnull is the default sink and the only one (WirePlumber's stand-in sink
 # "auto_null", made while there was none, is gone).
