@@ -55,6 +55,15 @@ bool ServerAnswers() {
     return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
 }
 
+// Every benchmark here needs the application and an answering server; false (the benchmark
+// skipped) without one.
+bool ReadyToSound(benchmark::State& state) {
+    App();
+    if (ServerAnswers()) return true;
+    state.SkipWithError("no sound server (source scripts/pulse-null-sink.sh DIR)");
+    return false;
+}
+
 cwt::CodeSettings Settings(int multiplier, int width) {
     cwt::TimingModel timing;
     cwt::ApplyRatio(timing, 4);
@@ -63,6 +72,11 @@ cwt::CodeSettings Settings(int multiplier, int width) {
     settings.dotLength = timing.DotLength;
     settings.toneWidth = width;
     return settings;
+}
+
+// The speed and width a benchmark runs at: its arguments "x" and "width".
+cwt::CodeSettings Settings(const benchmark::State& state) {
+    return Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
 }
 
 double UnitMs(const cwt::CodeSettings& settings) {
@@ -178,13 +192,8 @@ double CpuSeconds() {
 // go, then around a short second send after which the component is destroyed at once, as when
 // the program quits.
 void BM_RhythmThroughServer(benchmark::State& state) {
-    App();
-    if (!ServerAnswers()) {
-        state.SkipWithError("no sound server (source scripts/pulse-null-sink.sh DIR)");
-        return;
-    }
-    const cwt::CodeSettings settings =
-        Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (!ReadyToSound(state)) return;
+    const cwt::CodeSettings settings = Settings(state);
     const std::string text = TextOf(settings, 6.0);
     const std::string lastText = "PARIS";
     const std::vector<uint8_t> meantBytes = Meant(text, settings);
@@ -236,13 +245,8 @@ BENCHMARK(BM_RhythmThroughServer)
 
 // The same bytes played by paplay from a WAV file: what the server itself makes of them.
 void BM_PaplayRhythmThroughServer(benchmark::State& state) {
-    App();
-    if (!ServerAnswers()) {
-        state.SkipWithError("no sound server");
-        return;
-    }
-    const cwt::CodeSettings settings =
-        Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (!ReadyToSound(state)) return;
+    const cwt::CodeSettings settings = Settings(state);
     QTemporaryDir dir;
     const QString wavPath = dir.filePath(QStringLiteral("reference.wav"));
     const std::vector<uint8_t> meantBytes = Meant(TextOf(settings, 6.0), settings, wavPath);
@@ -274,13 +278,8 @@ BENCHMARK(BM_PaplayRhythmThroughServer)
 
 // CPU time of the whole process (GUI and libpulse threads) while a 60-second text is sent.
 void BM_CpuWhileSending60s(benchmark::State& state) {
-    App();
-    if (!ServerAnswers()) {
-        state.SkipWithError("no sound server");
-        return;
-    }
-    const cwt::CodeSettings settings =
-        Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (!ReadyToSound(state)) return;
+    const cwt::CodeSettings settings = Settings(state);
     const std::string text = TextOf(settings, 60.0);
     double cpu = 0;
     double wall = 0;
@@ -409,11 +408,7 @@ private:
 // the letter before (warm), after the stream was let go (cold), and, for comparison, from
 // starting paplay with the same letter in a WAV file (paplay).
 void BM_StartToFirstTone(benchmark::State& state) {
-    App();
-    if (!ServerAnswers()) {
-        state.SkipWithError("no sound server");
-        return;
-    }
+    if (!ReadyToSound(state)) return;
     enum Way { Warm, Cold, Paplay };
     const auto way = static_cast<Way>(state.range(0));
     MonitorListener listener;
