@@ -47,6 +47,7 @@ struct PulseWaveDevice::Impl {
     bool tailPadded = true;     // silence follows the last bytes handed over
     char error[128] = {};       // fixed: the libpulse thread writes it
     WaveVolume volume;
+    bool volumeSet = false;  // the program set its volume: each new stream gets it
 
     struct Pending {
         uint64_t ticket;
@@ -161,11 +162,10 @@ void PulseWaveDevice::Impl::createStream() {
     attr.prebuf = static_cast<uint32_t>(pa_frame_size(&sampleFormat));
     attr.fragsize = static_cast<uint32_t>(-1);
     const pa_cvolume cv = VolumeOf(volume, format.channels);
-    const bool fullVolume = volume == WaveVolume{};
     triggered = false;
     tailPadded = true;
     if (pa_stream_connect_playback(stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY,
-                                   fullVolume ? nullptr : &cv, nullptr) < 0)
+                                   volumeSet ? &cv : nullptr, nullptr) < 0)
         failAll(pa_strerror(pa_context_errno(client.context())));
 }
 
@@ -339,9 +339,10 @@ void PulseWaveDevice::Impl::StreamState(pa_stream* stream, void* self) {
     auto* d = static_cast<Impl*>(self);
     switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
-            // On PipeWire a new stream starts at full volume (or at what the session manager
-            // remembers), whatever it asked for at connect: the program's volume is set again.
-            if (!(d->volume == WaveVolume{})) d->applyVolume();
+            // On PipeWire a new stream starts at the volume the session manager remembers for
+            // the program (full at first), whatever it asked for at connect: the program's own
+            // volume is set again.
+            if (d->volumeSet) d->applyVolume();
             if (d->wantOpen && !d->openedPosted) {
                 d->openedPosted = true;
                 d->post({Notice::Kind::Opened, 0, false});
@@ -560,6 +561,7 @@ void PulseWaveDevice::setVolume(WaveVolume volume) {
     Impl& d = *m_impl;
     PulseClient::Lock lock(d.client);
     d.volume = volume;
+    d.volumeSet = true;
     if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY)
         return;  // applied at connect
     d.applyVolume();
