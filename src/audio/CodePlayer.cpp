@@ -17,7 +17,8 @@ CodePlayer::CodePlayer(TVelWaveCtrl& wave, SpeakerOutput speaker)
 namespace {
 
 void AppendSilence(std::vector<uint8_t>& sound, long long samples, int sampleBits) {
-    if (samples > 0) sound.insert(sound.end(), static_cast<size_t>(samples), SilenceByte(sampleBits));
+    if (samples > 0)
+        sound.insert(sound.end(), static_cast<size_t>(samples), SilenceByte(sampleBits));
 }
 
 }  // namespace
@@ -52,8 +53,8 @@ void CodePlayer::WaitWhilePlaying() {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd,
-                             const CodeSettings& settings, long long extraMs) {
+void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings,
+                             long long extraMs) {
     const CodeLayout layout = LayoutOf(code, syllableEnd);
     const int dotMs = DotMs(settings.dotLength);
     const int frequencyHz = settings.tone.freqHz;

@@ -69,10 +69,8 @@ std::vector<AlignedPair> Align(std::u16string_view sent, std::u16string_view cop
 }
 
 int ErrorCount(const std::vector<AlignedPair>& alignment) {
-    return static_cast<int>(
-        std::count_if(alignment.begin(), alignment.end(), [](const AlignedPair& p) {
-            return p.isError();
-        }));
+    return static_cast<int>(std::count_if(alignment.begin(), alignment.end(),
+                                          [](const AlignedPair& p) { return p.isError(); }));
 }
 
 ItemScore ScoreItem(Course course, std::u16string_view sent, std::u16string_view copied) {

@@ -20,7 +20,8 @@ constexpr std::u16string_view kEnglishOrder = u"KMRSUAPTLOWI.NJEF0Y,VG5/Q9ZH38B?
 // - The first two sound nothing alike (ㅇ -·-, ㅏ ·), and no jamo follows one whose code
 //   differs from its own by a single element (ㄴ ··-· never next to ㅣ ··-, ㅕ ··· away from
 //   ㅜ ····), so a new sound is never learned beside the one it is most easily taken for.
-constexpr std::u16string_view kKoreanOrder = u"ㅇㅏㄴㅡㅣㄱㅓㄹㅅㅗㄷㅁㅜㅈㅕㅐㅎㅔㅛㅂㅊㅑㅌㅠㅍㅋ";
+constexpr std::u16string_view kKoreanOrder =
+    u"ㅇㅏㄴㅡㅣㄱㅓㄹㅅㅗㄷㅁㅜㅈㅕㅐㅎㅔㅛㅂㅊㅑㅌㅠㅍㅋ";
 
 constexpr char16_t kFirstCompatJamo = u'ㄱ';   // U+3131
 constexpr char16_t kFirstCompatVowel = u'ㅏ';  // U+314F
@@ -99,12 +100,12 @@ bool IsVowelJamo(char16_t jamo) {
 }
 
 std::optional<char16_t> ComposeSyllable(char16_t initial, char16_t vowel, char16_t final) {
-    const int i = IsConsonantJamo(initial) ? IndexOfLetter(InitialLetters, LetterOfJamo(initial))
-                                           : -1;
+    const int i =
+        IsConsonantJamo(initial) ? IndexOfLetter(InitialLetters, LetterOfJamo(initial)) : -1;
     const int m = IsVowelJamo(vowel) ? IndexOfLetter(MedialLetters, LetterOfJamo(vowel)) : -1;
     int f = 0;
-    if (final != 0) f = IsConsonantJamo(final) ? IndexOfLetter(FinalLetters, LetterOfJamo(final))
-                                               : -1;
+    if (final != 0)
+        f = IsConsonantJamo(final) ? IndexOfLetter(FinalLetters, LetterOfJamo(final)) : -1;
     if (i < 0 || m < 0 || f < 0) return std::nullopt;
     return static_cast<char16_t>(kFirstSyllable + (i * kMedialCount + m) * kFinalCount + f);
 }

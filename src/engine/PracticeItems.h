@@ -16,10 +16,10 @@ enum class ItemKind { Groups, Words, CallSigns };
 // Why a kind of item cannot be made in a lesson.
 enum class ItemShortage {
     None,
-    NoWords,              // no word of the list is made of the lesson's characters only
-    CallSignsNotInCourse, // call signs belong to the English course
-    NoCallSignPrefix,     // neither HL nor DS is made of the lesson's characters
-    NoCallSignDigit,      // no digit learned yet
+    NoWords,               // no word of the list is made of the lesson's characters only
+    CallSignsNotInCourse,  // call signs belong to the English course
+    NoCallSignPrefix,      // neither HL nor DS is made of the lesson's characters
+    NoCallSignDigit,       // no digit learned yet
 };
 
 inline constexpr int kGroupLength = 5;

@@ -37,16 +37,16 @@ bool IsDamage(const QSqlError& error) {
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS sessions ("
     " id INTEGER PRIMARY KEY,"
-    " ended_at TEXT NOT NULL,"         // ISO 8601, UTC
-    " course TEXT NOT NULL,"           // 'en' or 'ko'
+    " ended_at TEXT NOT NULL,"  // ISO 8601, UTC
+    " course TEXT NOT NULL,"    // 'en' or 'ko'
     " lesson INTEGER NOT NULL,"
-    " item_kind TEXT NOT NULL,"        // 'groups', 'words' or 'calls'
+    " item_kind TEXT NOT NULL,"  // 'groups', 'words' or 'calls'
     " items INTEGER NOT NULL,"
     " character_wpm REAL NOT NULL,"
     " effective_wpm REAL NOT NULL,"
-    " sent INTEGER NOT NULL,"          // characters sent (jamo for the Korean course)
+    " sent INTEGER NOT NULL,"  // characters sent (jamo for the Korean course)
     " errors INTEGER NOT NULL,"
-    " score REAL NOT NULL,"            // 0 .. 1
+    " score REAL NOT NULL,"  // 0 .. 1
     " passed INTEGER NOT NULL)",
     "CREATE INDEX IF NOT EXISTS sessions_by_course ON sessions (course, ended_at)",
     "CREATE TABLE IF NOT EXISTS symbol_counts ("
@@ -169,10 +169,12 @@ bool ProgressStore::setAsideDamagedFile() {
     close();
     const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     QString aside = m_path + ".damaged-" + stamp;
-    for (int n = 2; QFile::exists(aside); ++n) aside = m_path + ".damaged-" + stamp + "-" + QString::number(n);
+    for (int n = 2; QFile::exists(aside); ++n)
+        aside = m_path + ".damaged-" + stamp + "-" + QString::number(n);
     if (!QFile::rename(m_path, aside)) {
-        m_problem = QStringLiteral("연습 기록 파일 %1이(가) 손상되었는데, 옆으로 옮겨 둘 수도 "
-                                   "없습니다. 파일은 그대로 두었습니다.")
+        m_problem = QStringLiteral(
+                        "연습 기록 파일 %1이(가) 손상되었는데, 옆으로 옮겨 둘 수도 "
+                        "없습니다. 파일은 그대로 두었습니다.")
                         .arg(m_path);
         return false;
     }
@@ -190,8 +192,9 @@ bool ProgressStore::prepareSchema() {
     const int found = version.value(0).toInt();
     version.finish();
     if (found > kSchemaVersion) {
-        m_problem = QStringLiteral("연습 기록 파일 %1은(는) 이 프로그램보다 새로운 판이 만든 "
-                                   "것이라 기록을 더하지 않습니다.")
+        m_problem = QStringLiteral(
+                        "연습 기록 파일 %1은(는) 이 프로그램보다 새로운 판이 만든 "
+                        "것이라 기록을 더하지 않습니다.")
                         .arg(m_path);
         return false;
     }
@@ -228,8 +231,9 @@ bool ProgressStore::failed(const QSqlError& error, const QString& doing) {
         case kPerm:
         case kReadOnly:
         case kCantOpen:
-            m_problem = QStringLiteral("연습 기록 파일 %1에 쓸 수 없습니다. 폴더와 파일의 "
-                                       "권한을 확인하세요.")
+            m_problem = QStringLiteral(
+                            "연습 기록 파일 %1에 쓸 수 없습니다. 폴더와 파일의 "
+                            "권한을 확인하세요.")
                             .arg(m_path);
             break;
         case kFull:
@@ -293,8 +297,9 @@ bool ProgressStore::writeSession(const PracticeSession& session) {
     if (!insert.exec()) return failed(insert.lastError(), QStringLiteral("쓸"));
     const QVariant id = insert.lastInsertId();
     QSqlQuery counts(db);
-    counts.prepare("INSERT INTO symbol_counts (session_id, symbol, sent, correct) "
-                   "VALUES (?, ?, ?, ?)");
+    counts.prepare(
+        "INSERT INTO symbol_counts (session_id, symbol, sent, correct) "
+        "VALUES (?, ?, ?, ?)");
     for (const auto& [symbol, tally] : session.tallies) {
         counts.addBindValue(id);
         counts.addBindValue(Symbol(symbol));
@@ -303,8 +308,9 @@ bool ProgressStore::writeSession(const PracticeSession& session) {
         if (!counts.exec()) return failed(counts.lastError(), QStringLiteral("쓸"));
     }
     QSqlQuery confusions(db);
-    confusions.prepare("INSERT INTO confusions (session_id, sent, copied, count) "
-                       "VALUES (?, ?, ?, ?)");
+    confusions.prepare(
+        "INSERT INTO confusions (session_id, sent, copied, count) "
+        "VALUES (?, ?, ?, ?)");
     for (const Confusion& confusion : session.confusions) {
         confusions.addBindValue(id);
         confusions.addBindValue(Symbol(confusion.sent));
@@ -319,18 +325,20 @@ std::vector<ScorePoint> ProgressStore::scoreHistory(Course course) const {
     std::vector<ScorePoint> points;
     if (m_open) {
         QSqlQuery query(QSqlDatabase::database(m_connection, false));
-        query.prepare("SELECT ended_at, lesson, score FROM sessions WHERE course = ? "
-                      "ORDER BY ended_at, id");
+        query.prepare(
+            "SELECT ended_at, lesson, score FROM sessions WHERE course = ? "
+            "ORDER BY ended_at, id");
         query.addBindValue(CourseKey(course));
         if (query.exec()) {
             while (query.next())
-                points.push_back({QDateTime::fromString(query.value(0).toString(),
-                                                        Qt::ISODateWithMs),
-                                  query.value(1).toInt(), query.value(2).toDouble()});
+                points.push_back(
+                    {QDateTime::fromString(query.value(0).toString(), Qt::ISODateWithMs),
+                     query.value(1).toInt(), query.value(2).toDouble()});
         }
     }
     for (const PracticeSession& session : m_unsaved)
-        if (session.course == course) points.push_back({session.when, session.lesson, session.score});
+        if (session.course == course)
+            points.push_back({session.when, session.lesson, session.score});
     return points;
 }
 
@@ -338,9 +346,10 @@ std::map<char16_t, SymbolTally> ProgressStore::symbolTotals(Course course) const
     std::map<char16_t, SymbolTally> totals;
     if (m_open) {
         QSqlQuery query(QSqlDatabase::database(m_connection, false));
-        query.prepare("SELECT c.symbol, SUM(c.sent), SUM(c.correct) FROM symbol_counts c "
-                      "JOIN sessions s ON s.id = c.session_id WHERE s.course = ? "
-                      "GROUP BY c.symbol");
+        query.prepare(
+            "SELECT c.symbol, SUM(c.sent), SUM(c.correct) FROM symbol_counts c "
+            "JOIN sessions s ON s.id = c.session_id WHERE s.course = ? "
+            "GROUP BY c.symbol");
         query.addBindValue(CourseKey(course));
         if (query.exec()) {
             while (query.next()) {

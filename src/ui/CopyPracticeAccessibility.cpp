@@ -40,9 +40,9 @@ void CopyPracticeWindow::OrderControlsForKeyboard() {
     ResultView->setTabChangesFocus(true);
     for (QChartView* chart : {Plot->ScoreChart, Plot->AccuracyChart})
         chart->setFocusPolicy(Qt::TabFocus);  // to read its description; nothing to press
-    const QList<QWidget*> order = {CourseBox,  LessonBox,        KindBox,    ItemCountBox,
-                                   EffectiveSpeedBox, StartButton, StopButton, AnswerEdit,
-                                   NextLessonButton,  ResultView,  Plot->ScoreChart,
-                                   Plot->AccuracyChart};
+    const QList<QWidget*> order = {CourseBox,    LessonBox,         KindBox,
+                                   ItemCountBox, EffectiveSpeedBox, StartButton,
+                                   StopButton,   AnswerEdit,        NextLessonButton,
+                                   ResultView,   Plot->ScoreChart,  Plot->AccuracyChart};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }

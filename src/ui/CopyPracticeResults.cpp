@@ -14,8 +14,8 @@ QString AlignedLine(const std::vector<cwt::AlignedPair>& alignment, bool sentSid
     for (const cwt::AlignedPair& pair : alignment) {
         const char16_t c = sentSide ? pair.sent : pair.copied;
         const QString shown = c ? Char(c) : QStringLiteral("_");
-        line += pair.isError() ? QStringLiteral("<b style='color:#C00000'>%1</b>").arg(shown)
-                               : shown;
+        line +=
+            pair.isError() ? QStringLiteral("<b style='color:#C00000'>%1</b>").arg(shown) : shown;
         line += QChar(' ');
     }
     return line;
@@ -40,11 +40,10 @@ QString ErrorsInWords(const cwt::ItemScore& item) {
 QString ItemResultHtml(int number, const cwt::ItemScore& item) {
     const QString sent = QString::fromStdU16String(item.sentText).toHtmlEscaped();
     const QString copied = QString::fromStdU16String(item.copiedText).trimmed().toHtmlEscaped();
-    QString verdict = item.errors == 0
-                          ? QStringLiteral("맞음")
-                          : QStringLiteral("틀림 %1 (%2)")
-                                .arg(item.errors)
-                                .arg(ErrorsInWords(item).toHtmlEscaped());
+    QString verdict = item.errors == 0 ? QStringLiteral("맞음")
+                                       : QStringLiteral("틀림 %1 (%2)")
+                                             .arg(item.errors)
+                                             .arg(ErrorsInWords(item).toHtmlEscaped());
     return QStringLiteral(
                "<p><b>%1.</b> 보냄 %2, 받음 %3: %4<br>"
                "<tt>&nbsp;보냄 %5<br>&nbsp;받음 %6</tt></p>")

@@ -41,7 +41,8 @@ const QString kKindKey = QStringLiteral("item-kind");
 const QString kItemsKey = QStringLiteral("items");
 const QString kEffectiveKey = QStringLiteral("effective-wpm");
 QString LessonKey(cwt::Course course) {
-    return course == cwt::Course::Korean ? QStringLiteral("lesson-ko") : QStringLiteral("lesson-en");
+    return course == cwt::Course::Korean ? QStringLiteral("lesson-ko")
+                                         : QStringLiteral("lesson-en");
 }
 
 QString Wpm(double wpm) { return QString::number(wpm, 'f', 1); }
@@ -263,8 +264,9 @@ QString CopyPracticeWindow::shortageText(cwt::ItemShortage shortage) const {
         case cwt::ItemShortage::None:
             return QString();
         case cwt::ItemShortage::NoWords:
-            return QStringLiteral("이 단계까지 배운 글자로 된 단어가 아직 없습니다. 다섯 글자 "
-                                  "묶음으로 연습하세요.");
+            return QStringLiteral(
+                "이 단계까지 배운 글자로 된 단어가 아직 없습니다. 다섯 글자 "
+                "묶음으로 연습하세요.");
         case cwt::ItemShortage::CallSignsNotInCourse:
             return QStringLiteral("호출부호는 영문 과정에서 연습합니다.");
         case cwt::ItemShortage::NoCallSignPrefix:
@@ -341,7 +343,8 @@ void CopyPracticeWindow::playCurrentItem() {
         return;
     }
     const int count = static_cast<int>(m_items.size());
-    cwt::SetLabelText(ProgressLabel, QStringLiteral("문제 %1/%2: 듣는 중").arg(m_index + 1).arg(count));
+    cwt::SetLabelText(ProgressLabel,
+                      QStringLiteral("문제 %1/%2: 듣는 중").arg(m_index + 1).arg(count));
     const std::optional<std::string> text = cwt::cp949::EncodeStrict(m_items[m_index]);
     const std::vector<cwt::PlannedBuffer> plan = cwt::PlanWholeSend(text.value_or(""), {});
     // The tone, width and speed are the main window's, read as the item starts.
@@ -360,9 +363,9 @@ void CopyPracticeWindow::playCurrentItem() {
         endSession(QStringLiteral("연습을 멈췄습니다. 멈춘 연습은 기록하지 않습니다."));
         return;
     }
-    cwt::SetLabelText(ProgressLabel, QStringLiteral("문제 %1/%2: 받아 적은 글자를 쓰고 Enter")
-                                         .arg(m_index + 1)
-                                         .arg(count));
+    cwt::SetLabelText(
+        ProgressLabel,
+        QStringLiteral("문제 %1/%2: 받아 적은 글자를 쓰고 Enter").arg(m_index + 1).arg(count));
     m_awaitingAnswer = true;
     if (m_answerWaiting) {
         m_answerWaiting = false;
@@ -416,9 +419,10 @@ void CopyPracticeWindow::finishSession() {
     ResultView->append(SessionSummaryHtml(m_score, cwt::CourseOrder(course())));
     const bool last = lesson() >= cwt::LessonCount(course());
     if (m_score.passed()) {
-        PassLabel->setText(last ? QStringLiteral("통과: 마지막 단계를 마쳤습니다.")
-                                : QStringLiteral("통과: 다음 단계 %1을(를) 연습할 수 있습니다.")
-                                      .arg(lesson() + 1));
+        PassLabel->setText(
+            last
+                ? QStringLiteral("통과: 마지막 단계를 마쳤습니다.")
+                : QStringLiteral("통과: 다음 단계 %1을(를) 연습할 수 있습니다.").arg(lesson() + 1));
     } else {
         PassLabel->setText(QStringLiteral("다음 단계로 가려면 %1자 이상에서 %2% 이상이 "
                                           "필요합니다 (이번 %3자, %4%).")
@@ -469,9 +473,10 @@ void CopyPracticeWindow::showStoreState() {
     if (m_store->problem().isEmpty())
         text += QStringLiteral("연습 기록: %1").arg(m_store->path());
     else
-        text += m_store->problem() +
-                QStringLiteral(" 연습은 계속할 수 있지만, 기록은 저장할 수 있을 때까지 이 "
-                               "프로그램 안에만 남습니다.");
+        text +=
+            m_store->problem() + QStringLiteral(
+                                     " 연습은 계속할 수 있지만, 기록은 저장할 수 있을 때까지 이 "
+                                     "프로그램 안에만 남습니다.");
     cwt::SetLabelText(StoreLabel, text);
 }
 

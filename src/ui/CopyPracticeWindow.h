@@ -70,23 +70,23 @@ public:
     int itemPauseMs = 700;
 
     // ----- Controls -----
-    QComboBox* CourseBox = nullptr;         // 과정
-    QSpinBox* LessonBox = nullptr;          // 단계
-    QLabel* LessonCharsLabel = nullptr;     // the lesson's characters
-    QComboBox* KindBox = nullptr;           // 문제 종류
-    QSpinBox* ItemCountBox = nullptr;       // 문제 수
+    QComboBox* CourseBox = nullptr;               // 과정
+    QSpinBox* LessonBox = nullptr;                // 단계
+    QLabel* LessonCharsLabel = nullptr;           // the lesson's characters
+    QComboBox* KindBox = nullptr;                 // 문제 종류
+    QSpinBox* ItemCountBox = nullptr;             // 문제 수
     QDoubleSpinBox* EffectiveSpeedBox = nullptr;  // 유효 속도
-    QLabel* SpeedLabel = nullptr;           // both speeds in WPM
-    QPushButton* StartButton = nullptr;     // 연습 시작
-    QPushButton* StopButton = nullptr;      // 연습 멈춤
-    QLabel* ProgressLabel = nullptr;        // which item, and what to do
-    QLineEdit* AnswerEdit = nullptr;        // 받아 적기
-    QLabel* ScoreLabel = nullptr;           // "점수: N%"
-    QLabel* PassLabel = nullptr;            // passed or what is still missing
-    QPushButton* NextLessonButton = nullptr;  // 다음 단계로
-    QTextBrowser* ResultView = nullptr;     // items with their errors, accuracy, confusions
+    QLabel* SpeedLabel = nullptr;                 // both speeds in WPM
+    QPushButton* StartButton = nullptr;           // 연습 시작
+    QPushButton* StopButton = nullptr;            // 연습 멈춤
+    QLabel* ProgressLabel = nullptr;              // which item, and what to do
+    QLineEdit* AnswerEdit = nullptr;              // 받아 적기
+    QLabel* ScoreLabel = nullptr;                 // "점수: N%"
+    QLabel* PassLabel = nullptr;                  // passed or what is still missing
+    QPushButton* NextLessonButton = nullptr;      // 다음 단계로
+    QTextBrowser* ResultView = nullptr;           // items with their errors, accuracy, confusions
     ProgressPlot* Plot = nullptr;
-    QLabel* StoreLabel = nullptr;           // where the history is kept, or what went wrong
+    QLabel* StoreLabel = nullptr;  // where the history is kept, or what went wrong
 
 signals:
     // A session has ended, finished or stopped.

@@ -105,8 +105,9 @@ void ProgressPlot::showScores(const std::vector<cwt::ScorePoint>& points) {
 
     QString summary = QStringLiteral("연습 %1회").arg(points.size());
     if (!points.empty()) {
-        const auto best = std::max_element(points.begin(), points.end(),
-                                           [](const auto& a, const auto& b) { return a.score < b.score; });
+        const auto best =
+            std::max_element(points.begin(), points.end(),
+                             [](const auto& a, const auto& b) { return a.score < b.score; });
         summary += QStringLiteral(", 마지막 점수 %1%, 최고 %2%")
                        .arg(Percent(points.back().score))
                        .arg(Percent(best->score));

@@ -3,11 +3,11 @@
 
 #include <QAction>
 #include <QEvent>
-#include <functional>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <functional>
 
 #include "audio/VelWaveCtrl.h"
 #include "ui/CopyPracticeWindow.h"

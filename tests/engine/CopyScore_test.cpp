@@ -1,11 +1,12 @@
 // Scoring a copy: the alignment, Korean on jamo, the session's figures and the pass rule; and
 // the effective-speed arithmetic.
 
+#include "engine/CopyScore.h"
+
 #include <gtest/gtest.h>
 
 #include <numeric>
 
-#include "engine/CopyScore.h"
 #include "engine/EffectiveSpeed.h"
 #include "engine/SendDispatch.h"
 #include "engine/Timing.h"
@@ -34,8 +35,8 @@ TEST(CopyAlignment, AMissedOrExtraCharacterCostsOneNotTheRestOfTheLine) {
     EXPECT_EQ(score(u"KMRSU", u" KM RSU ").errors, 0);  // nor blanks
     const auto missed = score(u"KMRSU", u"KMSU");
     EXPECT_EQ(missed.errors, 1);
-    EXPECT_EQ(Lines(missed.alignment), std::make_pair(std::u16string(u"KMRSU"),
-                                                      std::u16string(u"KM_SU")));
+    EXPECT_EQ(Lines(missed.alignment),
+              std::make_pair(std::u16string(u"KMRSU"), std::u16string(u"KM_SU")));
     const auto extra = score(u"KMRSU", u"KMRRSU");
     EXPECT_EQ(extra.errors, 1);
     EXPECT_EQ(score(u"KMRSU", u"KMASU").errors, 1);
@@ -94,7 +95,8 @@ TEST(CopySession, PassesAtNinetyPercentOverFiftyCharacters) {
     auto session = [](int items, int errorsInTotal) {
         cwt::SessionScore s;
         for (int i = 0; i < items; ++i)
-            s.add(cwt::ScoreItem(Course::English, u"KMKMK", i < errorsInTotal ? u"KMKMM" : u"KMKMK"));
+            s.add(
+                cwt::ScoreItem(Course::English, u"KMKMK", i < errorsInTotal ? u"KMKMM" : u"KMKMK"));
         return s;
     };
     EXPECT_TRUE(session(10, 5).passed());   // 45 / 50 = 90 %

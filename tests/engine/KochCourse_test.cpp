@@ -1,13 +1,14 @@
 // The copy-practice courses and what their lessons send: only learned characters, Hangul
 // syllables made of learned jamo, words and call signs as the lessons allow.
 
+#include "engine/KochCourse.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "engine/CopyScore.h"
 #include "engine/HanGulCtrlUnit.h"
-#include "engine/KochCourse.h"
 #include "engine/MorseTable.h"
 #include "engine/PracticeItems.h"
 
@@ -63,8 +64,8 @@ TEST(KochCourse, KoreanTeachesEverySimpleJamoOnceStartingWithASyllable) {
     for (size_t i = 1; i < order.size(); ++i) {
         const std::string a = CodeOfSymbol(order[i - 1]);
         const std::string b = CodeOfSymbol(order[i]);
-        const auto alignment = cwt::Align(std::u16string(a.begin(), a.end()),
-                                          std::u16string(b.begin(), b.end()));
+        const auto alignment =
+            cwt::Align(std::u16string(a.begin(), a.end()), std::u16string(b.begin(), b.end()));
         EXPECT_GE(cwt::ErrorCount(alignment), 2)
             << Utf8(order.substr(i - 1, 2)) << ": " << a << " / " << b;
     }

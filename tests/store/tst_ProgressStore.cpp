@@ -175,10 +175,10 @@ private slots:
         QTemporaryDir dir;
         // The folders on the way must be open to the ordinary user the test becomes (who keeps
         // root's group).
-        const auto readable = QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                              QFile::ExeOther;
-        QFile::setPermissions(dir.path(), readable | QFile::ReadOwner | QFile::WriteOwner |
-                                              QFile::ExeOwner);
+        const auto readable =
+            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QFile::setPermissions(dir.path(),
+                              readable | QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString folder = dir.filePath("data");
         QVERIFY(QDir().mkpath(folder));
         const QString existing = folder + "/practice.sqlite";
@@ -189,8 +189,8 @@ private slots:
         }
         const QByteArray before = Contents(existing);
         QFile::setPermissions(folder, readable | QFile::ReadOwner | QFile::ExeOwner);
-        QFile::setPermissions(existing, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                            QFile::ReadOther);
+        QFile::setPermissions(
+            existing, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         {
             AsOrdinaryUser user;
             // A new file cannot be made there.

@@ -87,10 +87,12 @@ private:
     }
     // Waits until the current item has sounded and its copy is asked for.
     bool waitForAnswerPrompt(CopyPracticeWindow* p) {
-        return QTest::qWaitFor([p] {
-            return !p->sessionRunning() ||
-                   (!p->itemPlaying() && p->ProgressLabel->text().endsWith("Enter"));
-        }, 5000);
+        return QTest::qWaitFor(
+            [p] {
+                return !p->sessionRunning() ||
+                       (!p->itemPlaying() && p->ProgressLabel->text().endsWith("Enter"));
+            },
+            5000);
     }
     void answer(CopyPracticeWindow* p, const QString& copy) {
         QVERIFY(waitForAnswerPrompt(p));
@@ -217,9 +219,10 @@ private slots:
             const double words = static_cast<double>(full.size()) / parisWordBytes;
             const double expectedSeconds = words * 60.0 / effective;
             const double seconds = static_cast<double>(slow.size()) / 11025;
-            std::printf("effective %.1f WPM (character %.2f): %.4f s for %.4f s expected, %+.4f %%\n",
-                        effective, p->characterWpm(), seconds, expectedSeconds,
-                        (seconds / expectedSeconds - 1) * 100);
+            std::printf(
+                "effective %.1f WPM (character %.2f): %.4f s for %.4f s expected, %+.4f %%\n",
+                effective, p->characterWpm(), seconds, expectedSeconds,
+                (seconds / expectedSeconds - 1) * 100);
             QVERIFY2(qAbs(seconds / expectedSeconds - 1) < 0.01,
                      qPrintable(QString("%1 s against %2 s").arg(seconds).arg(expectedSeconds)));
         }
@@ -362,7 +365,8 @@ private slots:
         m_h = std::make_unique<MainWindowHarness>();
         m_h->showActive();
         CopyPracticeWindow* p = open();
-        QVERIFY2(p->StoreLabel->text().contains("만들 수 없습니다"), qPrintable(p->StoreLabel->text()));
+        QVERIFY2(p->StoreLabel->text().contains("만들 수 없습니다"),
+                 qPrintable(p->StoreLabel->text()));
         choose(p, cwt::Course::English, 3, cwt::ItemKind::Groups, 2);
         p->StartButton->click();
         answer(p, currentItem(p));
@@ -378,9 +382,12 @@ private slots:
         CopyPracticeWindow* p = open();
         QTRY_COMPARE(QApplication::activeWindow(), p);
         for (auto [widget, name] : std::initializer_list<std::pair<QWidget*, QString>>{
-                 {p->CourseBox, "과정"},          {p->LessonBox, "단계"},
-                 {p->KindBox, "문제 종류"},       {p->ItemCountBox, "문제 수"},
-                 {p->EffectiveSpeedBox, "유효 속도"}, {p->AnswerEdit, "받아 적기"},
+                 {p->CourseBox, "과정"},
+                 {p->LessonBox, "단계"},
+                 {p->KindBox, "문제 종류"},
+                 {p->ItemCountBox, "문제 수"},
+                 {p->EffectiveSpeedBox, "유효 속도"},
+                 {p->AnswerEdit, "받아 적기"},
                  {p->ResultView, "결과"}}) {
             QCOMPARE(widget->accessibleName(), name);
         }

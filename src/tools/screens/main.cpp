@@ -13,9 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QSpinBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -76,7 +76,8 @@ void CopyEachItem(CopyPracticeWindow* practice) {
         if (!practice->sessionRunning() || practice->itemPlaying() ||
             !practice->ProgressLabel->text().contains("Enter"))
             return;
-        QString copy = QString::fromStdU16String(practice->sessionItems()[static_cast<size_t>(index)]);
+        QString copy =
+            QString::fromStdU16String(practice->sessionItems()[static_cast<size_t>(index)]);
         if (index == 1) copy[2] = copy[2] == 'K' ? 'M' : 'K';
         practice->AnswerEdit->setText(copy);
         practice->AnswerEditReturn();
@@ -93,7 +94,8 @@ bool ShootPractice(TForm1* form, const QString& out) {
     // An item sounding, the first letters already copied.
     practice->ItemCountBox->setValue(3);
     QTimer::singleShot(2200, practice, [&] {
-        practice->AnswerEdit->setText(QString::fromStdU16String(practice->sessionItems()[0]).left(2));
+        practice->AnswerEdit->setText(
+            QString::fromStdU16String(practice->sessionItems()[0]).left(2));
         ok = Save(practice, out + "/practice-session.png") && ok;
         practice->StopButton->click();
     });
@@ -111,7 +113,8 @@ bool ShootPractice(TForm1* form, const QString& out) {
     practice->StartButton->click();
     QElapsedTimer waited;
     waited.start();
-    while (!ended && waited.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    while (!ended && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     return Save(practice, out + "/practice-plot.png") && ended && ok;
 }
 
