@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <algorithm>
+#include <climits>
 
 #include "audio/SoundBeepUnit.h"
 #include "audio/VelWaveCtrl.h"
@@ -12,19 +14,32 @@ namespace cwt {
 CodePlayer::CodePlayer(TVelWaveCtrl& wave, SpeakerOutput speaker)
     : m_wave(wave), m_speaker(speaker) {}
 
-std::vector<uint8_t> CodePlayer::Render(std::string_view code, bool syllableEnd,
-                                        const CodeSettings& settings) {
-    const int unit = ToneUnit(settings.toneWidth, settings.dotLength);
-    const std::vector<uint8_t> longTone = SynthesizeTone(settings.tone, 3 * unit);
-    return LayOutCode(code, syllableEnd, unit, longTone, SilenceByte(settings.tone.sampleBits));
+namespace {
+
+void AppendSilence(std::vector<uint8_t>& sound, long long samples, int sampleBits) {
+    if (samples > 0)
+        sound.insert(sound.end(), static_cast<size_t>(samples), SilenceByte(sampleBits));
 }
 
-void CodePlayer::PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings) {
+}  // namespace
+
+std::vector<uint8_t> CodePlayer::Render(std::string_view code, bool syllableEnd,
+                                        const CodeSettings& settings, long long extraSilence) {
+    const int unit = ToneUnit(settings.toneWidth, settings.dotLength);
+    const std::vector<uint8_t> longTone = SynthesizeTone(settings.tone, 3 * unit);
+    std::vector<uint8_t> sound =
+        LayOutCode(code, syllableEnd, unit, longTone, SilenceByte(settings.tone.sampleBits));
+    AppendSilence(sound, extraSilence, settings.tone.sampleBits);
+    return sound;
+}
+
+void CodePlayer::PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings,
+                          long long extraSilence) {
     if (settings.pcSpeaker) {
-        PlaySpeaker(code, syllableEnd, settings);
+        PlaySpeaker(code, syllableEnd, settings, extraSilence);
         return;
     }
-    const std::vector<uint8_t> sound = Render(code, syllableEnd, settings);
+    const std::vector<uint8_t> sound = Render(code, syllableEnd, settings, extraSilence);
     QPointer<TVelWaveCtrl> alive(&m_wave);
     // User value 0: the component closes the device once this buffer has played.
     m_wave.PlayBuffer(sound.data(), static_cast<int>(sound.size()), 0, 0);
@@ -38,8 +53,8 @@ void CodePlayer::WaitWhilePlaying() {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd,
-                             const CodeSettings& settings) {
+void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings,
+                             long long extraMs) {
     const CodeLayout layout = LayoutOf(code, syllableEnd);
     const int dotMs = DotMs(settings.dotLength);
     const int frequencyHz = settings.tone.freqHz;
@@ -58,8 +73,9 @@ void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd,
         }
         if (i + 1 < layout.elementCount) WaitMs(dotMs);
     }
-    const int extraMs = layout.endOfWord ? (syllableEnd ? 12 : 6) * dotMs : 0;
-    WaitMs(dotMs + extraMs);
+    const int gapMarkMs = layout.endOfWord ? (syllableEnd ? 12 : 6) * dotMs : 0;
+    WaitMs(dotMs + gapMarkMs);
+    if (extraMs > 0) WaitMs(static_cast<int>(std::min<long long>(extraMs, INT_MAX)));
 }
 
 CodePlayer::Sign CodePlayer::BeginSign(const CodeSettings& settings) {
@@ -73,18 +89,31 @@ CodePlayer::Sign::Sign(CodePlayer& player, const CodeSettings& settings)
     m_longTone = SynthesizeTone(settings.tone, 3 * m_toneUnitSamples);
 }
 
-void CodePlayer::Sign::QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd) {
+void CodePlayer::Sign::QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd,
+                                 long long extraSilence) {
     if (m_settings.pcSpeaker) {
-        m_player.PlaySpeaker(code, syllableEnd, m_settings);
+        m_player.PlaySpeaker(code, syllableEnd, m_settings, extraSilence);
         return;
     }
-    const std::vector<uint8_t> sound = LayOutCode(code, syllableEnd, m_toneUnitSamples, m_longTone,
-                                                  SilenceByte(m_settings.tone.sampleBits));
+    std::vector<uint8_t> sound = LayOutCode(code, syllableEnd, m_toneUnitSamples, m_longTone,
+                                            SilenceByte(m_settings.tone.sampleBits));
+    AppendSilence(sound, extraSilence, m_settings.tone.sampleBits);
     m_player.m_wave.PlayBuffer(sound.data(), static_cast<int>(sound.size()), nextChar, 0);
 }
 
 void CodePlayer::Sign::Finish() {
     if (!m_settings.pcSpeaker) m_player.WaitWhilePlaying();
+}
+
+double UnitMs(const CodeSettings& settings, int samplesPerSec) {
+    if (settings.pcSpeaker) return DotMs(settings.dotLength);
+    if (samplesPerSec <= 0) return 0;
+    return ToneUnit(settings.toneWidth, settings.dotLength) * 1000.0 / samplesPerSec;
+}
+
+int TicksPerUnit(const CodeSettings& settings) {
+    return settings.pcSpeaker ? DotMs(settings.dotLength)
+                              : ToneUnit(settings.toneWidth, settings.dotLength);
 }
 
 }  // namespace cwt

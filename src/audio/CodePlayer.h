@@ -40,7 +40,11 @@ public:
     // Plays one code string and returns when it has been played: on the wave output when
     // Playing has turned false (the buffer carries user value 0), on the PC speaker after its
     // final pause. Returns at once if a wait is cut short because the component went away.
-    void PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings);
+    // `extraSilence` more silence follows the code's own gaps, in the output's ticks (samples
+    // on the wave output, milliseconds on the PC speaker): the copy practice's slower
+    // effective speed. With none, the sound is exactly the code's.
+    void PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings,
+                  long long extraSilence = 0);
 
     // One sign: the unit and the tone are computed once, from the settings at its start, and
     // kept for all its letters.
@@ -49,7 +53,9 @@ public:
         // Wave output: renders the letter and queues it with `nextChar` as the buffer's user
         // value (0 for the last letter); returns at once unless all four slots are held.
         // PC speaker: sounds the letter and returns after its final pause.
-        void QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd);
+        // `extraSilence` as for PlayCode.
+        void QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd,
+                       long long extraSilence = 0);
         // Waits while the wave output is Playing.
         void Finish();
 
@@ -63,16 +69,24 @@ public:
     };
     Sign BeginSign(const CodeSettings& settings);
 
-    // The bytes the wave path plays for one code string.
+    // The bytes the wave path plays for one code string, `extraSilence` samples of silence
+    // after it.
     static std::vector<uint8_t> Render(std::string_view code, bool syllableEnd,
-                                       const CodeSettings& settings);
+                                       const CodeSettings& settings, long long extraSilence = 0);
 
 private:
-    void PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings);
+    void PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings,
+                     long long extraMs);
     void WaitWhilePlaying();
 
     TVelWaveCtrl& m_wave;
     SpeakerOutput m_speaker;
 };
+
+// The length of one unit on the output the settings choose, in milliseconds: ToneUnit samples
+// at `samplesPerSec` on the wave output, DotMs on the PC speaker.
+double UnitMs(const CodeSettings& settings, int samplesPerSec);
+// Ticks of that output in one unit: samples, or milliseconds on the PC speaker.
+int TicksPerUnit(const CodeSettings& settings);
 
 }  // namespace cwt
