@@ -7,18 +7,18 @@ set(CPACK_PACKAGE_NAME cw-tamarik)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "CW Tamarik developers <cw-tamarik@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Morse code (CW) practice and sending, English and Korean")
+# CPack puts the summary first and indents the rest, turning the empty line into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Morse code (CW) practice and sending, English and Korean
- CW Tamarik sends text as Morse code with exact timing through the sound
- server: English letters, digits, punctuation, Hangul in the Korean Morse
- convention and procedure signs such as [AR]. It offers random practice
- groups, copy practice with Koch lessons, procedure-sign buttons, live
- typing, mouse keying, keyboard macros, WAV recording, a decoded
- transcript, keying of a transmitter and a Morse chart. Its interface is
- in Korean.
- .
- The package also holds cw-tamarik-render, which sends a text file to a
- WAV file without a sound device.")
+    "CW Tamarik sends text as Morse code with exact timing through the sound
+server: English letters, digits, punctuation, Hangul in the Korean Morse
+convention and procedure signs such as [AR]. It offers random practice
+groups, copy practice with Koch lessons, procedure-sign buttons, live
+typing, mouse keying, keyboard macros, WAV recording, a decoded
+transcript, keying of a transmitter and a Morse chart. Its interface is
+in Korean.
+
+The package also holds cw-tamarik-render, which sends a text file to a
+WAV file without a sound device.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
