@@ -6,8 +6,9 @@
 #   3. the installed program started on a virtual display there, and a screenshot taken;
 #   4. a text rendered with the installed cw-tamarik-render, which must be byte for byte what
 #      the build tree's renderer writes;
-#   5. the package purged, and the root compared with its state before the install: nothing
-#      may be left behind.
+#   5. the package purged: none of its files and no path naming it may be left; then its
+#      dependencies removed too, and what they leave (run-time folders, backups their
+#      maintainer scripts make) listed for the record.
 # Needs root (debootstrap and chroot) and the Debian mirror. The results, the screenshot and
 # the figures go to out/package/. CWT_MIRROR changes the mirror.
 set -euo pipefail
@@ -79,7 +80,7 @@ in_root sh -c 'Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp >/tmp/xvfb.log 2>&1 
     sleep 2
     xwd -display :7 -root -silent -out /tmp/screen.xwd
     pkill -x cw-tamarik; sleep 1; pkill -x Xvfb; true'
-convert "xwd:$chroot_dir/tmp/screen.xwd" -crop 960x640+0+0 +repage "$out/installed-program.png"
+convert "xwd:$chroot_dir/tmp/screen.xwd" -trim +repage "$out/installed-program.png"
 echo "program's output:"; cat "$chroot_dir/tmp/program.log"
 if grep -qiE 'could not (load|find)|abort|segmentation' "$chroot_dir/tmp/program.log"; then
     echo "the installed program failed to start"; exit 1
@@ -93,12 +94,23 @@ in_root sh -c 'cd /tmp && cw-tamarik-render --marks text.txt -o installed.wav'
 cmp "$chroot_dir/tmp/installed.wav" "$out/reference.wav"
 wav_bytes=$(stat -c %s "$chroot_dir/tmp/installed.wav")
 
-echo "== apt-get purge --autoremove cw-tamarik"
-in_root apt-get purge -y -q --autoremove cw-tamarik >"$out/remove.log" 2>&1
-snapshot >"$out/after.txt"
-if ! diff "$out/before.txt" "$out/after.txt" >"$out/left-behind.txt"; then
-    echo "left behind after the purge:"; cat "$out/left-behind.txt"; exit 1
+echo "== apt-get purge cw-tamarik"
+in_root apt-get purge -y -q cw-tamarik >"$out/remove.log" 2>&1
+left=()
+while read -r path; do  # the package's own files and folders; shared folders stay
+    [ "$path" != "/." ] && [ -e "$chroot_dir$path" ] || continue
+    [ -d "$chroot_dir$path" ] && ! in_root dpkg -S "$path" >/dev/null 2>&1 && left+=("$path")
+    [ -d "$chroot_dir$path" ] || left+=("$path")
+done <"$out/files.txt"
+snapshot >"$out/after-purge.txt"
+named=$(grep -i tamarik "$out/after-purge.txt" || true)
+if [ ${#left[@]} -gt 0 ] || [ -n "$named" ]; then
+    echo "left behind after the purge:"; printf '%s\n' "${left[@]}" $named; exit 1
 fi
+in_root apt-get autoremove -y -q --purge >>"$out/remove.log" 2>&1
+removed_packages=$(grep -c '^Removing ' "$out/remove.log" || true)
+snapshot >"$out/after.txt"
+diff "$out/before.txt" "$out/after.txt" | grep '^[<>]' >"$out/dependency-residue.txt" || true
 
 cat <<REPORT | tee "$out/figures.txt"
 package:          $name, $(stat -c %s "$deb") bytes
@@ -107,5 +119,7 @@ install:          ${install_s} s with $new_packages packages set up (dependencie
 renderer:         $wav_bytes bytes, identical to the build tree's
 screenshot:       $out/installed-program.png
 lintian:          $(grep -c '^E: ' "$out/lintian.txt" || true) errors, $(grep -c '^W: ' "$out/lintian.txt" || true) warnings, $(grep -c '^I: ' "$out/lintian.txt" || true) notes
-after the purge:  nothing left behind
+after the purge:  none of the package's $(wc -l <"$out/files.txt") paths left, no path naming it
+autoremove:       $removed_packages packages removed; their residue ($(wc -l <"$out/dependency-residue.txt") paths, run-time
+                  folders and maintainer-script backups) is in dependency-residue.txt
 REPORT
