@@ -91,6 +91,7 @@ void TForm1::FormCreate() {
     Label2->setText(QString());
     PortAccess = cwt::PortAccessTest(*m_ports);
     m_player->setSpeaker({m_ports.get(), PortAccess, nullptr});
+    m_player->setSpeakerFrequency([this] { return BeepFreq->value(); });
     BPS8Click(BPS8);
     Channel_MonoClick(Channel_Mono);
     SPS5Click(SPS[2]);
