@@ -264,7 +264,7 @@ public:
     QAction* VolumeMenu = nullptr;      // "볼륨 조절": the mixer dialog
     QAction* TranscriptMenu = nullptr;  // "해독 메모 보기": the memo window
     QAction* Function1 = nullptr;
-    QMenu* About1 = nullptr;
+    QAction* About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* N10 = nullptr;
     QAction* N12 = nullptr;
