@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -354,6 +355,15 @@ private slots:
         f->chooseOpenFile = [&] { return cp949; };
         f->N6->trigger();
         QCOMPARE(f->Memo1->toPlainText(), QString("한글 CQ"));
+        // Notepad's "Unicode": UTF-16 with its byte-order mark, in either byte order.
+        for (const auto order : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+            QStringEncoder encode(order, QStringConverter::Flag::WriteBom);
+            const QString utf16 = WriteFile(dir, "utf16.txt", encode(QString("한글\r\nDE 73")));
+            f->chooseOpenFile = [&] { return utf16; };
+            f->N6->trigger();
+            QCOMPARE(f->Memo1->toPlainText(), QString("한글\nDE 73"));
+        }
+        QVERIFY(h.warnings.empty());
 
         h.setText("operator's text");
         const QString missing = dir.filePath("missing.txt");
