@@ -57,10 +57,11 @@ void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd, const Code
                              long long extraMs) {
     const CodeLayout layout = LayoutOf(code, syllableEnd);
     const int dotMs = DotMs(settings.dotLength);
-    const int frequencyHz = settings.tone.freqHz;
     for (int i = 0; i < layout.elementCount; ++i) {
         const char element = code[static_cast<size_t>(i)];
         if (element == 'L' || element == 'S') {
+            const int frequencyHz =
+                m_speakerFrequencyHz ? m_speakerFrequencyHz() : settings.tone.freqHz;
             const int durationMs = element == 'L' ? 3 * dotMs : dotMs;
             if (m_speaker.portAccess && m_speaker.ports)
                 PortTone(*m_speaker.ports, frequencyHz, durationMs);

@@ -4,7 +4,9 @@
 // GUI thread only; every wait handles events (stop, pause and key presses run meanwhile).
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "audio/ToneSynth.h"
@@ -36,6 +38,11 @@ public:
     CodePlayer(TVelWaveCtrl& wave, SpeakerOutput speaker);
 
     void setSpeaker(SpeakerOutput speaker) { m_speaker = speaker; }
+    // Where each PC-speaker tone reads its frequency as it starts (the bar may move during a
+    // long code); without it, every tone takes the frequency of the code's settings.
+    void setSpeakerFrequency(std::function<int()> frequencyHz) {
+        m_speakerFrequencyHz = std::move(frequencyHz);
+    }
 
     // Plays one code string and returns when it has been played: on the wave output when
     // Playing has turned false (the buffer carries user value 0), on the PC speaker after its
@@ -81,6 +88,7 @@ private:
 
     TVelWaveCtrl& m_wave;
     SpeakerOutput m_speaker;
+    std::function<int()> m_speakerFrequencyHz;
 };
 
 // The length of one unit on the output the settings choose, in milliseconds: ToneUnit samples

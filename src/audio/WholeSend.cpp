@@ -1,5 +1,6 @@
 #include "audio/WholeSend.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/Cp949Text.h"
@@ -50,15 +51,23 @@ std::string Unencodable(std::u16string_view text) {
     return "a character cannot be sent (not in code page 949)";
 }
 
+std::string Undecodable(std::u16string_view text) {
+    const std::u16string_view before = text.substr(0, text.find(u'\uFFFD'));
+    const auto line = 1 + std::count(before.begin(), before.end(), u'\n');
+    return "line " + std::to_string(line) +
+           ": bytes that are not text in UTF-8, code page 949 or UTF-16";
+}
+
 }  // namespace
 
 std::optional<std::string> EditorTextOfFile(std::string_view fileBytes, std::string* error) {
-    if (fileBytes.substr(0, 3) == "\xEF\xBB\xBF") fileBytes.remove_prefix(3);
-    if (!cp949::IsValidUtf8(fileBytes)) {
-        if (error) *error = "the input is not UTF-8 text";
+    // Decoded exactly as the window opens a file, so every file it reads can be rendered.
+    const cp949::FileText file = cp949::DecodeFileLines(fileBytes);
+    if (file.undecodable > 0) {
+        if (error) *error = Undecodable(file.text);
         return std::nullopt;
     }
-    const std::u16string lines = EditorLines(cp949::Utf8ToUtf16(fileBytes));
+    const std::u16string lines = EditorLines(file.text);
     std::optional<std::string> bytes = cp949::EncodeStrict(lines);
     if (!bytes && error) *error = Unencodable(lines);
     return bytes;

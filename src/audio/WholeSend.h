@@ -14,9 +14,10 @@
 
 namespace cwt {
 
-// A text file's bytes as the editor's code page 949 text: UTF-8 (a leading byte-order mark
-// dropped), split into lines at CR LF, lone LF or lone CR, every line followed by CR LF. Fails
-// with a message for bytes that are not UTF-8 and for a character code page 949 cannot hold.
+// A text file's bytes as the editor's code page 949 text, decoded as the window opens a file
+// (UTF-16 with a byte-order mark, UTF-8, code page 949), every line followed by CR LF. Fails
+// with a message for bytes that none of these can read and for a character code page 949
+// cannot hold.
 std::optional<std::string> EditorTextOfFile(std::string_view fileBytes, std::string* error);
 
 struct WholeSendOptions {

@@ -28,6 +28,7 @@
 #include "engine/Timing.h"
 #include "engine/TranscriptDecoder.h"
 #include "ui/MacroHotKeys.h"
+#include "ui/WindowFrame.h"
 
 class QAction;
 class QCheckBox;
@@ -281,16 +282,16 @@ public:
     QAction* Function1 = nullptr;
     QMenu* PracticeMenu = nullptr;        // "연습"
     QAction* CopyPracticeMenu = nullptr;  // "수신 연습"
-    QMenu* About1 = nullptr;
+    QAction* About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* N10 = nullptr;
     QAction* N12 = nullptr;
 
-    // Window geometry of the layout.
+    // Window geometry of the layout: outer size 616 x 567 less the frame (WindowFrame.h).
     static constexpr int kLeft = 323;
     static constexpr int kTop = 185;
-    static constexpr int kClientWidth = 608;
-    static constexpr int kClientHeight = 540;
+    static constexpr int kClientWidth = 616 - kLayoutFrameWidth;
+    static constexpr int kClientHeight = 567 - kLayoutFrameHeight;
     static constexpr int kPanel3DockedHeight = 58;
     static constexpr int kPanel3EmptyHeight = 4;
     static constexpr int kDispMemoTopStrip = 38;

@@ -40,11 +40,7 @@ void TForm1::buildPracticeMenu() {
     QMenuBar* bar = menuBar();
     PracticeMenu = new QMenu(QStringLiteral("연습"), bar);
     CopyPracticeMenu = PracticeMenu->addAction(QStringLiteral("수신 연습"));
-    // Just before "About", whatever kind of entry that is.
-    QAction* about = nullptr;
-    for (QAction* entry : bar->actions())
-        if (entry->text() == QStringLiteral("About")) about = entry;
-    bar->insertMenu(about, PracticeMenu);
+    bar->insertMenu(About1, PracticeMenu);  // just before "About"
     connect(CopyPracticeMenu, &QAction::triggered, this,
             [this] { CopyPracticeMenuClick(CopyPracticeMenu); });
 }
