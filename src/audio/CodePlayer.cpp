@@ -12,22 +12,34 @@ namespace cwt {
 CodePlayer::CodePlayer(TVelWaveCtrl& wave, SpeakerOutput speaker)
     : m_wave(wave), m_speaker(speaker) {}
 
+namespace {
+
+std::vector<uint8_t> LongTone(const CodeSettings& settings, int unit, bool tones) {
+    if (tones) return SynthesizeTone(settings.tone, 3 * unit);
+    return std::vector<uint8_t>(static_cast<size_t>(std::max(3 * unit, 0)),
+                                SilenceByte(settings.tone.sampleBits));
+}
+
+}  // namespace
+
 std::vector<uint8_t> CodePlayer::Render(std::string_view code, bool syllableEnd,
-                                        const CodeSettings& settings) {
+                                        const CodeSettings& settings, bool tones) {
     const int unit = ToneUnit(settings.toneWidth, settings.dotLength);
-    const std::vector<uint8_t> longTone = SynthesizeTone(settings.tone, 3 * unit);
-    return LayOutCode(code, syllableEnd, unit, longTone, SilenceByte(settings.tone.sampleBits));
+    return LayOutCode(code, syllableEnd, unit, LongTone(settings, unit, tones),
+                      SilenceByte(settings.tone.sampleBits));
 }
 
 void CodePlayer::PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings) {
+    const bool sound = tones();
+    if (m_listener) m_listener->codeStarts(code, syllableEnd, false, settings);
     if (settings.pcSpeaker) {
-        PlaySpeaker(code, syllableEnd, settings);
+        PlaySpeaker(code, syllableEnd, settings, sound);
         return;
     }
-    const std::vector<uint8_t> sound = Render(code, syllableEnd, settings);
+    const std::vector<uint8_t> rendered = Render(code, syllableEnd, settings, sound);
     QPointer<TVelWaveCtrl> alive(&m_wave);
     // User value 0: the component closes the device once this buffer has played.
-    m_wave.PlayBuffer(sound.data(), static_cast<int>(sound.size()), 0, 0);
+    m_wave.PlayBuffer(rendered.data(), static_cast<int>(rendered.size()), 0, 0);
     if (!alive) return;
     WaitWhilePlaying();
 }
@@ -38,8 +50,8 @@ void CodePlayer::WaitWhilePlaying() {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd,
-                             const CodeSettings& settings) {
+void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings,
+                             bool tones) {
     const CodeLayout layout = LayoutOf(code, syllableEnd);
     const int dotMs = DotMs(settings.dotLength);
     const int frequencyHz = settings.tone.freqHz;
@@ -47,7 +59,9 @@ void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd,
         const char element = code[static_cast<size_t>(i)];
         if (element == 'L' || element == 'S') {
             const int durationMs = element == 'L' ? 3 * dotMs : dotMs;
-            if (m_speaker.portAccess && m_speaker.ports)
+            if (!tones)
+                WaitMs(durationMs);
+            else if (m_speaker.portAccess && m_speaker.ports)
                 PortTone(*m_speaker.ports, frequencyHz, durationMs);
             else if (m_speaker.beeper)
                 m_speaker.beeper->beep(frequencyHz, durationMs);
@@ -68,14 +82,17 @@ CodePlayer::Sign CodePlayer::BeginSign(const CodeSettings& settings) {
 
 CodePlayer::Sign::Sign(CodePlayer& player, const CodeSettings& settings)
     : m_player(player), m_settings(settings) {
+    m_tones = player.tones();
     if (settings.pcSpeaker) return;
     m_toneUnitSamples = ToneUnit(settings.toneWidth, settings.dotLength);
-    m_longTone = SynthesizeTone(settings.tone, 3 * m_toneUnitSamples);
+    m_longTone = LongTone(settings, m_toneUnitSamples, m_tones);
 }
 
 void CodePlayer::Sign::QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd) {
+    if (CodeListener* listener = m_player.m_listener)
+        listener->codeStarts(code, syllableEnd, code.empty() || code.back() != '!', m_settings);
     if (m_settings.pcSpeaker) {
-        m_player.PlaySpeaker(code, syllableEnd, m_settings);
+        m_player.PlaySpeaker(code, syllableEnd, m_settings, m_tones);
         return;
     }
     const std::vector<uint8_t> sound = LayOutCode(code, syllableEnd, m_toneUnitSamples, m_longTone,
