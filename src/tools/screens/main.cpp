@@ -1,8 +1,9 @@
 // Writes pictures of the program's windows as they appear on the display it runs on:
 //   cw-tamarik-screens OUTDIR
-// main-idle.png, main-sending.png, chart.png and memo.png. The send plays on a simulated
-// device that keeps real time, so the pictures show a send in progress without sound.
+// main-idle.png, main-sending.png, chart.png, memo.png and keying.png. The send plays on a
+// simulated device that keeps real time, so the pictures show a send in progress without sound.
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,6 +18,7 @@
 #include "audio/SimulatedWaveDevice.h"
 #include "ui/CW_Tamarik.h"
 #include "ui/Fonts.h"
+#include "ui/KeyingDialog.h"
 #include "ui/MorseCodeShowUnit.h"
 #include "ui/SoundUnit.h"
 #include "ui/WaveDispUnit.h"
@@ -69,5 +71,8 @@ int main(int argc, char** argv) {
     ok = Save(windows.MorseCodeForm, out + "/chart.png") && ok;
     windows.Form2->bringToFront();
     ok = Save(windows.Form2, out + "/memo.png") && ok;
+    form->KeyingSetup->trigger();
+    if (auto* keying = form->findChild<KeyingDialog*>())
+        ok = Save(keying, out + "/keying.png") && ok;
     return ok ? 0 : 1;
 }
