@@ -51,14 +51,16 @@ bool IsLost(int code) { return code == -RIG_EIO || code == -RIG_ETIMEOUT; }
 QString OpenFailure(const RigKeyerConfig& config, int code) {
     const QString where = QString::fromStdString(config.pathname);
     if (config.model == kRigctldModel)
-        return QStringLiteral("rigctld(%1)에 연결할 수 없습니다: %2. rigctld가 실행 중인지, "
-                              "주소와 포트가 맞는지 확인하세요.")
+        return QStringLiteral(
+                   "rigctld(%1)에 연결할 수 없습니다: %2. rigctld가 실행 중인지, "
+                   "주소와 포트가 맞는지 확인하세요.")
             .arg(where, RigErrorText(code));
     if (access(config.pathname.c_str(), F_OK) != 0)
         return QStringLiteral("무선기의 CAT 포트 %1 이(가) 없습니다.").arg(where);
     if (access(config.pathname.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
-        return QStringLiteral("무선기의 CAT 포트 %1 을(를) 열 권한이 없습니다. 사용자를 "
-                              "\"dialout\" 그룹에 넣고 다시 로그인하세요.")
+        return QStringLiteral(
+                   "무선기의 CAT 포트 %1 을(를) 열 권한이 없습니다. 사용자를 "
+                   "\"dialout\" 그룹에 넣고 다시 로그인하세요.")
             .arg(where);
     return QStringLiteral("무선기를 열 수 없습니다 (%1): %2").arg(where, RigErrorText(code));
 }
@@ -129,9 +131,7 @@ void HamlibKeyer::push(Command command, bool front) {
     m_changed.notify_all();
 }
 
-void HamlibKeyer::open(const RigKeyerConfig& config) {
-    push({Command::Kind::Open, config, 0, {}});
-}
+void HamlibKeyer::open(const RigKeyerConfig& config) { push({Command::Kind::Open, config, 0, {}}); }
 
 void HamlibKeyer::setSpeed(int wpm) { push({Command::Kind::Speed, {}, wpm, {}}); }
 
@@ -196,8 +196,9 @@ void HamlibKeyer::execute(Rig& rig, const Command& command) {
             if (!r->caps->send_morse) {
                 rig_close(r);
                 rig_cleanup(r);
-                emit failed(QStringLiteral("이 무선기는 Hamlib으로 내장 키어를 쓸 수 없습니다 "
-                                           "(send_morse가 없습니다)."));
+                emit failed(
+                    QStringLiteral("이 무선기는 Hamlib으로 내장 키어를 쓸 수 없습니다 "
+                                   "(send_morse가 없습니다)."));
                 return;
             }
             rig.rig = r;

@@ -20,9 +20,9 @@
 namespace cwt {
 
 struct RigKeyerConfig {
-    int model = 2;             // Hamlib model; 2 is rigctld over the network
-    std::string pathname;      // CAT device, or host:port of rigctld
-    int serialSpeed = 0;       // baud on a CAT port; 0 keeps the model's default
+    int model = 2;         // Hamlib model; 2 is rigctld over the network
+    std::string pathname;  // CAT device, or host:port of rigctld
+    int serialSpeed = 0;   // baud on a CAT port; 0 keeps the model's default
 };
 
 inline constexpr int kRigctldModel = 2;

@@ -27,14 +27,16 @@ QString KeyLine::openFailure(const std::string& step, int error) const {
                 .arg(port);
         case EBUSY:
         case EWOULDBLOCK:
-            return QStringLiteral("%1 포트를 다른 프로그램이 쓰고 있습니다. 그 프로그램을 닫고 "
-                                  "다시 켜세요.")
+            return QStringLiteral(
+                       "%1 포트를 다른 프로그램이 쓰고 있습니다. 그 프로그램을 닫고 "
+                       "다시 켜세요.")
                 .arg(port);
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return QStringLiteral("%1 포트가 없습니다. 어댑터가 꽂혀 있는지, 장치 이름이 맞는지 "
-                                  "확인하세요.")
+            return QStringLiteral(
+                       "%1 포트가 없습니다. 어댑터가 꽂혀 있는지, 장치 이름이 맞는지 "
+                       "확인하세요.")
                 .arg(port);
         case ENOTTY:
         case EINVAL:
@@ -50,8 +52,7 @@ bool KeyLine::open(const KeyLineConfig& config) {
     m_config = config;
     m_error.clear();
     m_lostErrno = 0;
-    const int fd =
-        m_calls.open(config.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = m_calls.open(config.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         m_error = openFailure("open", errno);
         return false;
@@ -85,8 +86,8 @@ bool KeyLine::open(const KeyLineConfig& config) {
     }
     m_fd = fd;
     keysafety::InstallSignalHandlers();
-    m_safetySlot = keysafety::Register(fd, m_calls, config.inverted ? TIOCMBIS : TIOCMBIC,
-                                       keyBit());
+    m_safetySlot =
+        keysafety::Register(fd, m_calls, config.inverted ? TIOCMBIS : TIOCMBIC, keyBit());
     return true;
 }
 
@@ -105,8 +106,9 @@ bool KeyLine::setKey(bool down) {
 QString KeyLine::lostText() const {
     const QString port = QString::fromStdString(m_config.device);
     if (m_lostErrno == EIO || m_lostErrno == ENODEV || m_lostErrno == ENXIO)
-        return QStringLiteral("%1 포트와의 연결이 끊겼습니다 (어댑터가 빠졌습니까?). 무선기 "
-                              "키잉을 껐습니다.")
+        return QStringLiteral(
+                   "%1 포트와의 연결이 끊겼습니다 (어댑터가 빠졌습니까?). 무선기 "
+                   "키잉을 껐습니다.")
             .arg(port);
     return QStringLiteral("%1 포트가 키 신호를 받지 않습니다 (%2). 무선기 키잉을 껐습니다.")
         .arg(port, QString::fromLocal8Bit(strerror(m_lostErrno)));

@@ -132,8 +132,7 @@ void KeyingThread::halt(Event event) {
 void KeyingThread::run() {
     // Ordinary threads wake up to 50 µs late by default, to let the kernel batch timers.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    if (m_options.realtime)
-        m_realtime.store(MakeThisThreadRealtime(m_options.realtimePriority));
+    if (m_options.realtime) m_realtime.store(MakeThisThreadRealtime(m_options.realtimePriority));
     while (!m_quit.load(std::memory_order_acquire)) {
         if (m_halted) {
             m_head.store(m_tail.load(std::memory_order_acquire), std::memory_order_release);

@@ -28,8 +28,8 @@ QVariant RtKitProperty(const QString& name) {
                               QStringLiteral("org.freedesktop.DBus.Properties"),
                               QDBusConnection::systemBus());
     properties.setTimeout(1000);
-    const QDBusReply<QVariant> reply =
-        properties.call(QStringLiteral("Get"), QStringLiteral("org.freedesktop.RealtimeKit1"), name);
+    const QDBusReply<QVariant> reply = properties.call(
+        QStringLiteral("Get"), QStringLiteral("org.freedesktop.RealtimeKit1"), name);
     return reply.isValid() ? reply.value() : QVariant();
 }
 

@@ -18,9 +18,9 @@ namespace {
 constexpr int64_t kResyncNs = 2'000'000;
 
 QString LineName(const KeyingSettings& s) {
-    return QStringLiteral("%1 %2%3")
-        .arg(QString::fromStdString(s.device), s.line == ModemLine::Rts ? "RTS" : "DTR",
-             s.inverted ? QStringLiteral(" (반전)") : QString());
+    return QStringLiteral("%1 %2%3").arg(QString::fromStdString(s.device),
+                                         s.line == ModemLine::Rts ? "RTS" : "DTR",
+                                         s.inverted ? QStringLiteral(" (반전)") : QString());
 }
 
 }  // namespace
@@ -108,15 +108,14 @@ int64_t TransmitterKeyer::ticksToNs(int64_t ticks) const {
 
 // Sets the anchor of a letter that does not continue the sound before it.
 void TransmitterKeyer::placeLetter(bool pcSpeaker, int64_t nowNs) {
-    const int ticksPerSecond =
-        pcSpeaker || !m_wave ? 1000 : m_wave->FillWaveFormat().samplesPerSec;
+    const int ticksPerSecond = pcSpeaker || !m_wave ? 1000 : m_wave->FillWaveFormat().samplesPerSec;
     int64_t deviceEndNs = -1;
     if (!pcSpeaker && m_wave) {
         const int64_t queuedUs = m_wave->Device().queuedSoundUs();
         if (queuedUs >= 0) deviceEndNs = nowNs + queuedUs * 1000;
     }
-    const bool continues = pcSpeaker == m_pcSpeakerTimeline &&
-                           ticksPerSecond == m_ticksPerSecond && m_soundEndNs > nowNs &&
+    const bool continues = pcSpeaker == m_pcSpeakerTimeline && ticksPerSecond == m_ticksPerSecond &&
+                           m_soundEndNs > nowNs &&
                            (deviceEndNs < 0 || std::llabs(deviceEndNs - m_soundEndNs) <= kResyncNs);
     if (continues) return;
     m_pcSpeakerTimeline = pcSpeaker;
@@ -129,8 +128,8 @@ void TransmitterKeyer::keyLetter(std::string_view code, bool syllableEnd,
                                  const CodeSettings& settings) {
     const bool pcSpeaker = settings.pcSpeaker || !m_wave;
     placeLetter(pcSpeaker, MonotonicNowNs());
-    const int64_t unitTicks = pcSpeaker ? DotMs(settings.dotLength)
-                                        : ToneUnit(settings.toneWidth, settings.dotLength);
+    const int64_t unitTicks =
+        pcSpeaker ? DotMs(settings.dotLength) : ToneUnit(settings.toneWidth, settings.dotLength);
     const KeySchedule schedule = KeyScheduleOfCode(code, syllableEnd, unitTicks);
     ++m_letter;
     std::vector<TimedEdge> edges;

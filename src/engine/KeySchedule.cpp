@@ -19,8 +19,7 @@ std::vector<ToneSpan> ToneSpansOf(std::string_view code) {
 
 namespace {
 
-void AppendCode(KeySchedule& schedule, std::string_view code, bool syllableEnd,
-                int64_t unitTicks) {
+void AppendCode(KeySchedule& schedule, std::string_view code, bool syllableEnd, int64_t unitTicks) {
     for (const ToneSpan& span : ToneSpansOf(code)) {
         const int64_t start = schedule.length + span.startUnits * unitTicks;
         schedule.edges.push_back({start, true});

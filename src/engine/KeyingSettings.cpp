@@ -49,19 +49,18 @@ KeyingSettings ReadKeyingSettings(const IniProfile& file) {
 }
 
 void WriteKeyingSettings(IniProfile& file, const KeyingSettings& s) {
-    file.ReplaceSection(
-        kKeyingSection,
-        {{"Output", s.output == KeyOutput::RigKeyer ? "hamlib" : "serial"},
-         {"Device", s.device},
-         {"Line", s.line == ModemLine::Rts ? "RTS" : "DTR"},
-         {"Polarity", s.inverted ? "inverted" : "normal"},
-         {"WatchdogSeconds", std::to_string(s.watchdogSeconds)},
-         {"Sidetone", s.sidetone ? "1" : "0"},
-         {"RigConnection", s.connection == RigConnection::Cat ? "cat" : "rigctld"},
-         {"RigModel", std::to_string(s.rigModel)},
-         {"RigPort", s.rigPort},
-         {"RigSerialSpeed", std::to_string(s.rigSerialSpeed)},
-         {"RigctldAddress", s.rigctldAddress}});
+    file.ReplaceSection(kKeyingSection,
+                        {{"Output", s.output == KeyOutput::RigKeyer ? "hamlib" : "serial"},
+                         {"Device", s.device},
+                         {"Line", s.line == ModemLine::Rts ? "RTS" : "DTR"},
+                         {"Polarity", s.inverted ? "inverted" : "normal"},
+                         {"WatchdogSeconds", std::to_string(s.watchdogSeconds)},
+                         {"Sidetone", s.sidetone ? "1" : "0"},
+                         {"RigConnection", s.connection == RigConnection::Cat ? "cat" : "rigctld"},
+                         {"RigModel", std::to_string(s.rigModel)},
+                         {"RigPort", s.rigPort},
+                         {"RigSerialSpeed", std::to_string(s.rigSerialSpeed)},
+                         {"RigctldAddress", s.rigctldAddress}});
 }
 
 }  // namespace cwt

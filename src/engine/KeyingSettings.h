@@ -18,14 +18,14 @@ struct KeyingSettings {
     // The serial key line.
     std::string device = "/dev/ttyUSB0";
     ModemLine line = ModemLine::Dtr;
-    bool inverted = false;     // the line is asserted while the key is up
-    int watchdogSeconds = 5;   // continuous key-down that raises the key, 1..60
-    bool sidetone = true;      // the tones still sound while the transmitter is keyed
+    bool inverted = false;    // the line is asserted while the key is up
+    int watchdogSeconds = 5;  // continuous key-down that raises the key, 1..60
+    bool sidetone = true;     // the tones still sound while the transmitter is keyed
     // The rig's own keyer through Hamlib.
     RigConnection connection = RigConnection::Rigctld;
-    int rigModel = 1;                       // Hamlib model number for a rig on a CAT port
-    std::string rigPort = "/dev/ttyUSB0";   // its CAT port
-    int rigSerialSpeed = 0;                 // baud; 0 keeps the rig's default
+    int rigModel = 1;                      // Hamlib model number for a rig on a CAT port
+    std::string rigPort = "/dev/ttyUSB0";  // its CAT port
+    int rigSerialSpeed = 0;                // baud; 0 keeps the rig's default
     std::string rigctldAddress = "localhost:4532";
 
     bool operator==(const KeyingSettings&) const = default;

@@ -2,6 +2,8 @@
 // told as, the key on DTR or RTS in both polarities, and closing with the key up. Through the
 // fake port, then the real system calls on what is at hand: a pseudo-terminal and a file (not
 // serial ports), and a real serial port when one is named.
+#include "audio/KeyLine.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -12,8 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "audio/KeyLine.h"
-#include "support/FakeSerialPort.h"
+#include "../common/FakeSerialPort.h"
 
 using namespace cwt;
 using namespace cwt::test;
@@ -52,7 +53,8 @@ TEST(KeyLine, InvertedRtsKeepsTheKeyUpFromTheStart) {
     ASSERT_TRUE(line.open({"/dev/ttyS1", true, true}));
     // Asserted means key up: RTS never drops while opening, DTR does.
     for (int i = 0; i < FakePort().callCount.load(); ++i)
-        EXPECT_FALSE(FakePort().calls[i].request == TIOCMBIC && FakePort().calls[i].bits & TIOCM_RTS);
+        EXPECT_FALSE(FakePort().calls[i].request == TIOCMBIC &&
+                     FakePort().calls[i].bits & TIOCM_RTS);
     EXPECT_EQ(LinesNow(), TIOCM_RTS);
     // A hang-up on close would drop RTS, which is key down here.
     EXPECT_FALSE(FakePort().attributes.c_cflag & HUPCL);
@@ -69,9 +71,12 @@ TEST(KeyLine, APortThatCannotBeOpenedIsToldInWords) {
         const char* words;
     };
     const Case cases[] = {
-        {EACCES, 0, "dialout"},          {ENOENT, 0, "포트가 없습니다"},
-        {ENODEV, 0, "포트가 없습니다"},  {EBUSY, 0, "다른 프로그램"},
-        {0, EWOULDBLOCK, "다른 프로그램"}, {EIO, 0, "열 수 없습니다"},
+        {EACCES, 0, "dialout"},
+        {ENOENT, 0, "포트가 없습니다"},
+        {ENODEV, 0, "포트가 없습니다"},
+        {EBUSY, 0, "다른 프로그램"},
+        {0, EWOULDBLOCK, "다른 프로그램"},
+        {EIO, 0, "열 수 없습니다"},
     };
     for (const Case& c : cases) {
         ResetFakePort();
@@ -121,7 +126,8 @@ TEST(KeyLine, RealCallsRefuseWhatIsNotASerialPort) {
     EXPECT_TRUE(plain.errorText().contains(QStringLiteral("직렬 포트가 아닙니다")));
 
     KeyLine missing;
-    EXPECT_FALSE(missing.open({dir.filePath(QStringLiteral("ttyUSB9")).toStdString(), false, false}));
+    EXPECT_FALSE(
+        missing.open({dir.filePath(QStringLiteral("ttyUSB9")).toStdString(), false, false}));
     EXPECT_TRUE(missing.errorText().contains(QStringLiteral("포트가 없습니다")));
 }
 

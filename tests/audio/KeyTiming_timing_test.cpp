@@ -20,11 +20,11 @@
 #include <thread>
 #include <vector>
 
+#include "../common/FakeSerialPort.h"
 #include "audio/KeyLine.h"
 #include "audio/KeyingThread.h"
 #include "engine/KeySchedule.h"
 #include "engine/Timing.h"
-#include "support/FakeSerialPort.h"
 
 using namespace cwt;
 using namespace cwt::test;
@@ -70,7 +70,8 @@ double StealMs() {
 }
 
 void SleepUntil(int64_t ns) {
-    const timespec at{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+    const timespec at{static_cast<time_t>(ns / 1'000'000'000),
+                      static_cast<long>(ns % 1'000'000'000)};
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
 }
 
@@ -191,9 +192,10 @@ void ExpectGoal(const char* name, const Errors& e) {
     EXPECT_LT(e.medianMs, 0.25) << name;
     if (e.stealMs > 0) {
         if (e.maxMs >= 1.0)
-            std::printf("  %s: largest error %.3f ms; the host took %.0f ms of CPU meanwhile, "
-                        "so the 1 ms goal is not checked in this run\n",
-                        name, e.maxMs, e.stealMs);
+            std::printf(
+                "  %s: largest error %.3f ms; the host took %.0f ms of CPU meanwhile, "
+                "so the 1 ms goal is not checked in this run\n",
+                name, e.maxMs, e.stealMs);
         return;
     }
     EXPECT_LT(e.maxMs, 1.0) << name;

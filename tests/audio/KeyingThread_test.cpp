@@ -2,6 +2,8 @@
 // (the letter being keyed ends as meant, nothing after it is keyed), the key raised at once
 // when the thread ends, the key-down watchdog, a port lost while keying, and a program that
 // ends by a signal or a crash with the key down.
+#include "audio/KeyingThread.h"
+
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
@@ -10,10 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "../common/FakeSerialPort.h"
 #include "audio/KeyLine.h"
 #include "audio/KeySafety.h"
-#include "audio/KeyingThread.h"
-#include "support/FakeSerialPort.h"
 
 using namespace cwt;
 using namespace cwt::test;

@@ -42,7 +42,8 @@ bool Answers(int port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool connected =
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return connected;
 }
@@ -55,10 +56,10 @@ public:
         m_log = log;
         m_process.setStandardOutputFile(log);
         m_process.setStandardErrorFile(log, QIODevice::Append);
-        m_process.start(QStringLiteral("rigctld"), {QStringLiteral("-m"), QStringLiteral("1"),
-                                                   QStringLiteral("-T"), QStringLiteral("127.0.0.1"),
-                                                   QStringLiteral("-t"), QString::number(m_port),
-                                                   QStringLiteral("-vvvvv")});
+        m_process.start(QStringLiteral("rigctld"),
+                        {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
+                         QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port),
+                         QStringLiteral("-vvvvv")});
         if (!m_process.waitForStarted(5000)) return false;
         for (int i = 0; i < 100 && !Answers(m_port); ++i) QTest::qWait(50);
         return Answers(m_port);
@@ -78,7 +79,8 @@ public:
     QStringList sentTexts() const {
         QStringList texts;
         // rigctld quotes the text after one blank of its own.
-        static const QRegularExpression sent(QStringLiteral("rigctl\\(d\\): b '[^']*' ' (.*)' '' ''"));
+        static const QRegularExpression sent(
+            QStringLiteral("rigctl\\(d\\): b '[^']*' ' (.*)' '' ''"));
         auto it = sent.globalMatch(log());
         while (it.hasNext()) texts << it.next().captured(1);
         return texts;
@@ -131,7 +133,8 @@ private slots:
         auto* hamlib = keyer.findChild<cwt::HamlibKeyer*>();
         QVERIFY(hamlib && hamlib->waitIdle(5000));
         QTRY_VERIFY2_WITH_TIMEOUT(rig.sentTexts().join(QString()) == QStringLiteral("JEF  CQ +"),
-                                  qPrintable(rig.sentTexts().join('|') + rig.log().right(3000)), 5000);
+                                  qPrintable(rig.sentTexts().join('|') + rig.log().right(3000)),
+                                  5000);
         QVERIFY(rig.log().contains(QStringLiteral("dummy_set_level called: KEYSPD 18")));
         QVERIFY(problems.isEmpty());
 

@@ -4,9 +4,11 @@
 // Hangul, marks and letters longer than one buffer slot; with the sidetone off the same key
 // comes with silence of the same length.
 
-#include <QtTest>
 #include <sys/ioctl.h>
 
+#include <QtTest>
+
+#include "../common/FakeSerialPort.h"
 #include "audio/CodePlayer.h"
 #include "audio/SimulatedWaveDevice.h"
 #include "audio/SoundBeepUnit.h"
@@ -16,7 +18,6 @@
 #include "engine/KeySchedule.h"
 #include "engine/TextPrep.h"
 #include "engine/Timing.h"
-#include "support/FakeSerialPort.h"
 
 namespace {
 

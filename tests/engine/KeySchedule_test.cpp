@@ -1,8 +1,9 @@
 // Key edges of code strings and whole sends: where tones start and end in units, silent
 // elements and gap marks that key nothing, and letters that follow one another.
+#include "engine/KeySchedule.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/KeySchedule.h"
 #include "engine/Timing.h"
 
 using namespace cwt;
@@ -10,7 +11,8 @@ using namespace cwt;
 TEST(KeySchedule, TonesOfACodeStringAndTheGapsThatFollowThem) {
     // S, gap, L, gap, gap mark: the example of the element layout.
     const KeySchedule sl = KeyScheduleOfCode("SL!", false, 600);
-    EXPECT_EQ(sl.edges, (std::vector<KeyEdge>{{0, true}, {600, false}, {1200, true}, {3000, false}}));
+    EXPECT_EQ(sl.edges,
+              (std::vector<KeyEdge>{{0, true}, {600, false}, {1200, true}, {3000, false}}));
     EXPECT_EQ(sl.length, 7200);
     // A syllable end only lengthens the pause.
     EXPECT_EQ(KeyScheduleOfCode("SL!", true, 600).edges, sl.edges);

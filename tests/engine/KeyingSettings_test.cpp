@@ -1,8 +1,8 @@
 // keying.ini: the settings come back as written, other sections are kept, and what is missing
 // or not understood keeps its default.
-#include <gtest/gtest.h>
-
 #include "engine/KeyingSettings.h"
+
+#include <gtest/gtest.h>
 
 using namespace cwt;
 

@@ -1,8 +1,9 @@
 // What the rig's keyer is sent: Hangul as its Latin letters with one word per syllable, signs
 // that have a character of their own, codes that have none, and the keyer's speed.
+#include "engine/RigText.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/RigText.h"
 #include "engine/SendDispatch.h"
 
 using namespace cwt;
@@ -60,7 +61,7 @@ TEST(RigText, CodesWithoutACharacterAreListedNotSent) {
 TEST(RigText, KeyerSpeedFromTheUnit) {
     EXPECT_EQ(KeyerWpm(1200.0 / 20), 20);
     EXPECT_EQ(KeyerWpm(750 * 1000.0 / 11025), 18);  // the start-up unit, 68 ms
-    EXPECT_EQ(KeyerWpm(72), 17);                     // the PC speaker's start-up unit
+    EXPECT_EQ(KeyerWpm(72), 17);                    // the PC speaker's start-up unit
     EXPECT_EQ(KeyerWpm(0), 1);
     EXPECT_EQ(KeyerWpm(5000), 1);
 }
