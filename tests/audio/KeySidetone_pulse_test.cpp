@@ -21,6 +21,7 @@
 
 #include "../common/FakeSerialPort.h"
 #include "audio/CodePlayer.h"
+#include "audio/PulseClient.h"
 #include "audio/RhythmMeter.h"
 #include "audio/TransmitterKeyer.h"
 #include "audio/VelWaveCtrl.h"
@@ -39,38 +40,22 @@ constexpr int kRate = 48000;
 class MonitorTimeline {
 public:
     MonitorTimeline() {
-        m_loop = pa_threaded_mainloop_new();
-        pa_threaded_mainloop_start(m_loop);
-        pa_threaded_mainloop_lock(m_loop);
-        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "key timeline");
-        pa_context_set_state_callback(
-            m_context,
-            [](pa_context*, void* loop) {
-                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-            },
-            m_loop);
-        pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
-        while (PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) &&
-               pa_context_get_state(m_context) != PA_CONTEXT_READY)
-            pa_threaded_mainloop_wait(m_loop);
+        PulseClient::Lock lock(m_client);
+        m_client.connect();
+        if (!m_client.waitReady(2000)) return;
         const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, 1};
-        m_stream = pa_stream_new(m_context, "monitor", &format, nullptr);
+        m_stream = pa_stream_new(m_client.context(), "monitor", &format, nullptr);
         pa_stream_set_read_callback(m_stream, &MonitorTimeline::Read, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(2000, &format));
         pa_stream_connect_record(m_stream, "cwnull.monitor", &attr, PA_STREAM_ADJUST_LATENCY);
-        pa_threaded_mainloop_unlock(m_loop);
     }
     ~MonitorTimeline() {
-        pa_threaded_mainloop_lock(m_loop);
+        PulseClient::Lock lock(m_client);
+        if (!m_stream) return;
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
-        pa_context_disconnect(m_context);
-        pa_context_unref(m_context);
-        pa_threaded_mainloop_unlock(m_loop);
-        pa_threaded_mainloop_stop(m_loop);
-        pa_threaded_mainloop_free(m_loop);
     }
     // Tone edges heard so far, as CLOCK_MONOTONIC times.
     std::vector<test::KeyChange> toneEdges() {
@@ -109,8 +94,7 @@ private:
         }
     }
 
-    pa_threaded_mainloop* m_loop = nullptr;
-    pa_context* m_context = nullptr;
+    PulseClient m_client{"key timeline"};
     pa_stream* m_stream = nullptr;
     std::mutex m_mutex;
     std::vector<int16_t> m_samples;

@@ -100,6 +100,23 @@ cwt::KeyingSettings ThroughRigctld(const std::string& address) {
     return settings;
 }
 
+// A code player on a device without sound, keyed alongside through rigctld.
+struct KeyedThroughRig {
+    TVelWaveCtrl wave{nullptr, std::make_unique<cwt::SimulatedWaveDevice>()};
+    cwt::CodePlayer player{wave, {}};
+    cwt::TransmitterKeyer keyer{&wave};
+    QSignalSpy ready{&keyer, &cwt::TransmitterKeyer::rigReady};
+    QSignalSpy problems{&keyer, &cwt::TransmitterKeyer::problem};
+    QSignalSpy stopped{&keyer, &cwt::TransmitterKeyer::stopped};
+
+    // True once the rig is open.
+    bool start(const Rigctld& rig) {
+        player.setListener(&keyer);
+        return keyer.start(ThroughRigctld(rig.address())) && ready.wait(5000);
+    }
+    cwt::HamlibKeyer* hamlib() { return keyer.findChild<cwt::HamlibKeyer*>(); }
+};
+
 }  // namespace
 
 class TestHamlibKeyer : public QObject {
@@ -116,39 +133,33 @@ private slots:
     void textSpeedAndStopReachTheRig() {
         Rigctld rig;
         QVERIFY(rig.start(m_dir.filePath(QStringLiteral("rigctld.log"))));
-        TVelWaveCtrl wave(nullptr, std::make_unique<cwt::SimulatedWaveDevice>());
-        cwt::CodePlayer player(wave, {});
-        cwt::TransmitterKeyer keyer(&wave);
-        player.setListener(&keyer);
-        QSignalSpy ready(&keyer, &cwt::TransmitterKeyer::rigReady);
-        QSignalSpy problems(&keyer, &cwt::TransmitterKeyer::problem);
-        QVERIFY(keyer.start(ThroughRigctld(rig.address())));
-        QVERIFY(ready.wait(5000));
-        QVERIFY2(ready.front().front().toString().contains(QStringLiteral("rigctld 127.0.0.1")),
-                 qPrintable(ready.front().front().toString()));
+        KeyedThroughRig k;
+        QVERIFY(k.start(rig));
+        QVERIFY2(k.ready.front().front().toString().contains(QStringLiteral("rigctld 127.0.0.1")),
+                 qPrintable(k.ready.front().front().toString()));
 
         // 한 CQ [AR] at x5, width 4: a 68 ms unit, 18 WPM.
         cwt::CodeSettings settings;
-        cwt::SendWholeText(player, "\xC7\xD1 CQ [AR]", {}, settings);
-        auto* hamlib = keyer.findChild<cwt::HamlibKeyer*>();
+        cwt::SendWholeText(k.player, "\xC7\xD1 CQ [AR]", {}, settings);
+        cwt::HamlibKeyer* hamlib = k.hamlib();
         QVERIFY(hamlib && hamlib->waitIdle(5000));
         QTRY_VERIFY2_WITH_TIMEOUT(rig.sentTexts().join(QString()) == QStringLiteral("JEF  CQ +"),
                                   qPrintable(rig.sentTexts().join('|') + rig.log().right(3000)),
                                   5000);
         QVERIFY(rig.log().contains(QStringLiteral("dummy_set_level called: KEYSPD 18")));
-        QVERIFY(problems.isEmpty());
+        QVERIFY(k.problems.isEmpty());
 
         // A stop reaches rigctld; the dummy rig has no stop of its own and says so.
-        keyer.stopSending();
+        k.keyer.stopSending();
         QVERIFY(hamlib->waitIdle(5000));
         QTRY_VERIFY_WITH_TIMEOUT(rig.log().contains(QStringLiteral("cmd=stop_morse")), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(problems.size(), 1, 5000);
-        QVERIFY2(problems.front().front().toString().contains(QStringLiteral("중지")),
-                 qPrintable(problems.front().front().toString()));
+        QTRY_COMPARE_WITH_TIMEOUT(k.problems.size(), 1, 5000);
+        QVERIFY2(k.problems.front().front().toString().contains(QStringLiteral("중지")),
+                 qPrintable(k.problems.front().front().toString()));
 
         // Another speed: the next letter sets it first.
         settings.dotLength = 300;  // x10: 136 ms, 9 WPM
-        player.PlayCode("L!", false, settings);
+        k.player.PlayCode("L!", false, settings);
         QVERIFY(hamlib->waitIdle(5000));
         QTRY_VERIFY_WITH_TIMEOUT(rig.log().contains(QStringLiteral("KEYSPD 9")), 5000);
         QCOMPARE(rig.sentTexts().last(), QStringLiteral("T"));
@@ -169,22 +180,17 @@ private slots:
     void aRigctldThatGoesAwayEndsKeying() {
         Rigctld rig;
         QVERIFY(rig.start(m_dir.filePath(QStringLiteral("gone.log"))));
-        TVelWaveCtrl wave(nullptr, std::make_unique<cwt::SimulatedWaveDevice>());
-        cwt::CodePlayer player(wave, {});
-        cwt::TransmitterKeyer keyer(&wave);
-        player.setListener(&keyer);
-        QSignalSpy ready(&keyer, &cwt::TransmitterKeyer::rigReady);
-        QSignalSpy stopped(&keyer, &cwt::TransmitterKeyer::stopped);
-        QVERIFY(keyer.start(ThroughRigctld(rig.address())));
-        QVERIFY(ready.wait(5000));
+        KeyedThroughRig k;
+        QVERIFY(k.start(rig));
         rig.stop();
         // Writing to the closed connection must not end the program (SIGPIPE).
-        for (int i = 0; i < 5 && stopped.isEmpty(); ++i) {
-            player.PlayCode("SL!", false, cwt::CodeSettings{});
+        for (int i = 0; i < 5 && k.stopped.isEmpty(); ++i) {
+            k.player.PlayCode("SL!", false, cwt::CodeSettings{});
             QTest::qWait(200);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!stopped.isEmpty(), 10000);
-        QVERIFY(!keyer.active());
+        QTRY_VERIFY_WITH_TIMEOUT(!k.stopped.isEmpty(), 10000);
+        QVERIFY(!k.keyer.active());
+        QVERIFY(k.problems.back().front().toString().contains(QStringLiteral("끊겼습니다")));
     }
 };
 
