@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <mutex>
 
@@ -20,6 +21,10 @@ void LoadHamlib() {
         rig_load_all_backends();
         // A rigctld that goes away would end the program with SIGPIPE on the next write.
         std::signal(SIGPIPE, SIG_IGN);
+        // Hamlib switches LC_NUMERIC to "C" around its calls and back, on the keyer's thread,
+        // and reads the saved locale name after switching has freed it. With "C" in place
+        // already nothing is switched or freed; the program formats its numbers with QLocale.
+        setlocale(LC_NUMERIC, "C");
     });
 }
 
