@@ -30,8 +30,9 @@ class CodeListener {
 public:
     virtual ~CodeListener() = default;
     // `runsIntoNext`: a letter of a sign that the next letter joins (no gap mark).
+    // `extraSilence`: more silence after the code's own gaps, in the output's ticks.
     virtual void codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
-                            const CodeSettings& settings) = 0;
+                            const CodeSettings& settings, long long extraSilence) = 0;
     // False: the tones are played as silence of the same length, on the same output, so that
     // everything keeps its time while only the transmitter sounds.
     virtual bool sidetone() const = 0;
@@ -54,7 +55,11 @@ public:
     // Plays one code string and returns when it has been played: on the wave output when
     // Playing has turned false (the buffer carries user value 0), on the PC speaker after its
     // final pause. Returns at once if a wait is cut short because the component went away.
-    void PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings);
+    // `extraSilence` more silence follows the code's own gaps, in the output's ticks (samples
+    // on the wave output, milliseconds on the PC speaker): the copy practice's slower
+    // effective speed. With none, the sound is exactly the code's.
+    void PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings,
+                  long long extraSilence = 0);
 
     // One sign: the unit and the tone are computed once, from the settings at its start, and
     // kept for all its letters.
@@ -63,7 +68,9 @@ public:
         // Wave output: renders the letter and queues it with `nextChar` as the buffer's user
         // value (0 for the last letter); returns at once unless all four slots are held.
         // PC speaker: sounds the letter and returns after its final pause.
-        void QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd);
+        // `extraSilence` as for PlayCode.
+        void QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd,
+                       long long extraSilence = 0);
         // Waits while the wave output is Playing.
         void Finish();
 
@@ -78,13 +85,15 @@ public:
     };
     Sign BeginSign(const CodeSettings& settings);
 
-    // The bytes the wave path plays for one code string; without `tones`, silence as long.
+    // The bytes the wave path plays for one code string, `extraSilence` samples of silence
+    // after it; without `tones`, silence as long.
     static std::vector<uint8_t> Render(std::string_view code, bool syllableEnd,
-                                       const CodeSettings& settings, bool tones = true);
+                                       const CodeSettings& settings, long long extraSilence = 0,
+                                       bool tones = true);
 
 private:
     void PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings,
-                     bool tones);
+                     long long extraMs, bool tones);
     void WaitWhilePlaying();
     bool tones() const { return !m_listener || m_listener->sidetone(); }
 
@@ -92,5 +101,11 @@ private:
     SpeakerOutput m_speaker;
     CodeListener* m_listener = nullptr;
 };
+
+// The length of one unit on the output the settings choose, in milliseconds: ToneUnit samples
+// at `samplesPerSec` on the wave output, DotMs on the PC speaker.
+double UnitMs(const CodeSettings& settings, int samplesPerSec);
+// Ticks of that output in one unit: samples, or milliseconds on the PC speaker.
+int TicksPerUnit(const CodeSettings& settings);
 
 }  // namespace cwt

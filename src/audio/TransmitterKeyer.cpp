@@ -7,7 +7,6 @@
 #include "audio/HamlibKeyer.h"
 #include "audio/VelWaveCtrl.h"
 #include "engine/KeySchedule.h"
-#include "engine/Timing.h"
 
 namespace cwt {
 
@@ -97,8 +96,9 @@ QString TransmitterKeyer::statusText() const {
 }
 
 void TransmitterKeyer::codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
-                                  const CodeSettings& settings) {
-    if (m_thread) keyLetter(code, syllableEnd, settings);
+                                  const CodeSettings& settings, long long extraSilence) {
+    if (offTheAir()) return;
+    if (m_thread) keyLetter(code, syllableEnd, settings, extraSilence);
     if (m_rig) sendToRig(code, syllableEnd, runsIntoNext, settings);
 }
 
@@ -106,9 +106,13 @@ int64_t TransmitterKeyer::ticksToNs(int64_t ticks) const {
     return (ticks * 1'000'000'000 + m_ticksPerSecond / 2) / m_ticksPerSecond;
 }
 
+int TransmitterKeyer::sampleRate() const {
+    return m_wave ? m_wave->FillWaveFormat().samplesPerSec : WaveFormat{}.samplesPerSec;
+}
+
 // Sets the anchor of a letter that does not continue the sound before it.
 void TransmitterKeyer::placeLetter(bool pcSpeaker, int64_t nowNs) {
-    const int ticksPerSecond = pcSpeaker || !m_wave ? 1000 : m_wave->FillWaveFormat().samplesPerSec;
+    const int ticksPerSecond = pcSpeaker ? 1000 : sampleRate();
     int64_t deviceEndNs = -1;
     if (!pcSpeaker && m_wave) {
         const int64_t queuedUs = m_wave->Device().queuedSoundUs();
@@ -125,18 +129,15 @@ void TransmitterKeyer::placeLetter(bool pcSpeaker, int64_t nowNs) {
 }
 
 void TransmitterKeyer::keyLetter(std::string_view code, bool syllableEnd,
-                                 const CodeSettings& settings) {
-    const bool pcSpeaker = settings.pcSpeaker || !m_wave;
-    placeLetter(pcSpeaker, MonotonicNowNs());
-    const int64_t unitTicks =
-        pcSpeaker ? DotMs(settings.dotLength) : ToneUnit(settings.toneWidth, settings.dotLength);
-    const KeySchedule schedule = KeyScheduleOfCode(code, syllableEnd, unitTicks);
+                                 const CodeSettings& settings, long long extraSilence) {
+    placeLetter(settings.pcSpeaker, MonotonicNowNs());
+    const KeySchedule schedule = KeyScheduleOfCode(code, syllableEnd, TicksPerUnit(settings));
     ++m_letter;
     std::vector<TimedEdge> edges;
     edges.reserve(schedule.edges.size());
     for (const KeyEdge& edge : schedule.edges)
         edges.push_back({m_anchorNs + ticksToNs(m_ticks + edge.at), m_letter, edge.down});
-    m_ticks += schedule.length;
+    m_ticks += schedule.length + std::max(extraSilence, 0LL);
     m_soundEndNs = m_anchorNs + ticksToNs(m_ticks);
     if (edges.empty()) return;
     if (onHandOver) onHandOver(edges);
@@ -146,11 +147,7 @@ void TransmitterKeyer::keyLetter(std::string_view code, bool syllableEnd,
 
 void TransmitterKeyer::sendToRig(std::string_view code, bool syllableEnd, bool runsIntoNext,
                                  const CodeSettings& settings) {
-    const double unitMs = settings.pcSpeaker
-                              ? DotMs(settings.dotLength)
-                              : ToneUnit(settings.toneWidth, settings.dotLength) * 1000.0 /
-                                    (m_wave ? m_wave->FillWaveFormat().samplesPerSec : 11025);
-    if (const int wpm = KeyerWpm(unitMs); wpm != m_rigWpm) {
+    if (const int wpm = KeyerWpm(UnitMs(settings, sampleRate())); wpm != m_rigWpm) {
         m_rigWpm = wpm;
         m_rig->setSpeed(wpm);
     }

@@ -61,8 +61,12 @@ public:
     QString statusText() const;
 
     void codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
-                    const CodeSettings& settings) override;
-    bool sidetone() const override { return !active() || m_settings.sidetone; }
+                    const CodeSettings& settings, long long extraSilence) override;
+    bool sidetone() const override { return !active() || m_settings.sidetone || offTheAir(); }
+
+    // True for sends that are heard but never transmitted (the copy practice): nothing is
+    // keyed for them, and they sound whatever the sidetone setting.
+    std::function<bool()> offTheAir = [] { return false; };
 
     // Options of the keying thread (the watchdog comes from the settings).
     KeyingThread::Options threadOptions;
@@ -76,7 +80,9 @@ signals:
     void rigReady(const QString& rigName);
 
 private:
-    void keyLetter(std::string_view code, bool syllableEnd, const CodeSettings& settings);
+    void keyLetter(std::string_view code, bool syllableEnd, const CodeSettings& settings,
+                   long long extraSilence);
+    int sampleRate() const;
     void placeLetter(bool pcSpeaker, int64_t nowNs);
     int64_t ticksToNs(int64_t ticks) const;
     void sendToRig(std::string_view code, bool syllableEnd, bool runsIntoNext,

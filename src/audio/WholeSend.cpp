@@ -64,30 +64,42 @@ std::optional<std::string> EditorTextOfFile(std::string_view fileBytes, std::str
     return bytes;
 }
 
-int SendWholeText(CodePlayer& player, std::string_view text, const WholeSendOptions& options,
-                  const CodeSettings& settings) {
-    const std::string tidied = Tidy(text, SendTidying(options.collapseSpaces, options.trimBlanks));
-    SendOptions sendOptions;
-    sendOptions.startEndMarks = options.startEndMarks;
-    sendOptions.sentenceEndMark = options.sentenceEndMark;
-    const std::vector<PlannedBuffer> plan = PlanWholeSend(tidied, sendOptions);
+int PlayPlan(CodePlayer& player, const std::vector<PlannedBuffer>& plan,
+             const CodeSettings& settings, const std::vector<long long>& extraSilence,
+             const std::function<bool()>& stopRequested) {
+    auto extraAfter = [&extraSilence](size_t i) {
+        return i < extraSilence.size() ? extraSilence[i] : 0LL;
+    };
     // A buffer with a user value is a letter of a sign that the next one joins; the sign is
     // queued letter by letter and waited for after its last letter, as SendSign does.
     std::optional<CodePlayer::Sign> sign;
-    for (const PlannedBuffer& buffer : plan) {
+    int played = 0;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        const PlannedBuffer& buffer = plan[i];
+        if (!sign && stopRequested && stopRequested()) break;
+        ++played;
         if (buffer.userValue != 0 || sign) {
             if (!sign) sign.emplace(player.BeginSign(settings));
-            sign->QueueCode(buffer.code, buffer.userValue, buffer.syllableEnd);
+            sign->QueueCode(buffer.code, buffer.userValue, buffer.syllableEnd, extraAfter(i));
             if (buffer.userValue == 0) {
                 sign->Finish();
                 sign.reset();
             }
             continue;
         }
-        player.PlayCode(buffer.code, buffer.syllableEnd, settings);
+        player.PlayCode(buffer.code, buffer.syllableEnd, settings, extraAfter(i));
     }
     if (sign) sign->Finish();
-    return static_cast<int>(plan.size());
+    return played;
+}
+
+int SendWholeText(CodePlayer& player, std::string_view text, const WholeSendOptions& options,
+                  const CodeSettings& settings) {
+    const std::string tidied = Tidy(text, SendTidying(options.collapseSpaces, options.trimBlanks));
+    SendOptions sendOptions;
+    sendOptions.startEndMarks = options.startEndMarks;
+    sendOptions.sentenceEndMark = options.sentenceEndMark;
+    return PlayPlan(player, PlanWholeSend(tidied, sendOptions), settings);
 }
 
 }  // namespace cwt

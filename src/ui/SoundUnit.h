@@ -48,6 +48,7 @@ class QTimer;
 class QWidget;
 
 class CodePictures;
+class CopyPracticeWindow;
 class RadioGroup;
 class TEditMacrosForm;
 class TForm2;
@@ -150,6 +151,20 @@ public:
     void LargeEditChange(QObject* Sender);
     void CharDelayEditChange(QObject* Sender);
     void WaveVolumeChange(QObject* Sender);
+
+    // ----- Copy practice (SoundUnitPractice.cpp) -----
+    // Shows the copy-practice window "수신 연습", made on first use.
+    void CopyPracticeMenuClick(QObject* Sender);
+    CopyPracticeWindow* copyPractice() const { return m_practice; }
+    // A practice session sends through this window's sound path and settings, and is a send of
+    // this window: Start, the random groups and the live box wait, Stop ends the session, and
+    // a recording ends with it. False when the window is already sending.
+    bool BeginPracticeSend();
+    // Stop was pressed here, or the sound failed: the session ends.
+    bool PracticeSendStopped() const;
+    void EndPracticeSend();
+    // The player of this window's sends: the wave output, or the PC speaker when it is chosen.
+    cwt::CodePlayer& codePlayer() { return *m_player; }
 
     // ----- Displays -----
     void Timer1Timer();
@@ -269,6 +284,8 @@ public:
     QAction* Function1 = nullptr;
     QAction* KeyingSetup = nullptr;        // "키잉 설정": the keying dialog
     QAction* TransmitterKeying = nullptr;  // "무선기 키잉": keys a transmitter while sending
+    QMenu* PracticeMenu = nullptr;        // "연습"
+    QAction* CopyPracticeMenu = nullptr;  // "수신 연습"
     QMenu* About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* N10 = nullptr;
@@ -304,6 +321,7 @@ private:
     void buildMenus();
     void buildSampleFormatMenus();
     void buildOptionsMenu();
+    void buildPracticeMenu();
     void connectHandlers();
     void placeBottomAlignedControls();
 
@@ -391,6 +409,9 @@ private:
     TForm2* m_memo = nullptr;
     TVolumeForm* m_mixer = nullptr;
     TEditMacrosForm* m_macros = nullptr;
+    CopyPracticeWindow* m_practice = nullptr;
+    QObject* m_practiceWatch = nullptr;  // sees Stop end a practice session's send
+    bool m_practiceSend = false;         // a practice session holds the sending state
 
     std::array<QLabel*, 7> m_statusPanels{};
     std::chrono::steady_clock::time_point StartTime{};

@@ -1,7 +1,7 @@
 // Keying a transmitter from the main window: the check item "무선기 키잉" turns it on with the
-// settings of keying.ini, the dialog "키잉 설정" changes them. Every send reaches the keyer
-// through the code player; the operator's Stop also stops the rig's keyer, and closing the
-// window raises the key at once.
+// settings of keying.ini, the dialog "키잉 설정" changes them. Every send of the main window
+// reaches the keyer through the code player, the copy practice's excepted; the operator's Stop
+// also stops the rig's keyer, and closing the window raises the key at once.
 
 #include <QAction>
 #include <QPushButton>
@@ -14,6 +14,8 @@
 void TForm1::setUpKeying() {
     m_keyer = new cwt::TransmitterKeyer(VelWaveCtrl1, cwt::SystemSerialCalls(), this);
     m_player->setListener(m_keyer);
+    // Copy practice is for the ears: it never goes on the air.
+    m_keyer->offTheAir = [this] { return m_practiceSend; };
     connect(m_keyer, &cwt::TransmitterKeyer::problem, this, [this](const QString& message) {
         showWarning(QStringLiteral("무선기 키잉"), message);
     });

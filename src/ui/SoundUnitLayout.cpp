@@ -549,6 +549,7 @@ void TForm1::buildMenus() {
     N10 = PopupMenu1->addAction(QStringLiteral("글자 크기"));
     PopupMenu1->addSeparator();
     N12 = PopupMenu1->addAction(QStringLiteral("기본값"));
+    buildPracticeMenu();
 }
 
 void TForm1::buildSampleFormatMenus() {

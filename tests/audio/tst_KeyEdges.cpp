@@ -122,6 +122,35 @@ private slots:
         }
     }
 
+    // The copy practice's slower effective speed: silence after a letter's own gaps.
+    void extraSilenceAfterALetterMovesTheNextKeyAsFar() {
+        cwt::test::ResetFakePort();
+        auto device = std::make_unique<cwt::SimulatedWaveDevice>();
+        cwt::SimulatedWaveDevice* output = device.get();
+        TVelWaveCtrl wave(nullptr, std::move(device));
+        cwt::CodePlayer player(wave, {});
+        cwt::TransmitterKeyer keyer(&wave, cwt::test::FakeSerialCalls());
+        keyer.threadOptions.realtime = false;
+        std::vector<cwt::TimedEdge> handed;
+        keyer.onHandOver = [&](std::span<const cwt::TimedEdge> edges) {
+            handed.insert(handed.end(), edges.begin(), edges.end());
+        };
+        player.setListener(&keyer);
+        QVERIFY(keyer.start(SerialKeying()));
+        const cwt::CodeSettings settings = Speed(1, 1);
+        player.PlayCode("SL!", false, settings, 1234);
+        auto sign = player.BeginSign(settings);
+        sign.QueueCode("LS", 'K', false, 77);
+        sign.QueueCode("SLS!", 0, false, 500);
+        sign.Finish();
+        player.PlayCode("S!", false, settings);
+        const std::vector<cwt::KeyEdge> tones = ToneEdges(output->played());
+        QCOMPARE(handed.size(), tones.size());
+        const int64_t anchor = handed.front().atNs - SampleNs(tones.front().at);
+        for (size_t i = 0; i < tones.size(); ++i)
+            QCOMPARE(handed[i].atNs - anchor, SampleNs(tones[i].at));
+    }
+
     void withoutSidetoneTheSameKeyComesWithSilenceAsLong() {
         const QByteArray text("\xC7\xD1 [AR] E");
         const cwt::CodeSettings settings = Speed(1, 2);

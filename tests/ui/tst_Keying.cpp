@@ -180,6 +180,31 @@ private slots:
         QCOMPARE(cwt::test::FakePort().closes, 1);
     }
 
+    // Copy practice is heard, never transmitted, even with the sidetone off.
+    void copyPracticeIsNotKeyed() {
+        Keyed k;
+        cwt::KeyingSettings quiet = ReadKeyingFile(KeyingFilePath());
+        quiet.sidetone = false;
+        QVERIFY(WriteKeyingFile(KeyingFilePath(), quiet));
+        k.f->TransmitterKeying->trigger();  // off, and on again with these settings
+        k.f->TransmitterKeying->trigger();
+        QVERIFY(k.f->TransmitterKeying->isChecked());
+        const size_t before = Keyed::changes().size();
+        QVERIFY(k.f->BeginPracticeSend());
+        k.h.device().clearPlayed();
+        k.f->codePlayer().PlayCode("SL!", false, k.f->codeSettings());
+        k.f->EndPracticeSend();
+        QCOMPARE(Keyed::changes().size(), before);
+        QCOMPARE(k.h.played(), k.h.renderedCodes({"SL!"}));  // tones, not silence
+        // The main window's own send is keyed, and silent as chosen.
+        k.h.device().clearPlayed();
+        k.f->PlayCode("S!", false);
+        QTRY_COMPARE(Keyed::changes().size(), before + 2);
+        const std::vector<uint8_t> silent = k.h.played();
+        QVERIFY(!silent.empty());
+        QVERIFY(std::all_of(silent.begin(), silent.end(), [](uint8_t b) { return b == 128; }));
+    }
+
     void aLostPortEndsKeyingAndTheTonesGoOn() {
         Keyed k;
         k.h.setText(QStringLiteral("CQ CQ CQ"));
