@@ -15,12 +15,12 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../common/FakeSerialPort.h"
+#include "../common/StealTime.h"
 #include "audio/KeyLine.h"
 #include "audio/KeyingThread.h"
 #include "engine/KeySchedule.h"
@@ -58,16 +58,6 @@ private:
     std::atomic<bool> m_stop{false};
     std::vector<std::thread> m_threads;
 };
-
-// Milliseconds the host ran something else on this machine's CPUs (steal time, all CPUs).
-double StealMs() {
-    std::ifstream stat("/proc/stat");
-    std::string cpu;
-    uint64_t field[8] = {};
-    stat >> cpu;
-    for (uint64_t& f : field) stat >> f;
-    return field[7] * 1000.0 / sysconf(_SC_CLK_TCK);
-}
 
 void SleepUntil(int64_t ns) {
     const timespec at{static_cast<time_t>(ns / 1'000'000'000),
@@ -133,7 +123,7 @@ Errors Measure(std::string_view text, int multiplier, int width, double seconds,
     double steal = 0;
     {
         Load load;
-        steal = StealMs();
+        steal = test::StealMs();
         for (const TimedLetter& letter : Letters(text, ToneUnit(width, 30 * multiplier),
                                                  MonotonicNowNs() + 100 * kMs, seconds)) {
             // Handed over ahead of its time, as the sound path hands buffers to the server.
@@ -145,7 +135,7 @@ Errors Measure(std::string_view text, int multiplier, int width, double seconds,
             meant.insert(meant.end(), letter.edges.begin(), letter.edges.end());
         }
         while (!thread.idle()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        steal = StealMs() - steal;
+        steal = test::StealMs() - steal;
     }
     const std::vector<KeyChange> keyed = KeyChanges(TIOCM_DTR, false);
     EXPECT_EQ(keyed.size(), meant.size() + 1);  // the open's key up first
@@ -169,7 +159,7 @@ Errors BareSleeps(double periodMs, double seconds) {
     Errors errors;
     std::vector<double> late;
     Load load;
-    double steal = StealMs();
+    double steal = test::StealMs();
     std::thread probe([&] {
         errors.way = MakeThisThreadRealtime(20);
         const int64_t period = static_cast<int64_t>(periodMs * kMs);
@@ -180,7 +170,7 @@ Errors BareSleeps(double periodMs, double seconds) {
         }
     });
     probe.join();
-    steal = StealMs() - steal;
+    steal = test::StealMs() - steal;
     const RealtimeWay way = errors.way;
     errors = Summary(late);
     errors.way = way;
