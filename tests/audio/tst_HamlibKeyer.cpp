@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QtTest>
+#include <csignal>
 
 #include "audio/CodePlayer.h"
 #include "audio/HamlibKeyer.h"
@@ -54,6 +56,8 @@ public:
     bool start(const QString& log) {
         m_port = FreePort();
         m_log = log;
+        // It ends with the test, also when the test dies.
+        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_process.setStandardOutputFile(log);
         m_process.setStandardErrorFile(log, QIODevice::Append);
         m_process.start(QStringLiteral("rigctld"),
