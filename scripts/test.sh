@@ -20,8 +20,8 @@ export CWT_PULSE_REQUIRED=1
 
 run_suite() {  # build directory
     # Timing tests run alone so that nothing else competes for the two cores.
-    ctest --test-dir "$1" --output-on-failure -j$jobs -LE pulse
-    ctest --test-dir "$1" --output-on-failure -L pulse
+    ctest --test-dir "$1" --output-on-failure -j$jobs -LE 'pulse|timing'
+    ctest --test-dir "$1" --output-on-failure -L 'pulse|timing'
 }
 
 echo "== release build"

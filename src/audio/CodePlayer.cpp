@@ -16,6 +16,12 @@ CodePlayer::CodePlayer(TVelWaveCtrl& wave, SpeakerOutput speaker)
 
 namespace {
 
+std::vector<uint8_t> LongTone(const CodeSettings& settings, int unit, bool tones) {
+    if (tones) return SynthesizeTone(settings.tone, 3 * unit);
+    return std::vector<uint8_t>(static_cast<size_t>(std::max(3 * unit, 0)),
+                                SilenceByte(settings.tone.sampleBits));
+}
+
 void AppendSilence(std::vector<uint8_t>& sound, long long samples, int sampleBits) {
     if (samples > 0)
         sound.insert(sound.end(), static_cast<size_t>(samples), SilenceByte(sampleBits));
@@ -24,25 +30,28 @@ void AppendSilence(std::vector<uint8_t>& sound, long long samples, int sampleBit
 }  // namespace
 
 std::vector<uint8_t> CodePlayer::Render(std::string_view code, bool syllableEnd,
-                                        const CodeSettings& settings, long long extraSilence) {
+                                        const CodeSettings& settings, long long extraSilence,
+                                        bool tones) {
     const int unit = ToneUnit(settings.toneWidth, settings.dotLength);
-    const std::vector<uint8_t> longTone = SynthesizeTone(settings.tone, 3 * unit);
     std::vector<uint8_t> sound =
-        LayOutCode(code, syllableEnd, unit, longTone, SilenceByte(settings.tone.sampleBits));
+        LayOutCode(code, syllableEnd, unit, LongTone(settings, unit, tones),
+                   SilenceByte(settings.tone.sampleBits));
     AppendSilence(sound, extraSilence, settings.tone.sampleBits);
     return sound;
 }
 
 void CodePlayer::PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings,
                           long long extraSilence) {
+    const bool sound = tones();
+    if (m_listener) m_listener->codeStarts(code, syllableEnd, false, settings, extraSilence);
     if (settings.pcSpeaker) {
-        PlaySpeaker(code, syllableEnd, settings, extraSilence);
+        PlaySpeaker(code, syllableEnd, settings, extraSilence, sound);
         return;
     }
-    const std::vector<uint8_t> sound = Render(code, syllableEnd, settings, extraSilence);
+    const std::vector<uint8_t> rendered = Render(code, syllableEnd, settings, extraSilence, sound);
     QPointer<TVelWaveCtrl> alive(&m_wave);
     // User value 0: the component closes the device once this buffer has played.
-    m_wave.PlayBuffer(sound.data(), static_cast<int>(sound.size()), 0, 0);
+    m_wave.PlayBuffer(rendered.data(), static_cast<int>(rendered.size()), 0, 0);
     if (!alive) return;
     WaitWhilePlaying();
 }
@@ -54,7 +63,7 @@ void CodePlayer::WaitWhilePlaying() {
 }
 
 void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings,
-                             long long extraMs) {
+                             long long extraMs, bool tones) {
     const CodeLayout layout = LayoutOf(code, syllableEnd);
     const int dotMs = DotMs(settings.dotLength);
     for (int i = 0; i < layout.elementCount; ++i) {
@@ -63,7 +72,9 @@ void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd, const Code
             const int frequencyHz =
                 m_speakerFrequencyHz ? m_speakerFrequencyHz() : settings.tone.freqHz;
             const int durationMs = element == 'L' ? 3 * dotMs : dotMs;
-            if (m_speaker.portAccess && m_speaker.ports)
+            if (!tones)
+                WaitMs(durationMs);
+            else if (m_speaker.portAccess && m_speaker.ports)
                 PortTone(*m_speaker.ports, frequencyHz, durationMs);
             else if (m_speaker.beeper)
                 m_speaker.beeper->beep(frequencyHz, durationMs);
@@ -85,15 +96,19 @@ CodePlayer::Sign CodePlayer::BeginSign(const CodeSettings& settings) {
 
 CodePlayer::Sign::Sign(CodePlayer& player, const CodeSettings& settings)
     : m_player(player), m_settings(settings) {
+    m_tones = player.tones();
     if (settings.pcSpeaker) return;
     m_toneUnitSamples = ToneUnit(settings.toneWidth, settings.dotLength);
-    m_longTone = SynthesizeTone(settings.tone, 3 * m_toneUnitSamples);
+    m_longTone = LongTone(settings, m_toneUnitSamples, m_tones);
 }
 
 void CodePlayer::Sign::QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd,
                                  long long extraSilence) {
+    if (CodeListener* listener = m_player.m_listener)
+        listener->codeStarts(code, syllableEnd, code.empty() || code.back() != '!', m_settings,
+                             extraSilence);
     if (m_settings.pcSpeaker) {
-        m_player.PlaySpeaker(code, syllableEnd, m_settings, extraSilence);
+        m_player.PlaySpeaker(code, syllableEnd, m_settings, extraSilence, m_tones);
         return;
     }
     std::vector<uint8_t> sound = LayOutCode(code, syllableEnd, m_toneUnitSamples, m_longTone,

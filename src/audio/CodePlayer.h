@@ -26,6 +26,20 @@ struct CodeSettings {
     bool pcSpeaker = false;  // CheckBox1 "PC Speaker"
 };
 
+// Hears of every code string just before it is handed to its output, so that a transmitter can
+// be keyed alongside the tones. GUI thread.
+class CodeListener {
+public:
+    virtual ~CodeListener() = default;
+    // `runsIntoNext`: a letter of a sign that the next letter joins (no gap mark).
+    // `extraSilence`: more silence after the code's own gaps, in the output's ticks.
+    virtual void codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
+                            const CodeSettings& settings, long long extraSilence) = 0;
+    // False: the tones are played as silence of the same length, on the same output, so that
+    // everything keeps its time while only the transmitter sounds.
+    virtual bool sidetone() const = 0;
+};
+
 // The PC-speaker side: the ports when PortAccess holds, else the beeper.
 struct SpeakerOutput {
     SpeakerPorts* ports = nullptr;  // used when portAccess is true
@@ -43,6 +57,7 @@ public:
     void setSpeakerFrequency(std::function<int()> frequencyHz) {
         m_speakerFrequencyHz = std::move(frequencyHz);
     }
+    void setListener(CodeListener* listener) { m_listener = listener; }
 
     // Plays one code string and returns when it has been played: on the wave output when
     // Playing has turned false (the buffer carries user value 0), on the PC speaker after its
@@ -72,23 +87,27 @@ public:
         CodePlayer& m_player;
         CodeSettings m_settings;
         int m_toneUnitSamples = 0;
+        bool m_tones = true;
         std::vector<uint8_t> m_longTone;
     };
     Sign BeginSign(const CodeSettings& settings);
 
     // The bytes the wave path plays for one code string, `extraSilence` samples of silence
-    // after it.
+    // after it; without `tones`, silence as long.
     static std::vector<uint8_t> Render(std::string_view code, bool syllableEnd,
-                                       const CodeSettings& settings, long long extraSilence = 0);
+                                       const CodeSettings& settings, long long extraSilence = 0,
+                                       bool tones = true);
 
 private:
     void PlaySpeaker(std::string_view code, bool syllableEnd, const CodeSettings& settings,
-                     long long extraMs);
+                     long long extraMs, bool tones);
     void WaitWhilePlaying();
+    bool tones() const { return !m_listener || m_listener->sidetone(); }
 
     TVelWaveCtrl& m_wave;
     SpeakerOutput m_speaker;
     std::function<int()> m_speakerFrequencyHz;
+    CodeListener* m_listener = nullptr;
 };
 
 // The length of one unit on the output the settings choose, in milliseconds: ToneUnit samples

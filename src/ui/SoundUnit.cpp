@@ -66,6 +66,7 @@ TForm1::TForm1(std::unique_ptr<cwt::WaveDevice> device, QWidget* parent)
     buildLayout();
     setUpWaveOutput(std::move(device));
     connectHandlers();
+    setUpKeying();
     NameControlsForScreenReaders();
     OrderControlsForKeyboard();
     m_hotKeys = std::make_unique<MacroHotKeys>(static_cast<MacroHost&>(*this));

@@ -59,8 +59,11 @@ class TVelWaveCtrl;
 class KeyPreview;
 struct TWaveHdr;
 
+class KeyingDialog;
+
 namespace cwt {
 class HardwarePorts;
+class TransmitterKeyer;
 class TVelEdit;
 class TVelLabel;
 class TVelSpeedButton;
@@ -280,6 +283,8 @@ public:
     QAction* VolumeMenu = nullptr;      // "볼륨 조절": the mixer dialog
     QAction* TranscriptMenu = nullptr;  // "해독 메모 보기": the memo window
     QAction* Function1 = nullptr;
+    QAction* KeyingSetup = nullptr;        // "키잉 설정": the keying dialog
+    QAction* TransmitterKeying = nullptr;  // "무선기 키잉": keys a transmitter while sending
     QMenu* PracticeMenu = nullptr;        // "연습"
     QAction* CopyPracticeMenu = nullptr;  // "수신 연습"
     QAction* About1 = nullptr;
@@ -378,6 +383,12 @@ private:
     // Menus and options (SoundUnitMenus.cpp).
     void showOpenedFile(const QString& fileName, const std::u16string& text, qint64 undecodable);
 
+    // Keying a transmitter (SoundUnitKeying.cpp).
+    void setUpKeying();
+    void TransmitterKeyingClick();
+    void KeyingSetupClick();
+    void KeyingDialogAccepted();
+
     // Sound settings (SoundUnitSound.cpp).
     void applyTimingToEdits();
     void setUpWaveOutput(std::unique_ptr<cwt::WaveDevice> device);
@@ -387,6 +398,8 @@ private:
     std::unique_ptr<CodePictures> m_pictures;
     std::unique_ptr<cwt::HardwarePorts> m_ports;
     std::unique_ptr<cwt::CodePlayer> m_player;
+    cwt::TransmitterKeyer* m_keyer = nullptr;
+    KeyingDialog* m_keyingDialog = nullptr;
     cwt::CodePlayer::Sign* m_currentSign = nullptr;  // the sign whose letters QueueCode queues
     KeyPreview* m_keyPreview = nullptr;
     std::unique_ptr<MacroHotKeys> m_hotKeys;

@@ -624,4 +624,8 @@ void TForm1::buildOptionsMenu() {
     TranscriptMenu = other->addAction(QStringLiteral("해독 메모 보기"));
     other->addSeparator();
     Function1 = option(QStringLiteral("Function 보이기"), true);
+    other->addSeparator();
+    KeyingSetup = other->addAction(QStringLiteral("키잉 설정"));
+    // Off at every start: nothing keys a transmitter before the operator asks.
+    TransmitterKeying = option(QStringLiteral("무선기 키잉"), false);
 }

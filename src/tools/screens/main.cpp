@@ -1,11 +1,12 @@
 // Writes pictures of the program's windows as they appear on the display it runs on:
 //   cw-tamarik-screens OUTDIR
-// main-idle.png, main-sending.png, chart.png, memo.png, and the copy practice idle, while an
-// item sounds and after a session with its plot (practice-idle.png, practice-session.png,
-// practice-plot.png). The sends play on a simulated device that keeps real time, so the
-// pictures show them in progress without sound. The practice history is written into
+// main-idle.png, main-sending.png, chart.png, memo.png, the copy practice idle, while an item
+// sounds and after a session with its plot (practice-idle.png, practice-session.png,
+// practice-plot.png), and the keying dialog (keying.png). The sends play on a simulated device
+// that keeps real time, so the pictures show them in progress without sound. The practice history is written into
 // $XDG_DATA_HOME, which scripts/screenshots.sh points at a folder of its own.
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -26,6 +27,7 @@
 #include "ui/CW_Tamarik.h"
 #include "ui/CopyPracticeWindow.h"
 #include "ui/Fonts.h"
+#include "ui/KeyingDialog.h"
 #include "ui/MorseCodeShowUnit.h"
 #include "ui/RadioGroup.h"
 #include "ui/SoundUnit.h"
@@ -149,5 +151,8 @@ int main(int argc, char** argv) {
     windows.Form2->bringToFront();
     ok = Save(windows.Form2, out + "/memo.png") && ok;
     ok = ShootPractice(form, out) && ok;
+    form->KeyingSetup->trigger();
+    if (auto* keying = form->findChild<KeyingDialog*>())
+        ok = Save(keying, out + "/keying.png") && ok;
     return ok ? 0 : 1;
 }
