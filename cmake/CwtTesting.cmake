@@ -36,7 +36,9 @@ endfunction()
 
 # Every *_test.cpp of the calling folder becomes a GoogleTest executable, every tst_*.cpp a
 # QtTest executable, named <layer>_<file>; files in support/ go into each. Files named
-# *_pulse_test.cpp or tst_*_pulse.cpp need the real sound server and get the label "pulse".
+# *_pulse_test.cpp or tst_*_pulse.cpp need the real sound server and get the label "pulse";
+# *_timing_test.cpp measure timing under a load of their own and get the label "timing". Both
+# run alone, after the rest.
 function(cwt_add_layer_tests layer)
     file(GLOB gtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
     file(GLOB qtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
@@ -47,6 +49,9 @@ function(cwt_add_layer_tests layer)
         set(labels ${layer})
         if(name MATCHES "_pulse(_test)?$")
             list(APPEND labels pulse)
+        endif()
+        if(name MATCHES "_timing(_test)?$")
+            list(APPEND labels timing)
         endif()
         if(name MATCHES "^tst_")
             cwt_add_qtest(${layer}_${name} SOURCES ${src} ${support}

@@ -1,5 +1,6 @@
-// Arbitrary file bytes opened into the editor: decoding (UTF-8 or code page 949), encoding
-// back for sending, and the byte ↔ editor position mapping used for the highlight.
+// Arbitrary file bytes opened into the editor: decoding (UTF-8, code page 949, or UTF-16 after
+// its byte-order mark), encoding back for sending, and the byte ↔ editor position mapping
+// used for the highlight.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -30,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Read as the editor's lines: every line ends with LF, none holds a CR, and a file that is
     // UTF-8 as a whole reads as before, only its line ends changed.
     const cwt::cp949::FileText lines = cwt::cp949::DecodeFileLines(bytes);
-    FUZZ_CHECK(lines.text.empty() == (bytes.empty() || bytes == "\xEF\xBB\xBF"));
+    FUZZ_CHECK(lines.text.empty() == (bytes.empty() || bytes == "\xEF\xBB\xBF" ||
+                                      bytes == "\xFF\xFE" || bytes == "\xFE\xFF"));
     FUZZ_CHECK(lines.text.empty() || lines.text.back() == u'\n');
     FUZZ_CHECK(lines.text.find(u'\r') == std::u16string::npos);
     FUZZ_CHECK(lines.text.size() <= size + 1);

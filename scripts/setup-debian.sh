@@ -16,7 +16,7 @@ packages=(
     pipewire pipewire-pulse wireplumber dbus
     libqt6sql6-sqlite qt6-charts-dev
     libhamlib-dev libhamlib-utils
-    desktop-file-utils appstream
+    desktop-file-utils appstream man-db dpkg-dev file
 )
 
 missing=()

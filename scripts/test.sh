@@ -26,9 +26,10 @@ export CWT_PULSE_REQUIRED=1
 
 run_suite() {  # build directory
     local server
-    ctest --test-dir "$1" --output-on-failure -j$jobs -LE pulse
+    ctest --test-dir "$1" --output-on-failure -j$jobs -LE 'pulse|timing'
     # Timing tests run alone so that nothing else competes for the two cores. Tests that start
     # servers of their own start the same kind (CWT_SOUND_SERVER).
+    ctest --test-dir "$1" --output-on-failure -L timing -LE pulse
     for server in "${sound_servers[@]}"; do
         echo "== sound tests on $server"
         export CWT_SOUND_SERVER=$server

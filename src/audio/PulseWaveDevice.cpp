@@ -71,6 +71,7 @@ struct PulseWaveDevice::Impl {
 
     std::atomic<int> underflows{0};
     std::atomic<bool> drained{false};
+    int64_t lastSinkUs = -1;  // the sink's latency when a stream last told it [µs]
 
     // Any thread holding the lock. No allocation: the libpulse thread calls it.
     void post(const Notice& notice) {
@@ -164,8 +165,11 @@ void PulseWaveDevice::Impl::createStream() {
     const pa_cvolume cv = VolumeOf(volume, format.channels);
     triggered = false;
     tailPadded = true;
-    if (pa_stream_connect_playback(stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY,
-                                   volumeSet ? &cv : nullptr, nullptr) < 0)
+    // Timing updates let queuedSoundUs() say when what was written will sound.
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    if (pa_stream_connect_playback(stream, nullptr, &attr, flags, volumeSet ? &cv : nullptr,
+                                   nullptr) < 0)
         failAll(pa_strerror(pa_context_errno(client.context())));
 }
 
@@ -574,6 +578,27 @@ QString PulseWaveDevice::lastError() const {
 
 int PulseWaveDevice::underflowCount() const {
     return m_impl->underflows.load(std::memory_order_relaxed);
+}
+
+int64_t PulseWaveDevice::queuedSoundUs() {
+    Impl& d = *m_impl;
+    PulseClient::Lock lock(d.client);
+    // Before a stream exists (the first letter after a pause), the sink's latency of the last
+    // stream is the best guess of how long a first letter takes to sound.
+    if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY) return d.lastSinkUs;
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(d.stream, &latency, &negative) != 0) return d.lastSinkUs;
+    if (const pa_timing_info* timing = pa_stream_get_timing_info(d.stream))
+        d.lastSinkUs = static_cast<int64_t>(timing->sink_usec);
+    size_t pendingBytes = 0;
+    for (size_t i = 0; i < d.pendingCount; ++i) {
+        const Impl::Pending& p = d.pending[(d.pendingHead + i) % kPendingCapacity];
+        pendingBytes += static_cast<size_t>(p.size - p.offset);
+    }
+    // Not yet handed over: bytes of the device's format (the stream carries them widened).
+    return static_cast<int64_t>(negative ? 0 : latency) +
+           static_cast<int64_t>(pendingBytes) * 1000000 / std::max(d.format.avgBytesPerSec(), 1);
 }
 
 int PulseWaveDevice::streamIndex() const {

@@ -36,6 +36,7 @@ public:
 
     QString lastError() const override;
     int underflowCount() const override;
+    int64_t queuedSoundUs() override;
 
     // The server's index of the playback stream (its sink input), or -1 while there is none;
     // lets a mixer find the program's own output.

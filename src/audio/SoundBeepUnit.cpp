@@ -103,12 +103,10 @@ struct SystemBeeper::ServerTone {
     PulseWaveDevice device;
     std::deque<std::pair<uint64_t, std::vector<uint8_t>>> held;
     uint64_t lastTicket = 0;
-    bool failed = false;
 
     ServerTone() {
         device.setNoticeHandler([this](const WaveDevice::Notice& notice) {
             if (notice.kind != WaveDevice::Notice::Kind::Done) return;
-            if (notice.failed) failed = true;
             while (!held.empty() && held.front().first <= notice.ticket) held.pop_front();
         });
         device.open(WaveFormat{});
@@ -129,6 +127,10 @@ struct SystemBeeper::ServerTone {
 };
 
 SystemBeeper::SystemBeeper() = default;
+
+SystemBeeper::SystemBeeper(int kernelSpeakerFd) : m_eventFd(kernelSpeakerFd) {
+    if (m_eventFd >= 0) m_way = Way::KernelSpeaker;
+}
 
 SystemBeeper::~SystemBeeper() {
     if (m_eventFd >= 0) ::close(m_eventFd);
@@ -166,6 +168,10 @@ void SystemBeeper::decide() {
         m_way = Way::KernelSpeaker;
         return;
     }
+    decideWithoutKernel();
+}
+
+void SystemBeeper::decideWithoutKernel() {
     m_server = std::make_unique<ServerTone>();
     if (m_server->device.outputCount() > 0) {
         m_way = Way::SoundServer;
@@ -175,31 +181,31 @@ void SystemBeeper::decide() {
     m_way = Way::Silent;
 }
 
-bool SystemBeeper::beepKernel(int frequencyHz, int durationMs) {
+// Starts a tone of this frequency on the kernel device, or ends it with 0.
+bool SystemBeeper::kernelTone(int frequencyHz) {
     input_event tone{};
     tone.type = EV_SND;
     tone.code = SND_TONE;
     tone.value = std::clamp(frequencyHz, 0, 32767);
-    if (::write(m_eventFd, &tone, sizeof tone) != static_cast<ssize_t>(sizeof tone)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(durationMs));
-    tone.value = 0;
     return ::write(m_eventFd, &tone, sizeof tone) == static_cast<ssize_t>(sizeof tone);
 }
 
-bool SystemBeeper::beepServer(int frequencyHz, int durationMs) {
-    m_server->play(frequencyHz, durationMs);
-    std::this_thread::sleep_for(std::chrono::milliseconds(durationMs));
-    return !m_server->failed;
+// The device refused a tone (unplugged, its permissions changed): it is not tried again.
+void SystemBeeper::leaveKernelSpeaker() {
+    ::close(m_eventFd);
+    m_eventFd = -1;
+    decideWithoutKernel();
 }
 
 void SystemBeeper::beep(int frequencyHz, int durationMs) {
     durationMs = std::max(durationMs, 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(durationMs);
     if (m_way == Way::Undecided) decide();
-    if (m_way == Way::KernelSpeaker && beepKernel(frequencyHz, durationMs)) return;
-    if (m_way == Way::SoundServer && beepServer(frequencyHz, durationMs)) return;
-    // Nothing sounds: the tone still takes its time, so the rhythm stays.
-    if (m_way != Way::KernelSpeaker && m_way != Way::SoundServer)
-        std::this_thread::sleep_for(std::chrono::milliseconds(durationMs));
+    if (m_way == Way::KernelSpeaker && !kernelTone(frequencyHz)) leaveKernelSpeaker();
+    if (m_way == Way::SoundServer) m_server->play(frequencyHz, durationMs);
+    // Sounding or not, the tone takes its whole length, or the rhythm would collapse.
+    std::this_thread::sleep_until(end);
+    if (m_way == Way::KernelSpeaker && !kernelTone(0)) leaveKernelSpeaker();
 }
 
 namespace {

@@ -55,20 +55,25 @@ public:
 };
 
 // The kernel's PC-speaker input device when it can be opened, else a square tone through the
-// sound server, else a silent wait of the same length.
+// sound server, else a silent wait of the same length. Whichever way, and also when the tone
+// cannot be made, a beep takes its whole length, so the rhythm holds.
 class SystemBeeper : public Beeper {
 public:
     enum class Way { Undecided, KernelSpeaker, SoundServer, Silent };
 
     SystemBeeper();
+    // Sounds through an event device opened already (it is closed with the beeper); a device
+    // that refuses the tone is left for the sound server or the silent wait.
+    explicit SystemBeeper(int kernelSpeakerFd);
     ~SystemBeeper() override;
     void beep(int frequencyHz, int durationMs) override;
     Way way() const { return m_way; }
 
 private:
     void decide();
-    bool beepKernel(int frequencyHz, int durationMs);
-    bool beepServer(int frequencyHz, int durationMs);
+    void decideWithoutKernel();
+    bool kernelTone(int frequencyHz);
+    void leaveKernelSpeaker();
 
     Way m_way = Way::Undecided;
     int m_eventFd = -1;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/KeySchedule.h"
 #include "engine/Timing.h"
 
 namespace cwt {
@@ -98,18 +99,13 @@ std::vector<uint8_t> SynthesizeTone(const ToneSettings& settings, int count) {
 
 std::vector<uint8_t> LayOutCode(std::string_view code, bool syllableEnd, int toneUnitSamples,
                                 std::span<const uint8_t> longTone, uint8_t silence) {
-    const CodeLayout layout = LayoutOf(code, syllableEnd);
     const size_t unit = static_cast<size_t>(std::max(toneUnitSamples, 0));
-    std::vector<uint8_t> sound(static_cast<size_t>(layout.totalUnits) * unit, silence);
-    size_t pos = 0;
-    for (int i = 0; i < layout.elementCount; ++i) {
-        const char element = code[static_cast<size_t>(i)];
-        const size_t length = element == 'L' ? 3 * unit : unit;
-        if (element == 'L' || element == 'S') {
-            const size_t n = std::min(length, longTone.size());
-            std::memcpy(sound.data() + pos, longTone.data(), n);
-        }
-        pos += length + unit;
+    std::vector<uint8_t> sound(static_cast<size_t>(LayoutOf(code, syllableEnd).totalUnits) * unit,
+                               silence);
+    // The same tone spans give the key edges of a transmitter keyed alongside.
+    for (const ToneSpan& span : ToneSpansOf(code)) {
+        const size_t n = std::min(static_cast<size_t>(span.lengthUnits) * unit, longTone.size());
+        std::memcpy(sound.data() + static_cast<size_t>(span.startUnits) * unit, longTone.data(), n);
     }
     return sound;
 }

@@ -77,6 +77,9 @@ public:
     virtual QString lastError() const { return m_lastError; }
     // How often the output ran dry while it played (each end of a send counts once).
     virtual int underflowCount() const { return 0; }
+    // Microseconds from now until every byte written so far has sounded, as far as the output
+    // can tell; -1 when it cannot. A transmitter keyed alongside starts its next letter there.
+    virtual int64_t queuedSoundUs() { return -1; }
 
 protected:
     void deliver(const Notice& notice) {

@@ -1,5 +1,6 @@
 #include "audio/WholeSend.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/Cp949Text.h"
@@ -50,18 +51,55 @@ std::string Unencodable(std::u16string_view text) {
     return "a character cannot be sent (not in code page 949)";
 }
 
+std::string Undecodable(std::u16string_view text) {
+    const std::u16string_view before = text.substr(0, text.find(u'\uFFFD'));
+    const auto line = 1 + std::count(before.begin(), before.end(), u'\n');
+    return "line " + std::to_string(line) +
+           ": bytes that are not text in UTF-8, code page 949 or UTF-16";
+}
+
 }  // namespace
 
 std::optional<std::string> EditorTextOfFile(std::string_view fileBytes, std::string* error) {
-    if (fileBytes.substr(0, 3) == "\xEF\xBB\xBF") fileBytes.remove_prefix(3);
-    if (!cp949::IsValidUtf8(fileBytes)) {
-        if (error) *error = "the input is not UTF-8 text";
+    // Decoded exactly as the window opens a file, so every file it reads can be rendered.
+    const cp949::FileText file = cp949::DecodeFileLines(fileBytes);
+    if (file.undecodable > 0) {
+        if (error) *error = Undecodable(file.text);
         return std::nullopt;
     }
-    const std::u16string lines = EditorLines(cp949::Utf8ToUtf16(fileBytes));
+    const std::u16string lines = EditorLines(file.text);
     std::optional<std::string> bytes = cp949::EncodeStrict(lines);
     if (!bytes && error) *error = Unencodable(lines);
     return bytes;
+}
+
+int PlayPlan(CodePlayer& player, const std::vector<PlannedBuffer>& plan,
+             const CodeSettings& settings, const std::vector<long long>& extraSilence,
+             const std::function<bool()>& stopRequested) {
+    auto extraAfter = [&extraSilence](size_t i) {
+        return i < extraSilence.size() ? extraSilence[i] : 0LL;
+    };
+    // A buffer with a user value is a letter of a sign that the next one joins; the sign is
+    // queued letter by letter and waited for after its last letter, as SendSign does.
+    std::optional<CodePlayer::Sign> sign;
+    int played = 0;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        const PlannedBuffer& buffer = plan[i];
+        if (!sign && stopRequested && stopRequested()) break;
+        ++played;
+        if (buffer.userValue != 0 || sign) {
+            if (!sign) sign.emplace(player.BeginSign(settings));
+            sign->QueueCode(buffer.code, buffer.userValue, buffer.syllableEnd, extraAfter(i));
+            if (buffer.userValue == 0) {
+                sign->Finish();
+                sign.reset();
+            }
+            continue;
+        }
+        player.PlayCode(buffer.code, buffer.syllableEnd, settings, extraAfter(i));
+    }
+    if (sign) sign->Finish();
+    return played;
 }
 
 int SendWholeText(CodePlayer& player, std::string_view text, const WholeSendOptions& options,
@@ -70,24 +108,7 @@ int SendWholeText(CodePlayer& player, std::string_view text, const WholeSendOpti
     SendOptions sendOptions;
     sendOptions.startEndMarks = options.startEndMarks;
     sendOptions.sentenceEndMark = options.sentenceEndMark;
-    const std::vector<PlannedBuffer> plan = PlanWholeSend(tidied, sendOptions);
-    // A buffer with a user value is a letter of a sign that the next one joins; the sign is
-    // queued letter by letter and waited for after its last letter, as SendSign does.
-    std::optional<CodePlayer::Sign> sign;
-    for (const PlannedBuffer& buffer : plan) {
-        if (buffer.userValue != 0 || sign) {
-            if (!sign) sign.emplace(player.BeginSign(settings));
-            sign->QueueCode(buffer.code, buffer.userValue, buffer.syllableEnd);
-            if (buffer.userValue == 0) {
-                sign->Finish();
-                sign.reset();
-            }
-            continue;
-        }
-        player.PlayCode(buffer.code, buffer.syllableEnd, settings);
-    }
-    if (sign) sign->Finish();
-    return static_cast<int>(plan.size());
+    return PlayPlan(player, PlanWholeSend(tidied, sendOptions), settings);
 }
 
 }  // namespace cwt

@@ -312,7 +312,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void updateGeometries() override;
     bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -326,6 +325,9 @@ private:
 
     QModelIndex indexOf(int col, int row) const;
     QPoint cellOf(const QModelIndex& index) const;
+    // Escape in the in-place editor: its text and the cell go back to what they held when
+    // it opened; the editor stays open.
+    void undoEditorTyping(QLineEdit* editor);
     void setCurrentCell(int col, int row);
     void applySizes();
     void applyColumnSize(int col);

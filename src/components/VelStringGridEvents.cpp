@@ -220,14 +220,11 @@ void TVelStringGrid::afterSelect(int col, int row) {
     if (m_rowSelectAll && !m_options.testFlag(goRowSelect)) repaintAll();
 }
 
-void TVelStringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
-    // Escape undoes what was typed: the cell followed the editor, so it gets its text back.
-    auto* edit = qobject_cast<QLineEdit*>(editor);
-    if (hint == QAbstractItemDelegate::RevertModelCache && edit && edit->isModified()) {
-        const QPoint cell = cellOf(currentIndex());
-        setCells(cell.x(), cell.y(), m_editOriginal);
-    }
-    QTableView::closeEditor(editor, hint);
+void TVelStringGrid::undoEditorTyping(QLineEdit* editor) {
+    editor->setText(m_editOriginal);
+    editor->setModified(false);
+    const QPoint cell = cellOf(currentIndex());
+    setCells(cell.x(), cell.y(), m_editOriginal);
 }
 
 // ----- Focus -----

@@ -212,6 +212,18 @@ void VelGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionVi
         option.rect.adjusted(0, 0, -TVelStringGrid::kGridLinePx, -TVelStringGrid::kGridLinePx));
 }
 
+bool VelGridDelegate::eventFilter(QObject* watched, QEvent* event) {
+    // Escape after typing undoes the typing and leaves the editor open on the old text; only
+    // an Escape with nothing to undo closes it.
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (edit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && edit->isModified()) {
+        m_grid->undoEditorTyping(edit);
+        return true;
+    }
+    return QStyledItemDelegate::eventFilter(watched, event);
+}
+
 // ----- TInplaceEdit -----
 
 TInplaceEdit::TInplaceEdit(TVelStringGrid* grid, QWidget* parent)

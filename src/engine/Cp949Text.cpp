@@ -203,7 +203,80 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
+namespace {
+
+enum class Utf16Order { None, LittleEndian, BigEndian };
+
+// Notepad's "Unicode" files start with FF FE, its "Unicode big endian" ones with FE FF. Neither
+// pair can start UTF-8 or code page 949 text (FF starts no character, and FE FF is no pair).
+Utf16Order Utf16ByteOrderMark(std::string_view bytes) {
+    if (bytes.size() < 2) return Utf16Order::None;
+    const auto first = static_cast<uint8_t>(bytes[0]);
+    const auto second = static_cast<uint8_t>(bytes[1]);
+    if (first == 0xFF && second == 0xFE) return Utf16Order::LittleEndian;
+    if (first == 0xFE && second == 0xFF) return Utf16Order::BigEndian;
+    return Utf16Order::None;
+}
+
+// UTF-16 bytes after their byte-order mark. A half of a surrogate pair without its other
+// half, and an odd last byte, become U+FFFD and are counted.
+void AppendUtf16(std::string_view bytes, Utf16Order order, std::u16string& out,
+                 int64_t& undecodable) {
+    const auto unitAt = [&](size_t i) {
+        const auto a = static_cast<uint8_t>(bytes[i]);
+        const auto b = static_cast<uint8_t>(bytes[i + 1]);
+        return static_cast<char16_t>(order == Utf16Order::BigEndian ? a << 8 | b : b << 8 | a);
+    };
+    const size_t whole = bytes.size() / 2 * 2;
+    out.reserve(out.size() + whole / 2 + 1);
+    for (size_t i = 0; i < whole; i += 2) {
+        const char16_t unit = unitAt(i);
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        if (high && i + 2 < whole && unitAt(i + 2) >= 0xDC00 && unitAt(i + 2) <= 0xDFFF) {
+            out += unit;
+            out += unitAt(i + 2);
+            i += 2;
+        } else if (IsSurrogate(unit)) {
+            out += u'\uFFFD';
+            undecodable += 2;
+        } else {
+            out += unit;
+        }
+    }
+    if (whole < bytes.size()) {
+        out += u'\uFFFD';
+        ++undecodable;
+    }
+}
+
+// A UTF-16 file as lines, each followed by LF (CR LF, a lone CR and LF all end a line).
+FileText DecodeUtf16Lines(std::string_view bytes, Utf16Order order) {
+    FileText file;
+    std::u16string units;
+    AppendUtf16(bytes.substr(2), order, units, file.undecodable);
+    file.text.reserve(units.size() + 1);
+    size_t start = 0;
+    while (start < units.size()) {
+        size_t end = units.find_first_of(u"\r\n", start);
+        if (end == std::u16string::npos) end = units.size();
+        file.text.append(units, start, end - start);
+        file.text += u'\n';
+        if (end == units.size()) break;
+        start = end + 1;
+        if (units[end] == u'\r' && start < units.size() && units[start] == u'\n') ++start;
+    }
+    return file;
+}
+
+}  // namespace
+
 std::u16string DecodeFileBytes(std::string_view bytes) {
+    if (const Utf16Order order = Utf16ByteOrderMark(bytes); order != Utf16Order::None) {
+        std::u16string text;
+        int64_t undecodable = 0;
+        AppendUtf16(bytes.substr(2), order, text, undecodable);
+        return text;
+    }
     if (IsValidUtf8(bytes)) {
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
         return Utf8ToUtf16(bytes);
@@ -225,6 +298,8 @@ bool HasLongUtf8Lead(std::string_view bytes) {
 }  // namespace
 
 FileText DecodeFileLines(std::string_view bytes) {
+    if (const Utf16Order order = Utf16ByteOrderMark(bytes); order != Utf16Order::None)
+        return DecodeUtf16Lines(bytes, order);
     FileText file;
     file.text.reserve(bytes.size() + 1);
     const bool wholeUtf8 = IsValidUtf8(bytes);

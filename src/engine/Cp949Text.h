@@ -29,13 +29,15 @@ bool IsValidUtf8(std::string_view bytes);
 std::u16string Utf8ToUtf16(std::string_view utf8);  // expects valid UTF-8
 std::string Utf16ToUtf8(std::u16string_view text);
 
-// A text file's bytes as editor text: UTF-8 when they are valid UTF-8 (a leading byte-order
-// mark dropped), else code page 949.
+// A text file's bytes as editor text: UTF-16 after a UTF-16 byte-order mark, UTF-8 when they
+// are valid UTF-8 (a leading byte-order mark dropped), else code page 949.
 std::u16string DecodeFileBytes(std::string_view bytes);
 
 // A text file read as a list of lines, each followed by LF: CR LF, a lone CR and LF all end a
-// line, and the last line gets its line break too. A file that is valid UTF-8 as a whole is
-// read as UTF-8 (a leading byte-order mark dropped). Any other file is decoded line by line:
+// line, and the last line gets its line break too. A file that starts with a UTF-16 byte-order
+// mark (FF FE or FE FF, as Notepad's "Unicode" saves) is UTF-16 in that byte order. A file
+// that is valid UTF-8 as a whole is read as UTF-8 (a leading byte-order mark dropped). Any
+// other file is decoded line by line:
 // a line that is valid UTF-8 and holds a character of three or more bytes (Hangul always is)
 // is UTF-8, every other line code page 949. So a file that editors of both kinds have written
 // to reads right on every line, and a plain code page 949 file reads as before.

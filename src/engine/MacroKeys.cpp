@@ -37,4 +37,10 @@ std::string MacroKeyName(uint16_t& key, ShiftState shift) {
     return name;
 }
 
+DesktopKey DesktopKeyOf(uint16_t key, ShiftState shift) {
+    if (key < kVkF1 || key > kVkF12 || !shift.alt) return DesktopKey::Free;
+    if (shift.ctrl) return DesktopKey::SwitchesConsole;
+    return key == kVkF1 + 3 ? DesktopKey::ClosesWindow : DesktopKey::WindowCommand;
+}
+
 }  // namespace cwt

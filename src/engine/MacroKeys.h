@@ -32,4 +32,15 @@ inline constexpr uint16_t kVkF12 = 123;
 // C, V and X, which keep copy, paste and cut working.
 std::string MacroKeyName(uint16_t& key, ShiftState shift);
 
+// What the usual Linux desktops (GNOME, KDE Plasma, Xfce) do with a key combination before a
+// program sees it: a macro captured with it does not run from that combination there.
+enum class DesktopKey {
+    Free,
+    ClosesWindow,     // Alt+F4, everywhere
+    SwitchesConsole,  // Ctrl+Alt+F1..F12: the text consoles; the same macro runs with Ctrl+Fn
+    WindowCommand,    // Alt with another function key: menus, run dialogs, moving and sizing
+                      // windows, depending on the desktop
+};
+DesktopKey DesktopKeyOf(uint16_t key, ShiftState shift);
+
 }  // namespace cwt

@@ -90,7 +90,8 @@ CharPlan PlanChar(uint8_t ch, bool characterGap, bool syllableEnd) {
         plan.signText = std::string(d.signText);
     } else if (d.action == CharPlan::Action::PlayCode) {
         plan.code = std::string(RowCode(d.row, d.gapMark));
-        if (d.row < kErrorRow) {
+        // Rows of characters (the word space too, shown as a blank); not ER and KR.
+        if (d.row < kErrorRow || d.row == kWordSpaceRow) {
             plan.pictureRow = d.row == kWordSpaceRow ? -1 : d.row;
             plan.showsLetter = !characterGap && !syllableEnd;
             plan.syllableEnd = syllableEnd;

@@ -45,6 +45,10 @@ public:
     // The same into a unit the caller keeps, so its strings are reused; false at the end.
     bool next(SendUnit& unit);
 
+    // Whether a CR that comes next sends the sentence-end byte; the option may change while a
+    // long text is sent, and each line end follows it as it stands then.
+    void setSentenceEndMark(bool on) { m_sentenceEndMark = on; }
+
     int position() const { return m_pos; }
     bool passedEnd() const { return m_pos > static_cast<int>(m_text.size()); }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -58,6 +59,30 @@ bool isBlank(const QString& text) {
     for (QChar ch : text)
         if (ch > QChar(u' ')) return false;
     return true;
+}
+
+// What the status bar says about a macro key the desktop takes; empty for a free key.
+QString DesktopKeyWarning(cwt::DesktopKey use, const QString& f, const QString& name) {
+    switch (use) {
+        case cwt::DesktopKey::ClosesWindow:
+            return QStringLiteral(
+                       "Alt+F4는 데스크톱이 창을 닫는 키입니다. 매크로 %1은(는) 저장되지만 "
+                       "이 키로는 실행되지 않습니다.")
+                .arg(name);
+        case cwt::DesktopKey::SwitchesConsole:
+            return QStringLiteral(
+                       "Ctrl+Alt+%1은(는) 텍스트 콘솔 전환 키입니다. 매크로 %2은(는) "
+                       "Ctrl+%1로 실행하세요.")
+                .arg(f, name);
+        case cwt::DesktopKey::WindowCommand:
+            return QStringLiteral(
+                       "Alt+%1은(는) 데스크톱에 따라 메뉴, 명령 실행, 창 이동·크기 조절에 "
+                       "쓰여 매크로 %2이(가) 실행되지 않을 수 있습니다.")
+                .arg(f, name);
+        case cwt::DesktopKey::Free:
+            break;
+    }
+    return {};
 }
 
 // The save button's 16 x 16 picture: a diskette in the 16 basic colours.
@@ -236,15 +261,37 @@ void TEditMacrosForm::FormKeyDown(uint16_t& Key, cwt::ShiftState Shift) {
     } reattach{m_keyDownAttached};
 
     if (Key == cwt::kVkReturn) {
-        if (enterPressed()) Key = 0;
+        QWidget* aimedAt = QApplication::focusWidget();
+        if (enterPressed() && aimedAt != StringGrid1) {
+            // Typed in the cell editor, which the move to the next row has closed: the grid
+            // gets the Enter in its place.
+            Key = 0;
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QCoreApplication::sendEvent(StringGrid1, &enter);
+        }
+        // Otherwise the Enter goes on: in the grid it opens the cell editor where the grid now
+        // stands (or closes an open one).
         return;
     }
     if (Key == cwt::kVkDelete) {
         deletePressed();
         return;
     }
+    const uint16_t pressed = Key;
     const QString name = QString::fromLatin1(cwt::MacroKeyName(Key, Shift));
-    if (!name.isEmpty()) nameProduced(name);
+    if (name.isEmpty()) return;
+    nameProduced(name);
+    tellDesktopKey(cwt::DesktopKeyOf(pressed, Shift), pressed - cwt::kVkF1 + 1, name);
+}
+
+// The definition is kept whatever the key; the status bar says when the desktop takes the
+// combination first, so the operator is not left wondering why the macro never runs.
+void TEditMacrosForm::tellDesktopKey(cwt::DesktopKey use, int functionKey, const QString& name) {
+    const QString warning = DesktopKeyWarning(use, QStringLiteral("F%1").arg(functionKey), name);
+    if (warning.isEmpty())
+        StatusBar1->clearMessage();
+    else
+        StatusBar1->showMessage(warning);
 }
 
 bool TEditMacrosForm::rowHasDefinition(int row) const {
@@ -263,7 +310,7 @@ bool TEditMacrosForm::enterPressed() {
     } else {
         StringGrid1->setRow(row + 1);
     }
-    return true;  // the move is the Enter's whole effect
+    return true;
 }
 
 void TEditMacrosForm::deletePressed() {

@@ -74,10 +74,11 @@ private:
     void loadDefaultRows();
     void loadRows(const QList<MacroEntry>& entries);
     bool rowHasDefinition(int row) const;
-    // True when Enter moved to another row; the key then goes no further.
+    // True when Enter moved to another row.
     bool enterPressed();
     void deletePressed();
     void nameProduced(const QString& name);
+    void tellDesktopKey(cwt::DesktopKey use, int functionKey, const QString& name);
     void reportWriteError();
 
     QString m_macroFilePath;

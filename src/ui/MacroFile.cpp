@@ -1,13 +1,12 @@
 #include "ui/MacroFile.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/Cp949Text.h"
 #include "engine/IniProfile.h"
+#include "ui/IniFile.h"
 
 namespace {
 
@@ -23,11 +22,7 @@ QString decoded(const std::string& bytes) {
 }  // namespace
 
 QList<MacroEntry> ReadMacroFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = file.readAll();
-    const cwt::IniProfile ini =
-        cwt::IniProfile::Parse(std::string_view(bytes.constData(), bytes.size()));
+    const cwt::IniProfile ini = ReadIniFile(path);
     // Each entry with its own line's value: of a key written twice, the first still counts
     // when the key is pressed, and the second's text stays there to be seen and kept.
     QList<MacroEntry> entries;
@@ -37,32 +32,11 @@ QList<MacroEntry> ReadMacroFile(const QString& path) {
 }
 
 bool WriteMacroFile(const QString& path, const QList<MacroEntry>& entries) {
-    QByteArray old;
-    QFile existing(path);
-    if (existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly)) return false;
-        old = existing.readAll();
-        existing.close();
-    }
-    cwt::IniProfile ini = cwt::IniProfile::Parse(std::string_view(old.constData(), old.size()));
     std::vector<cwt::IniProfile::Entry> lines;
     lines.reserve(entries.size());
     for (const MacroEntry& entry : entries)
         lines.emplace_back(utf8(entry.key), utf8(entry.definition));
-    ini.ReplaceSection(utf8(kMacroSection), lines, cwt::IniProfile::RepeatedKeys::Keep);
-
-    const std::string text = ini.Serialize();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    // The device buffers what is written, and QSaveFile::commit() does not look at errors
-    // that only show when that buffer goes to the disk: flush and check first, so a file
-    // written in part never replaces the old one.
-    const bool written = file.write(text.data(), static_cast<qint64>(text.size())) ==
-                             static_cast<qint64>(text.size()) &&
-                         file.flush() && file.error() == QFileDevice::NoError;
-    if (!written) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return ChangeIniFile(path, [&](cwt::IniProfile& ini) {
+        ini.ReplaceSection(utf8(kMacroSection), lines, cwt::IniProfile::RepeatedKeys::Keep);
+    });
 }

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "ui/JpegImage.h"
+#include "ui/WindowFrame.h"
 
 // The resources are compiled into a static library; a program picks them up only when
 // something names their initialiser, which must happen outside any namespace.
@@ -29,7 +30,7 @@ TMorseCodeForm::TMorseCodeForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     formFont.setPixelSize(11);
     setFont(formFont);
     move(kLeft, kTop);
-    resize(kWidth, kHeight);
+    resize(kWidth - kLayoutFrameWidth, kHeight - kLayoutFrameHeight);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));

@@ -25,6 +25,7 @@ public:
 
     static constexpr int kLeft = 676;
     static constexpr int kTop = 197;
+    // Outer size of the layout; the client area is that less the frame (WindowFrame.h).
     static constexpr int kWidth = 328;
     static constexpr int kHeight = 399;
 

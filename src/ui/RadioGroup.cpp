@@ -7,14 +7,23 @@
 #include <QGridLayout>
 #include <QRadioButton>
 
+namespace {
+
+// Room between an item's text and the circle of the item after it, and between rows: without
+// it a circle touches the text before it and reads as belonging to it.
+constexpr int kItemGapPx = 6;
+constexpr int kRowGapPx = 2;
+
+}  // namespace
+
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int columns,
                        QWidget* parent)
     : QGroupBox(caption, parent), m_items(items), m_buttons(new QButtonGroup(this)) {
     // The groups of the settings band are small; tight margins keep every item visible.
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(4, 0, 1, 1);
-    grid->setHorizontalSpacing(0);
-    grid->setVerticalSpacing(0);
+    grid->setHorizontalSpacing(kItemGapPx);
+    grid->setVerticalSpacing(kRowGapPx);
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
         button->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
@@ -61,4 +70,10 @@ void RadioGroup::setItemIndex(int index) {
         checked->setChecked(false);
         m_buttons->setExclusive(true);
     }
+}
+
+void RadioGroup::place(const QRect& rect) {
+    // The items decide; a caption may run on over the frame, as the layout's captions do.
+    const QSize items = layout()->minimumSize().grownBy(contentsMargins());
+    setGeometry(QRect(rect.topLeft(), rect.size().expandedTo(items)));
 }

@@ -21,6 +21,10 @@ public:
     int count() const { return m_items.size(); }
     QString itemCaption(int index) const { return m_items.value(index); }
 
+    // Takes `rect`, grown where the items need more room to stand apart (larger fonts,
+    // scaling).
+    void place(const QRect& rect);
+
     // Whether the operator's last hand on the group was on the keyboard (arrows, Space)
     // rather than the mouse: a choice made from the keyboard keeps the focus in the group, so
     // the arrows can go on.

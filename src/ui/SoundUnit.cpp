@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -65,6 +66,7 @@ TForm1::TForm1(std::unique_ptr<cwt::WaveDevice> device, QWidget* parent)
     buildLayout();
     setUpWaveOutput(std::move(device));
     connectHandlers();
+    setUpKeying();
     NameControlsForScreenReaders();
     OrderControlsForKeyboard();
     m_hotKeys = std::make_unique<MacroHotKeys>(static_cast<MacroHost&>(*this));
@@ -91,6 +93,7 @@ void TForm1::FormCreate() {
     Label2->setText(QString());
     PortAccess = cwt::PortAccessTest(*m_ports);
     m_player->setSpeaker({m_ports.get(), PortAccess, nullptr});
+    m_player->setSpeakerFrequency([this] { return BeepFreq->value(); });
     BPS8Click(BPS8);
     Channel_MonoClick(Channel_Mono);
     SPS5Click(SPS[2]);
@@ -150,7 +153,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (watched == Label10 && event->type() == QEvent::MouseButtonRelease) {
-        Label10Click();
+        // A left click opens the address, as a link does; other buttons, or a press dragged
+        // off the label before its release, open nothing.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            Label10->rect().contains(mouse->position().toPoint()))
+            Label10Click();
         return true;
     }
     return false;

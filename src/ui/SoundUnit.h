@@ -28,6 +28,7 @@
 #include "engine/Timing.h"
 #include "engine/TranscriptDecoder.h"
 #include "ui/MacroHotKeys.h"
+#include "ui/WindowFrame.h"
 
 class QAction;
 class QCheckBox;
@@ -48,6 +49,7 @@ class QTimer;
 class QWidget;
 
 class CodePictures;
+class CopyPracticeWindow;
 class RadioGroup;
 class TEditMacrosForm;
 class TForm2;
@@ -57,8 +59,11 @@ class TVelWaveCtrl;
 class KeyPreview;
 struct TWaveHdr;
 
+class KeyingDialog;
+
 namespace cwt {
 class HardwarePorts;
+class TransmitterKeyer;
 class TVelEdit;
 class TVelLabel;
 class TVelSpeedButton;
@@ -147,6 +152,20 @@ public:
     void LargeEditChange(QObject* Sender);
     void CharDelayEditChange(QObject* Sender);
     void WaveVolumeChange(QObject* Sender);
+
+    // ----- Copy practice (SoundUnitPractice.cpp) -----
+    // Shows the copy-practice window "수신 연습", made on first use.
+    void CopyPracticeMenuClick(QObject* Sender);
+    CopyPracticeWindow* copyPractice() const { return m_practice; }
+    // A practice session sends through this window's sound path and settings, and is a send of
+    // this window: Start, the random groups and the live box wait, Stop ends the session, and
+    // a recording ends with it. False when the window is already sending.
+    bool BeginPracticeSend();
+    // Stop was pressed here, or the sound failed: the session ends.
+    bool PracticeSendStopped() const;
+    void EndPracticeSend();
+    // The player of this window's sends: the wave output, or the PC speaker when it is chosen.
+    cwt::CodePlayer& codePlayer() { return *m_player; }
 
     // ----- Displays -----
     void Timer1Timer();
@@ -264,16 +283,20 @@ public:
     QAction* VolumeMenu = nullptr;      // "볼륨 조절": the mixer dialog
     QAction* TranscriptMenu = nullptr;  // "해독 메모 보기": the memo window
     QAction* Function1 = nullptr;
-    QMenu* About1 = nullptr;
+    QAction* KeyingSetup = nullptr;        // "키잉 설정": the keying dialog
+    QAction* TransmitterKeying = nullptr;  // "무선기 키잉": keys a transmitter while sending
+    QMenu* PracticeMenu = nullptr;        // "연습"
+    QAction* CopyPracticeMenu = nullptr;  // "수신 연습"
+    QAction* About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* N10 = nullptr;
     QAction* N12 = nullptr;
 
-    // Window geometry of the layout.
+    // Window geometry of the layout: outer size 616 x 567 less the frame (WindowFrame.h).
     static constexpr int kLeft = 323;
     static constexpr int kTop = 185;
-    static constexpr int kClientWidth = 608;
-    static constexpr int kClientHeight = 540;
+    static constexpr int kClientWidth = 616 - kLayoutFrameWidth;
+    static constexpr int kClientHeight = 567 - kLayoutFrameHeight;
     static constexpr int kPanel3DockedHeight = 58;
     static constexpr int kPanel3EmptyHeight = 4;
     static constexpr int kDispMemoTopStrip = 38;
@@ -299,6 +322,7 @@ private:
     void buildMenus();
     void buildSampleFormatMenus();
     void buildOptionsMenu();
+    void buildPracticeMenu();
     void connectHandlers();
     void placeBottomAlignedControls();
 
@@ -359,6 +383,12 @@ private:
     // Menus and options (SoundUnitMenus.cpp).
     void showOpenedFile(const QString& fileName, const std::u16string& text, qint64 undecodable);
 
+    // Keying a transmitter (SoundUnitKeying.cpp).
+    void setUpKeying();
+    void TransmitterKeyingClick();
+    void KeyingSetupClick();
+    void KeyingDialogAccepted();
+
     // Sound settings (SoundUnitSound.cpp).
     void applyTimingToEdits();
     void setUpWaveOutput(std::unique_ptr<cwt::WaveDevice> device);
@@ -368,6 +398,8 @@ private:
     std::unique_ptr<CodePictures> m_pictures;
     std::unique_ptr<cwt::HardwarePorts> m_ports;
     std::unique_ptr<cwt::CodePlayer> m_player;
+    cwt::TransmitterKeyer* m_keyer = nullptr;
+    KeyingDialog* m_keyingDialog = nullptr;
     cwt::CodePlayer::Sign* m_currentSign = nullptr;  // the sign whose letters QueueCode queues
     KeyPreview* m_keyPreview = nullptr;
     std::unique_ptr<MacroHotKeys> m_hotKeys;
@@ -378,6 +410,9 @@ private:
     TForm2* m_memo = nullptr;
     TVolumeForm* m_mixer = nullptr;
     TEditMacrosForm* m_macros = nullptr;
+    CopyPracticeWindow* m_practice = nullptr;
+    QObject* m_practiceWatch = nullptr;  // sees Stop end a practice session's send
+    bool m_practiceSend = false;         // a practice session holds the sending state
 
     std::array<QLabel*, 7> m_statusPanels{};
     std::chrono::steady_clock::time_point StartTime{};

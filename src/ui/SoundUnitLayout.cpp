@@ -3,6 +3,8 @@
 // aligns (top band, left column, centre, dock band) are Qt layouts so that resizing behaves
 // as the layout's alignment does.
 
+#include <qdrawutil.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -47,6 +49,7 @@ constexpr int kMemo1Height = 137;
 constexpr int kSplitterWidth = 2;
 constexpr int kSplitterMinSize = 38;
 constexpr int kGripWidth = 10;
+constexpr int kHzLabelLeft = 8 + 161 + 2;  // two pixels right of the track bars
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -127,13 +130,24 @@ private:
     bool m_dragging = false;
 };
 
-// Raised inner and lowered outer bevel.
-QFrame* BevelPanel(QWidget* parent) {
-    auto* panel = new QFrame(parent);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(1);
-    return panel;
-}
+// A panel with a lowered outer and a raised inner bevel, one pixel each: the panel sits sunk
+// into the window and its face stands up inside that edge.
+class BevelFrame : public QFrame {
+public:
+    explicit BevelFrame(QWidget* parent) : QFrame(parent) {
+        setFrameStyle(QFrame::NoFrame);
+        setContentsMargins(2, 2, 2, 2);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        qDrawShadePanel(&painter, rect(), palette(), true, 1);
+        qDrawShadePanel(&painter, rect().adjusted(1, 1, -1, -1), palette(), false, 1);
+    }
+};
+
+QFrame* BevelPanel(QWidget* parent) { return new BevelFrame(parent); }
 
 QLabel* PlacedLabel(const QString& text, int left, int top, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -239,13 +253,14 @@ void TForm1::buildSettingsBand() {
     QWidget* p = Panel2;
 
     BeepFreqLabel = PlacedLabel(QStringLiteral("소리 주파수: 1,400"), 8, 8, p);
-    Label3 = PlacedLabel(QStringLiteral("Hz"), 168, 24, p);
+    // "Hz" stands clear of the end of its bar (the layout's 168 is inside it).
+    Label3 = PlacedLabel(QStringLiteral("Hz"), kHzLabelLeft, 24, p);
     BeepFreq = TrackBar(8, 22, 10, 22000, 500, 897, p);
     BeepFreqCutLabel = PlacedLabel(QStringLiteral("소리주파수 컷: 100"), 8, 50, p);
     BeepFreqCut = TrackBar(8, 62, 0, 125, 10, 108, p);
     Label1 = PlacedLabel(QStringLiteral("0"), 16, 88, p);
     TrackBar1 = TrackBar(8, 100, 0, 20, 2, 0, p);
-    Label12 = PlacedLabel(QStringLiteral("Hz"), 168, 104, p);
+    Label12 = PlacedLabel(QStringLiteral("Hz"), kHzLabelLeft, 104, p);
     // The labels sit over the bars' free corners; keep them in front.
     for (QLabel* label : {BeepFreqLabel, BeepFreqCutLabel, Label1}) label->raise();
 
@@ -255,13 +270,15 @@ void TForm1::buildSettingsBand() {
     SpinEdit4 = SpinEdit(192, 64, 1, 50, 4, QStringLiteral("음색"), p);
 
     SoundControlType = new RadioGroup(QStringLiteral("음 종류"), {"M1", "M2", "M3", "M4"}, 4, p);
-    SoundControlType->setGeometry(248, 3, 161, 35);
+    // The groups grow from the layout's sizes as far as their items need to stand apart; a
+    // group that grew pushes the one below it down.
+    SoundControlType->place(QRect(248, 4, 161, 33));
     SoundControlType->setItemIndex(0);
     RadioGroup1 =
         new RadioGroup(QStringLiteral("배수"),
                        {"x1", "x2", "x3", "x4", "x5", "x6", "x7", "x8", "x9", "x10"}, 5, p);
-    // Taller than the layout's 43, so the two rows of items do not overlap.
-    RadioGroup1->setGeometry(248, 40, 217, 50);
+    const int group1Top = std::max(40, SoundControlType->geometry().bottom() + 1);
+    RadioGroup1->place(QRect(248, group1Top, 217, 43));
     RadioGroup1->setItemIndex(4);
     RadioGroup1->setToolTip(QStringLiteral("x5"));
 
@@ -275,11 +292,16 @@ void TForm1::buildSettingsBand() {
     RadioGroup2 = new RadioGroup(
         QStringLiteral("무작위 5문자 생성"),
         {QStringLiteral("문자"), QStringLiteral("숫자"), QStringLiteral("문자,숫자")}, 1, p);
-    // A few pixels taller than the layout's 57, so the three rows of the Korean items fit.
-    RadioGroup2->setGeometry(480, 40, 121, 63);
+    // Three rows of Korean items need more than the layout's 57 pixels: the group reaches up
+    // towards the record button and the button below it moves down, each only as needed.
+    RadioGroup2->place(QRect(480, 40, 121, 57));
+    const int group2Top = std::max(RecordButton->geometry().bottom() + 2,
+                                   std::min(40, 104 - 1 - RadioGroup2->height()));
+    RadioGroup2->move(480, group2Top);
     RadioGroup2->setItemIndex(2);
     RandomSoundButton = new QPushButton(QStringLiteral("무작위 5문자 생성"), p);
-    RandomSoundButton->setGeometry(488, 104, 113, 22);
+    const int randomButtonTop = std::max(104, RadioGroup2->geometry().bottom() + 1);
+    RandomSoundButton->setGeometry(488, randomButtonTop, 113, 22);
     RandomSoundButton->setCheckable(true);
     RandomSoundButton->setToolTip(QStringLiteral("영문 5문자씩 무작위로 생성됨"));
 
@@ -543,12 +565,14 @@ void TForm1::buildMenus() {
     }
 
     buildOptionsMenu();
-    About1 = bar->addMenu(QStringLiteral("About"));
+    // A plain item of the bar that does nothing: no drop-down, not even an empty one.
+    About1 = bar->addAction(QStringLiteral("About"));
 
     PopupMenu1 = new QMenu(this);
     N10 = PopupMenu1->addAction(QStringLiteral("글자 크기"));
     PopupMenu1->addSeparator();
     N12 = PopupMenu1->addAction(QStringLiteral("기본값"));
+    buildPracticeMenu();
 }
 
 void TForm1::buildSampleFormatMenus() {
@@ -600,4 +624,8 @@ void TForm1::buildOptionsMenu() {
     TranscriptMenu = other->addAction(QStringLiteral("해독 메모 보기"));
     other->addSeparator();
     Function1 = option(QStringLiteral("Function 보이기"), true);
+    other->addSeparator();
+    KeyingSetup = other->addAction(QStringLiteral("키잉 설정"));
+    // Off at every start: nothing keys a transmitter before the operator asks.
+    TransmitterKeying = option(QStringLiteral("무선기 키잉"), false);
 }

@@ -3,6 +3,7 @@
 // lets the window see every key before the focused control.
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,9 +99,17 @@ void TForm1::pressToggle(QPushButton* pressed) {
 
 bool TForm1::filterEdit1Event(QEvent* event) {
     switch (event->type()) {
-        case QEvent::FocusIn:
+        case QEvent::FocusIn: {
             SetEdit1Background(true);
-            return false;
+            // Qt selects the whole text of a line edit reached with Tab, and the first typed
+            // letter would replace it; the box keeps its text and the letters add to it.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            static_cast<QObject*>(Edit1)->event(event);
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                reason == Qt::ShortcutFocusReason)
+                Edit1->end(false);
+            return true;
+        }
         case QEvent::FocusOut:
             SetEdit1Background(false);
             return false;
@@ -127,7 +136,10 @@ void TForm1::SetEdit1Background(bool focused) {
 }
 
 bool TForm1::filterBigLetterEvent(QEvent* event) {
-    if (event->type() != QEvent::MouseButtonPress) return false;
+    // The second press of a quick pair arrives as a double click only; it keys all the same,
+    // or every other element of a fast rhythm would be lost.
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
+        return false;
     Label5MouseDown(static_cast<QMouseEvent*>(event)->button());
     return true;
 }

@@ -40,8 +40,14 @@ char DrawCharacter(std::mt19937& random, int set) {
 void SetRandomButtonCaption(QPushButton* button, bool generating) {
     button->setText(generating ? QStringLiteral("무작위 생성 종료")
                                : QStringLiteral("무작위 5문자 생성"));
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::ButtonText, generating ? Qt::red : Qt::black);
+    // Red while generating; otherwise the style's own colours, whose faded text shows the
+    // button disabled during a text send.
+    QPalette palette;
+    if (generating) {
+        palette = button->palette();
+        palette.setColor(QPalette::Active, QPalette::ButtonText, Qt::red);
+        palette.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::red);
+    }
     button->setPalette(palette);
 }
 

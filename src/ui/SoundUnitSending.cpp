@@ -138,7 +138,11 @@ void TForm1::runScan(Source& source, int startPosition, bool resuming) {
     int charactersSent = resuming ? startPosition : 0;
     int bytesSent = 0;
     m_scanPassedEnd = false;
-    while (auto unit = scanner.next()) {
+    for (;;) {
+        // "문장끝 부호 사용" may be changed during the send: every line end reads it anew.
+        scanner.setSentenceEndMark(SentenceEndMark->isChecked());
+        const std::optional<cwt::SendUnit> unit = scanner.next();
+        if (!unit) break;
         selectUnit(source, *unit);
         ShowCaretPos();
         if (unit->isSign()) {

@@ -6,6 +6,8 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "ui/WindowFrame.h"
+
 TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Form2"));
@@ -13,7 +15,7 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window) {
     formFont.setPixelSize(11);
     setFont(formFont);
     move(kLeft, kTop);
-    resize(kWidth, kHeight);
+    resize(kWidth - kLayoutFrameWidth, kHeight - kLayoutFrameHeight);
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));

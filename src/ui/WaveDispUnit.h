@@ -25,6 +25,7 @@ public:
 
     static constexpr int kLeft = 232;
     static constexpr int kTop = 259;
+    // Outer size of the layout; the client area is that less the frame (WindowFrame.h).
     static constexpr int kWidth = 425;
     static constexpr int kHeight = 228;
 

@@ -80,9 +80,10 @@ start_display() {
 }
 start_display || missing "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
 
-mkdir -m 700 "$work/run" "$work/config"
+mkdir -m 700 "$work/run" "$work/config" "$work/data"
 export XDG_RUNTIME_DIR=$work/run
 export XDG_CONFIG_HOME=$work/config  # the program keeps its macro file here
+export XDG_DATA_HOME=$work/data      # and its practice history here
 
 # A session bus of our own; the AT-SPI bus launcher registers on it and starts the
 # accessibility bus, on which the registry is started on demand.

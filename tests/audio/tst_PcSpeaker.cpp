@@ -1,9 +1,14 @@
 // The PC speaker: the bytes written to the timer ports, the rhythm of the speaker path of the
 // code player, and the wait that keeps the window responsive.
 
+#include <fcntl.h>
+#include <linux/input.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <QtTest>
 #include <ctime>
+#include <functional>
 #include <vector>
 
 #include "audio/CodePlayer.h"
@@ -46,8 +51,10 @@ public:
 
 struct RecordingBeeper : cwt::Beeper {
     std::vector<std::pair<int, int>> beeps;
+    std::function<void()> whileSounding;
     void beep(int frequencyHz, int durationMs) override {
         beeps.push_back({frequencyHz, durationMs});
+        if (whileSounding) whileSounding();
     }
 };
 
@@ -174,6 +181,63 @@ private slots:
         sign.Finish();
         QCOMPARE(beeper.beeps.size(), size_t(4));
         QVERIFY(!wave.Playing());
+    }
+
+    void everyToneTakesTheFrequencyTheBarHasAsItStarts() {
+        TVelWaveCtrl wave(nullptr, std::make_unique<cwt::SimulatedWaveDevice>());
+        RecordingBeeper beeper;
+        int barHz = 600;
+        beeper.whileSounding = [&] { barHz += 100; };  // the operator drags the bar meanwhile
+        cwt::CodePlayer player(wave, cwt::SpeakerOutput{nullptr, false, &beeper});
+        player.setSpeakerFrequency([&] { return barHz; });
+        cwt::CodeSettings settings;
+        settings.pcSpeaker = true;
+        settings.dotLength = 10;
+        settings.tone.freqHz = 897;  // what the bar said when the code started
+        player.PlayCode("SLS", false, settings);
+        auto sign = player.BeginSign(settings);
+        sign.QueueCode("L", 'E', false);
+        sign.QueueCode("S!", 0, false);
+        sign.Finish();
+        QCOMPARE(beeper.beeps, (std::vector<std::pair<int, int>>{
+                                   {600, 5}, {700, 15}, {800, 5}, {900, 15}, {1000, 5}}));
+    }
+
+    void kernelSpeakerGetsEachToneAndItsEndAndARefusedToneStillTakesItsTime() {
+        int pipeFds[2];
+        QVERIFY(::pipe(pipeFds) == 0);
+        QElapsedTimer clock;
+        {
+            cwt::SystemBeeper beeper(pipeFds[1]);
+            clock.start();
+            beeper.beep(1000, 60);
+            QVERIFY(clock.elapsed() >= 60);
+            QCOMPARE(beeper.way(), cwt::SystemBeeper::Way::KernelSpeaker);
+        }
+        input_event events[3] = {};
+        QCOMPARE(::read(pipeFds[0], events, sizeof events), ssize_t(2 * sizeof(input_event)));
+        ::close(pipeFds[0]);
+        QCOMPARE(events[0].type, EV_SND);
+        QCOMPARE(events[0].code, SND_TONE);
+        QCOMPARE(events[0].value, 1000);
+        QCOMPARE(events[1].value, 0);
+
+        // A device that refuses every tone (unplugged, say); with no sound server either, the
+        // tone becomes a silent wait of its whole length, this time and from now on.
+        const QByteArray server = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER", "unix:/nonexistent/cwt-no-server");
+        cwt::SystemBeeper refused(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+        clock.restart();
+        refused.beep(1000, 80);
+        QVERIFY2(clock.elapsed() >= 80, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(refused.way(), cwt::SystemBeeper::Way::Silent);
+        clock.restart();
+        refused.beep(1000, 40);
+        QVERIFY(clock.elapsed() >= 40);
+        if (server.isNull())
+            qunsetenv("PULSE_SERVER");
+        else
+            qputenv("PULSE_SERVER", server);
     }
 };
 

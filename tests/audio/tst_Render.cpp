@@ -1,8 +1,10 @@
 // cw-tamarik-render as a user runs it: options, input, exit codes and the WAV file it leaves.
 
 #include <QProcess>
+#include <QStringEncoder>
 #include <QtTest>
 
+#include "engine/Cp949Text.h"
 #include "support/AudioTestSupport.h"
 
 namespace {
@@ -176,6 +178,18 @@ private slots:
         const QByteArray ga = render("\xEA\xB0\x80");
         QCOMPARE(ga.size(), 30 * 750);
         QCOMPARE(Runs(ga).back(), (QPair<bool, int>{false, 13 * 750}));
+    }
+
+    void readsEveryEncodingTheWindowOpens() {
+        const QString text = QStringLiteral("한글 CQ 73\r\n[AR]");
+        const QByteArray utf8 = render(text.toUtf8());
+        QVERIFY(!utf8.isEmpty());
+        const std::string cp949 = *cwt::cp949::EncodeStrict(text.toStdU16String());
+        QCOMPARE(render(QByteArray::fromStdString(cp949)), utf8);
+        for (const auto order : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+            QStringEncoder utf16(order, QStringConverter::Flag::WriteBom);
+            QCOMPARE(render(utf16(text)), utf8);
+        }
     }
 
     void marksAndTidying() {

@@ -200,6 +200,16 @@ void VelStringGridTest::escapeUndoesTyping() {
     typeText("er");
     QCOMPARE(grid.Cells(1, 1), QString("older"));
     QTest::keyClick(grid.InplaceEditor(), Qt::Key_Escape);
+    // Only the typing is undone: the editor stays open on the old text, and what is typed
+    // next goes on from there.
+    QVERIFY(grid.EditorMode());
+    QCOMPARE(grid.InplaceEditor()->text(), QString("old"));
+    QCOMPARE(grid.Cells(1, 1), QString("old"));
+    typeText("s");
+    QCOMPARE(grid.Cells(1, 1), QString("olds"));
+    QTest::keyClick(grid.InplaceEditor(), Qt::Key_Escape);
+    QCOMPARE(grid.Cells(1, 1), QString("old"));
+    QTest::keyClick(grid.InplaceEditor(), Qt::Key_Escape);  // nothing left to undo: it closes
     QVERIFY(!grid.EditorMode());
     QCOMPARE(grid.Cells(1, 1), QString("old"));
 }

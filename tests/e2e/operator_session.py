@@ -5,8 +5,9 @@ On a virtual display of its own with a private sound server whose only sink is a
 is driven with xdotool as a person would drive it: choose a speed, type a text with Korean
 and signs, Start, Pause, resume, Stop, record to a WAV file through the save dialog and Start
 again, open a text file through the open dialog, press a macro key, generate random groups for
-a few seconds and stop them. Where to click is taken from the accessibility tree, and so is
-what the window shows (the status bar, the editor), as a screen reader reads it.
+a few seconds and stop them, and key dots and dashes with quick clicks on the big letter.
+Where to click is taken from the accessibility tree, and so is what the window shows (the
+status bar, the editor), as a screen reader reads it.
 
 Checked afterwards: the status bar and the editor, the recorded file (byte for byte what the
 headless renderer makes of the same text) and the sound server's output recorded from the
@@ -53,8 +54,8 @@ def screenshot(name):
                    check=False, timeout=20)
 
 
-def click(acc):
-    """A left click in the middle of a control, where the accessibility tree says it is."""
+def point_at(acc):
+    """Moves the pointer to the middle of a control, where the accessibility tree says it is."""
     extents = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     check(extents.width > 0 and extents.height > 0, "%r has no place on the screen" % acc.name)
     x, y = extents.x + extents.width // 2, extents.y + extents.height // 2
@@ -63,6 +64,11 @@ def click(acc):
     # A --sync move waits for the pointer to move, and never returns when it is there already.
     if "X=%d\nY=%d\n" % (x, y) not in here:
         xdotool("mousemove", "--sync", str(x), str(y))
+
+
+def click(acc):
+    """A left click in the middle of a control."""
+    point_at(acc)
     xdotool("click", "1")
 
 
@@ -308,6 +314,19 @@ def session(program):
     click(random_groups)
     wait_for(lambda: not checked(random_groups) and idle(), 15, "random groups to end")
     note("random groups", step)
+
+    # Mouse keying on the big letter: clicks 250 ms apart, so every second press of each
+    # button reaches the window as a double click.
+    step = time.monotonic()
+    point_at(find(window, "송신 문자", R.ROLE_LABEL))
+    pump(0.3)
+    keyed_from = monitor.mark()
+    xdotool("click", "--repeat", "4", "--delay", "250", "1")
+    pump(0.5)
+    xdotool("click", "--repeat", "2", "--delay", "250", "3")
+    pump(0.8)
+    keyed_to = monitor.mark()
+    note("mouse keying", step)
     pump(0.5)
     screenshot("07-end")
     samples = monitor.stop()
@@ -333,6 +352,15 @@ def session(program):
         recorded = recording.readframes(recording.getnframes())
     check(recorded == meant, "the recording (%d bytes) is not what the text sounds like (%d)"
           % (len(recorded), len(meant)))
+
+    # At x1 with width 4 a unit is 13.6 ms: a dot sounds one unit, a dash three.
+    keyed = tone_runs_of_samples(samples[keyed_from:keyed_to], MONITOR_RATE)
+    lengths = ["%.1f" % (end - start) for start, end in keyed]
+    dots = [run for run in keyed if run[1] - run[0] < 27.2]
+    print("mouse keying: %d tones from the server (ms: %s)" % (len(keyed), ", ".join(lengths)))
+    check(len(dots) == 4 and len(keyed) == 6,
+          "four left and two right clicks gave %d dots of %d tones: %s" % (len(dots), len(keyed),
+                                                                           lengths))
 
     paused_tones = tone_runs_of_samples(samples[paused_from:paused_to], MONITOR_RATE)
     check(not paused_tones, "%d tones sounded while paused" % len(paused_tones))

@@ -82,6 +82,25 @@ TEST(Cp949, FileLinesEndWithLineFeedsWhateverTheFileUsed) {
     EXPECT_EQ(cp949::DecodeFileLines("\xEF\xBB\xBF").text, u"");
 }
 
+TEST(Cp949, Utf16FilesWithAByteOrderMarkReadInEitherByteOrder) {
+    // "한 A" CR LF "B", as Notepad saves it as "Unicode" and "Unicode big endian".
+    const std::string le("\xFF\xFE\x5C\xD5\x20\x00\x41\x00\x0D\x00\x0A\x00\x42\x00", 14);
+    const std::string be("\xFE\xFF\xD5\x5C\x00\x20\x00\x41\x00\x0D\x00\x0A\x00\x42", 14);
+    for (const std::string& file : {le, be}) {
+        const auto read = cp949::DecodeFileLines(file);
+        EXPECT_EQ(read.text, u"한 A\nB\n");
+        EXPECT_EQ(read.undecodable, 0);
+        EXPECT_EQ(cp949::DecodeFileBytes(file), u"한 A\r\nB");
+    }
+    EXPECT_EQ(cp949::DecodeFileLines(std::string("\xFF\xFE", 2)).text, u"");
+    // A character outside the Basic Multilingual Plane keeps its pair; a half without the
+    // other half and an odd last byte are no characters.
+    const std::string pairs("\xFF\xFE\x3D\xD8\x00\xDE\x00\xDC\x41\x00\x3D\xD8\x42", 13);
+    const auto odd = cp949::DecodeFileLines(pairs);
+    EXPECT_EQ(odd.text, u"\U0001F600\uFFFDA\uFFFD\uFFFD\n");
+    EXPECT_EQ(odd.undecodable, 5);
+}
+
 TEST(Cp949, FileWrittenPartlyInUtf8AndPartlyInCp949ReadsRightOnEveryLine) {
     const std::string utf8 = "\xEC\x95\x88\xEB\x85\x95 CQ";  // 안녕 CQ
     const std::string cp949 = Cp(u"한글 DE");

@@ -78,6 +78,9 @@ TEST(CharPlan, TheBlankIsAWordSpaceWithoutPicture) {
     EXPECT_EQ(space.code, " !");
     EXPECT_EQ(space.pictureRow, -1);
     EXPECT_EQ(LayoutOf(space.code, false).totalUnits, 8);
+    EXPECT_FALSE(space.showsLetter);
+    // Typed live, the blank replaces the letter before it on the big display.
+    EXPECT_TRUE(PlanChar(' ', false, false).showsLetter);
 }
 
 TEST(CharPlan, EveryControlByteIsDispatched) {

@@ -82,3 +82,20 @@ TEST(MacroKeyName, OtherKeysNameNothingButAreStillKeptWithModifiers) {
     EXPECT_EQ(enter.key, 13);
     EXPECT_EQ(press(46, kAlt).name, "");  // Delete
 }
+
+TEST(DesktopKeyOf, AltWithFunctionKeysBelongsToTheDesktop) {
+    using cwt::DesktopKey;
+    using cwt::DesktopKeyOf;
+    EXPECT_EQ(DesktopKeyOf(115, kAlt), DesktopKey::ClosesWindow);                 // Alt+F4
+    EXPECT_EQ(DesktopKeyOf(115, {true, true, false}), DesktopKey::ClosesWindow);  // with Shift
+    EXPECT_EQ(DesktopKeyOf(112, kCtrlAlt), DesktopKey::SwitchesConsole);
+    EXPECT_EQ(DesktopKeyOf(123, kCtrlAlt), DesktopKey::SwitchesConsole);
+    EXPECT_EQ(DesktopKeyOf(113, kAlt), DesktopKey::WindowCommand);
+    EXPECT_EQ(DesktopKeyOf(123, kAlt), DesktopKey::WindowCommand);
+    // What the desktops leave alone: function keys without Alt, letters, other keys.
+    for (ShiftState free : {kNone, kShift, kCtrl})
+        for (uint16_t f = 112; f <= 123; ++f) EXPECT_EQ(DesktopKeyOf(f, free), DesktopKey::Free);
+    EXPECT_EQ(DesktopKeyOf('T', kCtrlAlt), DesktopKey::Free);
+    EXPECT_EQ(DesktopKeyOf('F', kAlt), DesktopKey::Free);
+    EXPECT_EQ(DesktopKeyOf(124, kAlt), DesktopKey::Free);  // F13 names no macro
+}

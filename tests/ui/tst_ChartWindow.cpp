@@ -8,6 +8,7 @@
 
 #include "ui/JpegImage.h"
 #include "ui/MorseCodeShowUnit.h"
+#include "ui/WindowFrame.h"
 
 namespace {
 
@@ -49,7 +50,8 @@ private slots:
         TMorseCodeForm form;
         QVERIFY(!form.isVisible());
         QCOMPARE(form.windowTitle(), QStringLiteral("모스 코드표"));
-        QCOMPARE(form.size(), QSize(328, 399));
+        // 328 x 399 is the outer size, frame and title bar included.
+        QCOMPARE(form.size(), QSize(328 - kLayoutFrameWidth, 399 - kLayoutFrameHeight));
         QCOMPARE(form.pos(), QPoint(676, 197));
         QVERIFY2(form.chartError().isEmpty(), qPrintable(form.chartError()));
         QCOMPARE(form.Image1->pixmap().size(), QSize(429, 525));

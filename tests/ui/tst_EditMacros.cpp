@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -83,6 +84,7 @@ private slots:
     void loadingKeepsFileOrderAndLongDefinitions();
     void layoutShowsTheHelpTexts();
     void capturedKeysFillTheLastRowOrFindTheirRow();
+    void keysTheDesktopTakesAreKeptAndNamedInTheStatusBar();
     void definitionsAreTypedOnlyAfterAKey();
     void enterAddsOrMovesRows();
     void deleteRemovesRowsOnlyFromTheKeyColumn();
@@ -183,6 +185,30 @@ void EditMacrosTest::capturedKeysFillTheLastRowOrFindTheirRow() {
     QCOMPARE(grid->RowCount(), 5);
 }
 
+void EditMacrosTest::keysTheDesktopTakesAreKeptAndNamedInTheStatusBar() {
+    TEditMacrosForm form;
+    cwt::TVelStringGrid* grid = form.StringGrid1;
+    showActive(form);
+    grid->setRow(4);
+    press(Qt::Key_F4, Qt::AltModifier);
+    QCOMPARE(grid->Cells(kKey, 4), QString("@F4"));
+    QVERIFY2(form.StatusBar1->currentMessage().contains("Alt+F4"),
+             qPrintable(form.StatusBar1->currentMessage()));
+    type("73");  // the definition is typed and kept all the same
+    QCOMPARE(grid->Cells(kDef, 4), QString("73"));
+    press(Qt::Key_Return);
+
+    press(Qt::Key_F2, Qt::ControlModifier | Qt::AltModifier);  // the name runs with Ctrl+F2
+    QCOMPARE(grid->Cells(kKey, 5), QString("^F2"));
+    QVERIFY(form.StatusBar1->currentMessage().contains("Ctrl+F2"));
+    press(Qt::Key_F7, Qt::AltModifier);
+    QVERIFY(form.StatusBar1->currentMessage().contains("Alt+F7"));
+    press(Qt::Key_F9);  // a free key clears the warning
+    QCOMPARE(form.StatusBar1->currentMessage(), QString());
+    QCOMPARE(grid->Cells(kKey, 4), QString("@F4"));
+    QCOMPARE(grid->Cells(kDef, 4), QString("73"));
+}
+
 void EditMacrosTest::definitionsAreTypedOnlyAfterAKey() {
     TEditMacrosForm form;
     cwt::TVelStringGrid* grid = form.StringGrid1;
@@ -221,10 +247,23 @@ void EditMacrosTest::enterAddsOrMovesRows() {
 
     grid->setRow(2);
     grid->setCol(kDef);
-    press(Qt::Key_Return);  // elsewhere: the next row, same column
+    press(Qt::Key_Return);  // elsewhere: the next row, same column, its cell editor open
     QCOMPARE(grid->Row(), 3);
     QCOMPARE(grid->Col(), kDef);
     QCOMPARE(grid->RowCount(), 6);
+    QVERIFY(grid->EditorMode());
+
+    // Enter typed in the cell editor: the next row, whose cell editor opens in turn.
+    QCOMPARE(grid->Cells(kKey, 3), QString("F1"));
+    press(Qt::Key_End);
+    type("8");
+    press(Qt::Key_Return);
+    QCOMPARE(grid->Cells(kDef, 3), QString("345678"));
+    QCOMPARE(grid->Row(), 4);
+    QVERIFY(grid->EditorMode());
+    press(Qt::Key_End);
+    type("0");
+    QCOMPARE(grid->Cells(kDef, 4), QString("5990"));
 }
 
 void EditMacrosTest::deleteRemovesRowsOnlyFromTheKeyColumn() {

@@ -5,11 +5,15 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -101,6 +105,88 @@ private slots:
         const int enabledRed = reddest(stop);
         QVERIFY2(enabledRed > disabledRed + 60,
                  qPrintable(QString("enabled %1, disabled %2").arg(enabledRed).arg(disabledRed)));
+        stop->setEnabled(false);
+
+        // The random-group button, disabled during a text send, looks the same before and
+        // after a run of random groups (whose red caption it wears meanwhile).
+        TForm1* f = h.form();
+        QImage beforeRun, afterRun;
+        auto grabDuringSend = [&](QImage& picture) {
+            h.onDone = [&, first = h.doneCount + 1](int done) {
+                if (done == first) picture = f->RandomSoundButton->grab().toImage();
+            };
+            h.setText("EE");
+            h.clickStart();
+        };
+        grabDuringSend(beforeRun);
+        h.onDone = [&, stopAt = h.doneCount + 2](int done) {
+            if (done == stopAt) QTest::mouseClick(f->RandomSoundButton, Qt::LeftButton);
+        };
+        QTest::mouseClick(f->RandomSoundButton, Qt::LeftButton);
+        QVERIFY(!f->RandomSoundButton->isChecked());
+        grabDuringSend(afterRun);
+        QVERIFY(!beforeRun.isNull());
+        QCOMPARE(afterRun, beforeRun);
+    }
+
+    void panelsSitSunkWithTheirFaceRaised() {
+        // A lowered outer and a raised inner bevel: dark then light along the top and left
+        // edges, light then dark (from the outside in) along the bottom and right ones.
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        for (QWidget* panel : std::initializer_list<QWidget*>{f->Panel1, f->Panel2, f->DispPanel}) {
+            const QImage image = panel->grab().toImage();
+            const int w = image.width();
+            const int h2 = image.height();
+            auto light = [&](int x, int y) { return qGray(image.pixel(x, y)); };
+            QVERIFY2(light(w / 2, 0) < light(w / 2, 1), qPrintable(panel->objectName()));
+            QVERIFY(light(0, h2 / 2) < light(1, h2 / 2));
+            QVERIFY(light(w / 2, h2 - 1) > light(w / 2, h2 - 2));
+            QVERIFY(light(w - 1, h2 / 2) > light(w - 2, h2 / 2));
+        }
+    }
+
+    void radioItemsAndGroupsEachHaveTheirOwnRoom() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        const QRect band = f->Panel2->contentsRect();
+        const QList<QWidget*> siblings =
+            f->Panel2->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        for (RadioGroup* group : {f->SoundControlType, f->RadioGroup1, f->RadioGroup2}) {
+            const QString name = group->title();
+            QVERIFY2(band.contains(group->geometry()), qPrintable(name));
+            for (QWidget* other : siblings)
+                if (other != group && other->isVisible() && !qobject_cast<QLabel*>(other))
+                    QVERIFY2(!group->geometry().intersects(other->geometry()),
+                             qPrintable(name + " / " + other->objectName()));
+            const QList<QRadioButton*> items = group->findChildren<QRadioButton*>();
+            QCOMPARE(items.size(), group->count());
+            for (QRadioButton* item : items) {
+                QVERIFY2(group->contentsRect().contains(item->geometry()),
+                         qPrintable(item->text()));
+                QVERIFY(item->width() >= item->sizeHint().width());
+                for (QRadioButton* next : items) {
+                    if (next == item) continue;
+                    // The text of an item ends well before the circle of the item after it.
+                    if (next->y() == item->y() && next->x() > item->x())
+                        QVERIFY2(item->x() + item->sizeHint().width() + 4 <= next->x(),
+                                 qPrintable(item->text() + " / " + next->text()));
+                    if (next->x() == item->x() && next->y() > item->y())
+                        QVERIFY2(item->y() + item->sizeHint().height() <= next->y(),
+                                 qPrintable(item->text() + " / " + next->text()));
+                }
+            }
+        }
+    }
+
+    void aboutIsAPlainItemWithoutADropDown() {
+        MainWindowHarness h;
+        h.showActive();
+        QMenuBar* bar = h.form()->menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(h.form()->About1).center());
+        QVERIFY(!QApplication::activePopupWidget());
     }
 
     void fiveWindowsExistAndOnlyTheMainWindowIsShown() {
@@ -269,6 +355,15 @@ private slots:
         f->chooseOpenFile = [&] { return cp949; };
         f->N6->trigger();
         QCOMPARE(f->Memo1->toPlainText(), QString("한글 CQ"));
+        // Notepad's "Unicode": UTF-16 with its byte-order mark, in either byte order.
+        for (const auto order : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+            QStringEncoder encode(order, QStringConverter::Flag::WriteBom);
+            const QString utf16 = WriteFile(dir, "utf16.txt", encode(QString("한글\r\nDE 73")));
+            f->chooseOpenFile = [&] { return utf16; };
+            f->N6->trigger();
+            QCOMPARE(f->Memo1->toPlainText(), QString("한글\nDE 73"));
+        }
+        QVERIFY(h.warnings.empty());
 
         h.setText("operator's text");
         const QString missing = dir.filePath("missing.txt");
@@ -338,6 +433,9 @@ private slots:
         h.showActive();
         QString opened;
         h.form()->openUrl = [&](const QString& url) { opened = url; };
+        QTest::mouseClick(h.form()->Label10, Qt::RightButton);
+        QTest::mouseClick(h.form()->Label10, Qt::MiddleButton);
+        QVERIFY(opened.isEmpty());  // only a left click opens it
         QTest::mouseClick(h.form()->Label10, Qt::LeftButton);
         QVERIFY(opened.startsWith("https://"));
         QVERIFY(!h.form()->Label10->toolTip().isEmpty());

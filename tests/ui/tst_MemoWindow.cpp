@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "ui/WaveDispUnit.h"
+#include "ui/WindowFrame.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ private slots:
         TForm2 form;
         QVERIFY(!form.isVisible());
         QCOMPARE(form.windowTitle(), QStringLiteral("Form2"));
-        QCOMPARE(form.size(), QSize(425, 228));
+        // 425 x 228 is the outer size, frame and title bar included.
+        QCOMPARE(form.size(), QSize(425 - kLayoutFrameWidth, 228 - kLayoutFrameHeight));
         QCOMPARE(form.pos(), QPoint(232, 259));
         QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("Memo1"));
         QCOMPARE(form.Memo1->font().pixelSize(), 13);

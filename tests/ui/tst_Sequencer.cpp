@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include "MainWindowHarness.h"
@@ -362,6 +363,57 @@ private slots:
         QTest::mouseClick(f->Label2, Qt::RightButton);
         QTest::mouseClick(f->Label5, Qt::MiddleButton);
         QCOMPARE(h.played(), h.renderedCodes({"S", "L"}));
+
+        // A typed blank shows on the big letter in place of the letter before it.
+        QTest::keyClicks(f->Edit1, "e ");
+        QCOMPARE(f->Label5->text(), QString(" "));
+    }
+
+    void everyPressOfAQuickPairKeysAnElement() {
+        // Through the window system, the second press of a quick pair comes as a double
+        // click; it keys like any press, for both buttons.
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        QWindow* window = f->windowHandle();
+        const QPoint letter = f->Label5->mapTo(f, f->Label5->rect().center());
+        const QPoint sign = f->Label2->mapTo(f, f->Label2->rect().center());
+        QTest::mouseDClick(window, Qt::LeftButton, {}, letter);
+        QTest::mouseDClick(window, Qt::LeftButton, {}, letter);
+        QTest::mouseDClick(window, Qt::RightButton, {}, sign);
+        QCOMPARE(h.played(), h.renderedCodes({"S", "S", "S", "S", "L", "L"}));
+    }
+
+    void sentenceEndOptionCountsFromTheNextLineEnd() {
+        // The option changed during a long send applies to the line ends still to come.
+        MainWindowHarness h;
+        h.showActive();
+        h.setText("A\nB\nC");
+        int toggledAfter = -1;
+        h.onDone = [&](int done) {
+            if (toggledAfter < 0 && done == 3) {  // A, then the two letters of BT
+                h.form()->SentenceEndMark->trigger();
+                toggledAfter = done;
+            }
+        };
+        h.clickStart();
+        QVERIFY(!h.form()->SentenceEndMark->isChecked());
+        std::vector<uint8_t> expected = h.plannedSend("A\r\n", false, true);
+        const std::vector<uint8_t> rest = h.plannedSend("B\r\nC", false, false);
+        expected.insert(expected.end(), rest.begin(), rest.end());
+        QCOMPARE(h.played(), expected);
+    }
+
+    void tabIntoTheLiveBoxKeepsItsText() {
+        MainWindowHarness h;
+        h.showActive();
+        TForm1* f = h.form();
+        f->Memo1->setFocus();
+        QTest::keyClick(f->Memo1, Qt::Key_Tab);  // the editor hands Tab on to the live box
+        QCOMPARE(QApplication::focusWidget(), f->Edit1);
+        QVERIFY(!f->Edit1->hasSelectedText());
+        QTest::keyClicks(f->Edit1, "k");
+        QCOMPARE(f->Edit1->text(), QString("영어 문자를 입력 하세요..k"));
     }
 };
 

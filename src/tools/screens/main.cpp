@@ -1,23 +1,35 @@
 // Writes pictures of the program's windows as they appear on the display it runs on:
 //   cw-tamarik-screens OUTDIR
-// main-idle.png, main-sending.png, chart.png and memo.png. The send plays on a simulated
-// device that keeps real time, so the pictures show a send in progress without sound.
+// main-idle.png, main-sending.png, chart.png, memo.png, the copy practice idle, while an item
+// sounds and after a session with its plot (practice-idle.png, practice-session.png,
+// practice-plot.png), and the keying dialog (keying.png). The sends play on a simulated device
+// that keeps real time, so the pictures show them in progress without sound. The practice history is written into
+// $XDG_DATA_HOME, which scripts/screenshots.sh points at a folder of its own.
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <cstdio>
 
 #include "audio/SimulatedWaveDevice.h"
+#include "store/ProgressStore.h"
 #include "ui/CW_Tamarik.h"
+#include "ui/CopyPracticeWindow.h"
 #include "ui/Fonts.h"
+#include "ui/KeyingDialog.h"
 #include "ui/MorseCodeShowUnit.h"
+#include "ui/RadioGroup.h"
 #include "ui/SoundUnit.h"
 #include "ui/WaveDispUnit.h"
 
@@ -37,6 +49,75 @@ bool Save(QWidget* window, const QString& path) {
     std::printf("%s %s (%dx%d)\n", saved ? "wrote" : "FAILED", qPrintable(path), picture.width(),
                 picture.height());
     return saved;
+}
+
+// Two weeks of practice in the English course, rising towards a pass, for the plot.
+void WriteHistory(cwt::ProgressStore& store) {
+    const std::u16string_view items[] = {u"KMRSU", u"MKSRU", u"RSUMK", u"SUKMR"};
+    for (int day = 0; day < 12; ++day) {
+        cwt::SessionScore score;
+        for (int i = 0; i < 12; ++i) {
+            std::u16string copied(items[i % 4]);
+            if ((i * 7 + day) % 12 >= day) copied[static_cast<size_t>(i % 5)] = u'S';
+            score.add(cwt::ScoreItem(cwt::Course::English, items[i % 4], copied));
+        }
+        cwt::PracticeSession session = cwt::SessionOf(score);
+        session.when = QDateTime::currentDateTime().addDays(day - 13).addSecs(day * 1500);
+        session.lesson = 4;
+        session.characterWpm = 11.9;
+        session.effectiveWpm = 8;
+        store.saveSession(session);
+    }
+}
+
+// Copies each item as soon as it has sounded, with one mistake in the second.
+void CopyEachItem(CopyPracticeWindow* practice) {
+    auto* copier = new QTimer(practice);
+    QObject::connect(copier, &QTimer::timeout, practice, [practice] {
+        const int index = practice->itemIndex();
+        if (!practice->sessionRunning() || practice->itemPlaying() ||
+            !practice->ProgressLabel->text().contains("Enter"))
+            return;
+        QString copy =
+            QString::fromStdU16String(practice->sessionItems()[static_cast<size_t>(index)]);
+        if (index == 1) copy[2] = copy[2] == 'K' ? 'M' : 'K';
+        practice->AnswerEdit->setText(copy);
+        practice->AnswerEditReturn();
+    });
+    QObject::connect(practice, &CopyPracticeWindow::sessionEnded, copier, &QObject::deleteLater);
+    copier->start(100);
+}
+
+bool ShootPractice(TForm1* form, const QString& out) {
+    form->CopyPracticeMenu->trigger();
+    CopyPracticeWindow* practice = form->copyPractice();
+    bool ok = Save(practice, out + "/practice-idle.png");
+
+    // An item sounding, the first letters already copied.
+    practice->ItemCountBox->setValue(3);
+    QTimer::singleShot(2200, practice, [&] {
+        practice->AnswerEdit->setText(
+            QString::fromStdU16String(practice->sessionItems()[0]).left(2));
+        ok = Save(practice, out + "/practice-session.png") && ok;
+        practice->StopButton->click();
+    });
+    practice->StartButton->click();  // returns when the stop has taken effect
+
+    // A finished session at the fastest speed, on top of some history.
+    WriteHistory(practice->store());
+    form->RadioGroup1->setItemIndex(0);
+    form->RadioGroup1Click(form->RadioGroup1);
+    practice->EffectiveSpeedBox->setValue(practice->EffectiveSpeedBox->maximum());
+    practice->itemPauseMs = 100;
+    bool ended = false;
+    QObject::connect(practice, &CopyPracticeWindow::sessionEnded, practice, [&] { ended = true; });
+    CopyEachItem(practice);
+    practice->StartButton->click();
+    QElapsedTimer waited;
+    waited.start();
+    while (!ended && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return Save(practice, out + "/practice-plot.png") && ended && ok;
 }
 
 }  // namespace
@@ -69,5 +150,9 @@ int main(int argc, char** argv) {
     ok = Save(windows.MorseCodeForm, out + "/chart.png") && ok;
     windows.Form2->bringToFront();
     ok = Save(windows.Form2, out + "/memo.png") && ok;
+    ok = ShootPractice(form, out) && ok;
+    form->KeyingSetup->trigger();
+    if (auto* keying = form->findChild<KeyingDialog*>())
+        ok = Save(keying, out + "/keying.png") && ok;
     return ok ? 0 : 1;
 }
