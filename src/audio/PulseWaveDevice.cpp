@@ -73,6 +73,17 @@ struct PulseWaveDevice::Impl {
     std::atomic<bool> drained{false};
     int64_t lastSinkUs = -1;  // the sink's latency when a stream last told it [µs]
 
+    // When the stream's sound plays, for queuedSoundUs(). A run is what plays without the
+    // stream running dry in between: its byte k sounds at runStartUs + k / byte rate. On
+    // PipeWire the stream is played in whole graph periods, and the latency interpolated
+    // between the server's timing reports wanders by several milliseconds; every report tells
+    // when the run's first byte sounds, and the latest of these is kept, so the run's sound is
+    // one straight line that a transmitter keyed alongside can follow without jumps.
+    int64_t written = 0;         // stream bytes written since the stream was created
+    int64_t runStartIndex = -1;  // `written` at the run's first byte; -1: no run
+    int64_t runStartUs = -1;     // when that byte sounds [CLOCK_MONOTONIC µs]; -1: no report yet
+    int64_t lastTimingAskedUs = 0;
+
     // Any thread holding the lock. No allocation: the libpulse thread calls it.
     void post(const Notice& notice) {
         const size_t tail = noticeTail.load(std::memory_order_relaxed);
@@ -100,6 +111,8 @@ struct PulseWaveDevice::Impl {
 
     void createStream();
     void releaseStream();
+    void countWritten(size_t streamBytes);
+    int64_t runSoundEndUs() const;
     void applyVolume();
     void feed();
     bool handOver(const uint8_t* data, size_t bytes);
@@ -111,6 +124,7 @@ struct PulseWaveDevice::Impl {
     static void StreamState(pa_stream* stream, void* self);
     static void StreamWrite(pa_stream* stream, size_t bytes, void* self);
     static void StreamUnderflow(pa_stream* stream, void* self);
+    static void TimingUpdated(pa_stream* stream, void* self);
     static void DrainDone(pa_stream* stream, int success, void* self);
     static void WatchdogTick(pa_mainloop_api* api, pa_time_event* event, const timeval* when,
                              void* self);
@@ -154,6 +168,9 @@ void PulseWaveDevice::Impl::createStream() {
     pa_stream_set_state_callback(stream, &Impl::StreamState, this);
     pa_stream_set_write_callback(stream, &Impl::StreamWrite, this);
     pa_stream_set_underflow_callback(stream, &Impl::StreamUnderflow, this);
+    pa_stream_set_latency_update_callback(stream, &Impl::TimingUpdated, this);
+    written = 0;
+    runStartIndex = -1;
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, &sampleFormat));
@@ -179,6 +196,7 @@ void PulseWaveDevice::Impl::releaseStream() {
     pa_stream_set_state_callback(stream, nullptr, nullptr);
     pa_stream_set_write_callback(stream, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+    pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
     if (pa_stream_get_state(stream) == PA_STREAM_READY ||
         pa_stream_get_state(stream) == PA_STREAM_CREATING)
         pa_stream_disconnect(stream);
@@ -190,8 +208,11 @@ void PulseWaveDevice::Impl::releaseStream() {
 // stream, widened to 16 bit for an 8-bit format, straight into the server's memory block; the
 // caller's bytes are no longer needed once this returns.
 bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
-    if (!Widened(format))
-        return pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
+    if (!Widened(format)) {
+        if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return false;
+        countWritten(bytes);
+        return true;
+    }
     while (bytes > 0) {
         void* block = nullptr;
         size_t blockBytes = bytes * sizeof(int16_t);
@@ -208,10 +229,34 @@ bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
         if (pa_stream_write(stream, block, count * sizeof(int16_t), nullptr, 0, PA_SEEK_RELATIVE) <
             0)
             return false;
+        countWritten(count * sizeof(int16_t));
         data += count;
         bytes -= count;
     }
     return true;
+}
+
+// Lock held. Bytes written into the stream; the first after the stream ran dry begin a run.
+void PulseWaveDevice::Impl::countWritten(size_t streamBytes) {
+    const int64_t now = PulseClient::NowUs();
+    if (runStartIndex < 0 || (runStartUs >= 0 && now >= runSoundEndUs())) {
+        runStartIndex = written;
+        runStartUs = -1;
+    }
+    written += static_cast<int64_t>(streamBytes);
+    // Fresh reports while a run is young and then now and then: each may improve the estimate.
+    if (now - lastTimingAskedUs >= 20000) {
+        lastTimingAskedUs = now;
+        if (pa_operation* op = pa_stream_update_timing_info(stream, nullptr, nullptr))
+            pa_operation_unref(op);
+    }
+}
+
+// Lock held; a run with a known start. When everything written so far has sounded.
+int64_t PulseWaveDevice::Impl::runSoundEndUs() const {
+    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
+    return runStartUs + static_cast<int64_t>(
+                            pa_bytes_to_usec(static_cast<uint64_t>(written - runStartIndex), spec));
 }
 
 // Lock held; libpulse thread or GUI thread. Writes `streamBytes` of silence (zero bytes in
@@ -227,6 +272,7 @@ bool PulseWaveDevice::Impl::writeSilence(size_t streamBytes) {
         std::memset(block, 0, blockBytes);
         if (pa_stream_write(stream, block, blockBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return false;
+        countWritten(blockBytes);
         streamBytes -= blockBytes;
     }
     return true;
@@ -369,7 +415,24 @@ void PulseWaveDevice::Impl::StreamWrite(pa_stream*, size_t, void* self) {
 
 // libpulse thread.
 void PulseWaveDevice::Impl::StreamUnderflow(pa_stream*, void* self) {
-    static_cast<Impl*>(self)->underflows.fetch_add(1, std::memory_order_relaxed);
+    auto* d = static_cast<Impl*>(self);
+    d->underflows.fetch_add(1, std::memory_order_relaxed);
+    d->runStartIndex = -1;  // whatever comes next starts afresh
+}
+
+// libpulse thread: a fresh timing report. The run's first byte sounds no earlier than it says.
+void PulseWaveDevice::Impl::TimingUpdated(pa_stream* stream, void* self) {
+    auto* d = static_cast<Impl*>(self);
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (d->runStartIndex < 0 || !timing || !timing->playing ||
+        pa_stream_get_latency(stream, &latency, &negative) != 0 || negative)
+        return;
+    const int64_t runBytesUs = static_cast<int64_t>(pa_bytes_to_usec(
+        static_cast<uint64_t>(d->written - d->runStartIndex), pa_stream_get_sample_spec(stream)));
+    const int64_t startUs = PulseClient::NowUs() + static_cast<int64_t>(latency) - runBytesUs;
+    d->runStartUs = std::max(d->runStartUs, startUs);
 }
 
 // libpulse thread.
@@ -586,9 +649,6 @@ int64_t PulseWaveDevice::queuedSoundUs() {
     // Before a stream exists (the first letter after a pause), the sink's latency of the last
     // stream is the best guess of how long a first letter takes to sound.
     if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY) return d.lastSinkUs;
-    pa_usec_t latency = 0;
-    int negative = 0;
-    if (pa_stream_get_latency(d.stream, &latency, &negative) != 0) return d.lastSinkUs;
     if (const pa_timing_info* timing = pa_stream_get_timing_info(d.stream))
         d.lastSinkUs = static_cast<int64_t>(timing->sink_usec);
     size_t pendingBytes = 0;
@@ -597,8 +657,15 @@ int64_t PulseWaveDevice::queuedSoundUs() {
         pendingBytes += static_cast<size_t>(p.size - p.offset);
     }
     // Not yet handed over: bytes of the device's format (the stream carries them widened).
-    return static_cast<int64_t>(negative ? 0 : latency) +
-           static_cast<int64_t>(pendingBytes) * 1000000 / std::max(d.format.avgBytesPerSec(), 1);
+    const int64_t pendingUs =
+        static_cast<int64_t>(pendingBytes) * 1000000 / std::max(d.format.avgBytesPerSec(), 1);
+    const int64_t now = PulseClient::NowUs();
+    if (d.runStartIndex >= 0 && d.runStartUs >= 0 && d.runSoundEndUs() > now)
+        return d.runSoundEndUs() - now + pendingUs;
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(d.stream, &latency, &negative) != 0) return d.lastSinkUs;
+    return static_cast<int64_t>(negative ? 0 : latency) + pendingUs;
 }
 
 int PulseWaveDevice::streamIndex() const {
