@@ -111,6 +111,7 @@ struct PulseWaveDevice::Impl {
 
     void createStream();
     void releaseStream();
+    void beforeWriting();
     void countWritten(size_t streamBytes);
     int64_t runSoundEndUs() const;
     void applyVolume();
@@ -208,6 +209,7 @@ void PulseWaveDevice::Impl::releaseStream() {
 // stream, widened to 16 bit for an 8-bit format, straight into the server's memory block; the
 // caller's bytes are no longer needed once this returns.
 bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
+    beforeWriting();
     if (!Widened(format)) {
         if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return false;
         countWritten(bytes);
@@ -234,6 +236,18 @@ bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
         bytes -= count;
     }
     return true;
+}
+
+// Lock held; before anything is written. pipewire-pulse keeps back the part of a graph period
+// of silence that is left behind a run, and plays it in front of the next run, which then
+// starts later than the server's timing says. Long after the last run has sounded (by
+// everything the reports told, with a margin for them), only that silence is left: it goes.
+void PulseWaveDevice::Impl::beforeWriting() {
+    constexpr int64_t kLongSilentUs = 100000;
+    if (runStartIndex < 0 || runStartUs < 0) return;
+    if (PulseClient::NowUs() < runSoundEndUs() + kLongSilentUs) return;
+    runStartIndex = -1;
+    if (pa_operation* op = pa_stream_flush(stream, nullptr, nullptr)) pa_operation_unref(op);
 }
 
 // Lock held. Bytes written into the stream; the first after the stream ran dry begin a run.
@@ -417,7 +431,8 @@ void PulseWaveDevice::Impl::StreamWrite(pa_stream*, size_t, void* self) {
 void PulseWaveDevice::Impl::StreamUnderflow(pa_stream*, void* self) {
     auto* d = static_cast<Impl*>(self);
     d->underflows.fetch_add(1, std::memory_order_relaxed);
-    d->runStartIndex = -1;  // whatever comes next starts afresh
+    // Whatever comes next starts afresh; a run whose sound is known ends by the clock.
+    if (d->runStartUs < 0) d->runStartIndex = -1;
 }
 
 // libpulse thread: a fresh timing report. The run's first byte sounds no earlier than it says.
