@@ -1,6 +1,8 @@
-// Sound through the real server (the null sink of scripts/pulse-null-sink.sh): the rhythm at
-// several speeds, the CPU time a send costs, and how soon the first tone sounds. Each figure
-// is a counter of its benchmark; run with PULSE_SERVER pointing at that server.
+// Sound through the real server (the null sink of scripts/pulse-null-sink.sh, PulseAudio or
+// PipeWire): the rhythm at several speeds, the loudest sound outside the tones, the CPU time a
+// send costs, and how soon the first tone sounds. paplay playing the same bytes from a WAV file
+// gives the server's own figures beside the program's. Each figure is a counter of its
+// benchmark; run with PULSE_SERVER pointing at that server.
 
 #include <benchmark/benchmark.h>
 #include <pulse/pulseaudio.h>
@@ -53,6 +55,15 @@ bool ServerAnswers() {
     return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
 }
 
+// Every benchmark here needs the application and an answering server; false (the benchmark
+// skipped) without one.
+bool ReadyToSound(benchmark::State& state) {
+    App();
+    if (ServerAnswers()) return true;
+    state.SkipWithError("no sound server (source scripts/pulse-null-sink.sh DIR)");
+    return false;
+}
+
 cwt::CodeSettings Settings(int multiplier, int width) {
     cwt::TimingModel timing;
     cwt::ApplyRatio(timing, 4);
@@ -63,17 +74,96 @@ cwt::CodeSettings Settings(int multiplier, int width) {
     return settings;
 }
 
+// The speed and width a benchmark runs at: its arguments "x" and "width".
+cwt::CodeSettings Settings(const benchmark::State& state) {
+    return Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+}
+
 double UnitMs(const cwt::CodeSettings& settings) {
     return cwt::ToneUnit(settings.toneWidth, settings.dotLength) * 1000.0 / 11025.0;
 }
 
-std::vector<uint8_t> Meant(const std::string& text, const cwt::CodeSettings& settings) {
+// What a send hands to the wave output; with `wavPath`, also recorded there as the program's
+// recording would be, for paplay.
+std::vector<uint8_t> Meant(const std::string& text, const cwt::CodeSettings& settings,
+                           const QString& wavPath = {}) {
     auto device = std::make_unique<cwt::SimulatedWaveDevice>();
     cwt::SimulatedWaveDevice* output = device.get();
     TVelWaveCtrl wave(nullptr, std::move(device));
     cwt::CodePlayer player(wave, {});
+    wave.setPlaySoundRecord(true);
+    if (!wavPath.isEmpty()) {
+        wave.setFileName(wavPath);
+        wave.StartRecording();
+    }
     cwt::SendWholeText(player, text, {}, settings);
+    wave.StopRecording();
     return output->played();
+}
+
+// The sink's monitor recorded with parec into a file. 100 ms of recording latency: with 10 ms
+// the recording stream drives PipeWire's whole graph at a 5.3 ms cycle, and under load the
+// recording itself then loses or repeats a cycle now and then, which no sender caused.
+class Monitor {
+public:
+    explicit Monitor(const QString& rawPath) : m_path(rawPath) {
+        m_parec.setStandardOutputFile(rawPath);
+        m_parec.start(
+            QStringLiteral("parec"),
+            {QStringLiteral("-d"), QStringLiteral("cwnull.monitor"), QStringLiteral("--rate=48000"),
+             QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
+             QStringLiteral("--latency-msec=100"), QStringLiteral("--raw")});
+        m_parec.waitForStarted();
+        QElapsedTimer wait;
+        wait.start();
+        while (QFileInfo(rawPath).size() < 4800 && wait.elapsed() < 5000) Pause(10);
+    }
+    std::vector<int16_t> stop() {
+        Pause(150);  // the last sound reaches the recording
+        m_parec.terminate();
+        m_parec.waitForFinished();
+        QFile file(m_path);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        std::vector<int16_t> samples(static_cast<size_t>(bytes.size() / 2));
+        std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+        return samples;
+    }
+
+private:
+    QProcess m_parec;
+    QString m_path;
+};
+
+void PlayWithPaplay(const QString& wavPath) {
+    QProcess paplay;
+    paplay.start(QStringLiteral("paplay"), {wavPath});
+    paplay.waitForStarted();
+    while (paplay.state() != QProcess::NotRunning) Pause(20);
+}
+
+// The rhythm figures of a recording against the bytes meant; the tones of a later send in the
+// same recording are left out.
+cwt::RhythmReport RhythmOf(const std::vector<int16_t>& samples, const std::vector<uint8_t>& meant) {
+    const auto meantTones = cwt::ToneRunsOfBytes(meant.data(), meant.size(), 11025);
+    auto measured = cwt::ToneRunsOfSamples(samples.data(), samples.size(), 48000);
+    if (!measured.empty()) {
+        const double end = measured[0].startMs + meant.size() * 1000.0 / 11025 + 500;
+        while (!measured.empty() && measured.back().startMs > end) measured.pop_back();
+    }
+    return cwt::CompareRhythm(meantTones, measured, 1.0);
+}
+
+void SetRhythmCounters(benchmark::State& state, const cwt::RhythmReport& report) {
+    state.counters["tones"] = report.measuredTones;
+    state.counters["tones_meant"] = report.expectedTones;
+    state.counters["element_err_mean_ms"] = report.meanElementErrorMs;
+    state.counters["element_err_max_ms"] = report.maxElementErrorMs;
+    state.counters["gap_err_mean_ms"] = report.meanGapErrorMs;
+    state.counters["gap_err_max_ms"] = report.maxGapErrorMs;
+    state.counters["edge_err_max_ms"] = report.maxEdgeErrorMs;
+    state.counters["stretched_gaps"] = report.stretchedGaps;
+    state.counters["duration_ratio"] = report.durationRatio;
 }
 
 // Words, a Hangul syllable pair and a sign, repeated until the send lasts `seconds`.
@@ -97,31 +187,24 @@ double CpuSeconds() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The rhythm of a few seconds of text at one speed, recorded from the sink's monitor.
+// The rhythm of a few seconds of text at one speed, recorded from the sink's monitor, and the
+// loudest sample outside the tones: before the send, while the stream idles and when it is let
+// go, then around a short second send after which the component is destroyed at once, as when
+// the program quits.
 void BM_RhythmThroughServer(benchmark::State& state) {
-    App();
-    if (!ServerAnswers()) {
-        state.SkipWithError("no sound server (source scripts/pulse-null-sink.sh DIR)");
-        return;
-    }
-    const cwt::CodeSettings settings =
-        Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (!ReadyToSound(state)) return;
+    const cwt::CodeSettings settings = Settings(state);
     const std::string text = TextOf(settings, 6.0);
+    const std::string lastText = "PARIS";
     const std::vector<uint8_t> meantBytes = Meant(text, settings);
+    const std::vector<uint8_t> lastBytes = Meant(lastText, settings);
     cwt::RhythmReport report;
+    cwt::SilenceReport silence;
     int underflows = 0;
     for (auto _ : state) {
         QTemporaryDir dir;
-        const QString raw = dir.filePath(QStringLiteral("monitor.raw"));
-        QProcess parec;
-        parec.setStandardOutputFile(raw);
-        parec.start(
-            QStringLiteral("parec"),
-            {QStringLiteral("-d"), QStringLiteral("cwnull.monitor"), QStringLiteral("--rate=48000"),
-             QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
-             QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
-        parec.waitForStarted();
-        while (QFileInfo(raw).size() < 4800) Pause(10);
+        Monitor monitor(dir.filePath(QStringLiteral("monitor.raw")));
+        Pause(200);
         const auto start = Clock::now();
         {
             TVelWaveCtrl wave;
@@ -132,33 +215,22 @@ void BM_RhythmThroughServer(benchmark::State& state) {
             // letter is not counted.
             underflows = wave.Device().underflowCount() - before;
             wave.Drain(3000);
+            state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+            Pause(cwt::PulseWaveDevice::kIdleDisconnectMs + 500);
+            cwt::SendWholeText(player, lastText, {}, settings);
         }
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-        Pause(100);
-        parec.terminate();
-        parec.waitForFinished();
-        const QByteArray bytes = [&] {
-            QFile file(raw);
-            file.open(QIODevice::ReadOnly);
-            return file.readAll();
-        }();
-        std::vector<int16_t> samples(static_cast<size_t>(bytes.size() / 2));
-        std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
-        const auto meant = cwt::ToneRunsOfBytes(meantBytes.data(), meantBytes.size(), 11025);
-        const auto measured = cwt::ToneRunsOfSamples(samples.data(), samples.size(), 48000);
-        report = cwt::CompareRhythm(meant, measured, 1.0);
+        const std::vector<int16_t> samples = monitor.stop();
+        report = RhythmOf(samples, meantBytes);
+        silence = cwt::LoudestOutsideTones(
+            samples.data(), samples.size(), 48000,
+            {cwt::ToneRunsOfBytes(meantBytes.data(), meantBytes.size(), 11025),
+             cwt::ToneRunsOfBytes(lastBytes.data(), lastBytes.size(), 11025)});
     }
     state.counters["unit_ms"] = UnitMs(settings);
-    state.counters["tones"] = report.measuredTones;
-    state.counters["tones_meant"] = report.expectedTones;
-    state.counters["element_err_mean_ms"] = report.meanElementErrorMs;
-    state.counters["element_err_max_ms"] = report.maxElementErrorMs;
-    state.counters["gap_err_mean_ms"] = report.meanGapErrorMs;
-    state.counters["gap_err_max_ms"] = report.maxGapErrorMs;
-    state.counters["edge_err_max_ms"] = report.maxEdgeErrorMs;
-    state.counters["stretched_gaps"] = report.stretchedGaps;
-    state.counters["duration_ratio"] = report.durationRatio;
+    SetRhythmCounters(state, report);
     state.counters["underflows"] = underflows;
+    state.counters["sends_found"] = silence.sendsFound;
+    state.counters["outside_peak_pct"] = 100.0 * silence.loudest;
 }
 BENCHMARK(BM_RhythmThroughServer)
     ->ArgNames({"x", "width"})
@@ -171,15 +243,43 @@ BENCHMARK(BM_RhythmThroughServer)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
 
+// The same bytes played by paplay from a WAV file: what the server itself makes of them.
+void BM_PaplayRhythmThroughServer(benchmark::State& state) {
+    if (!ReadyToSound(state)) return;
+    const cwt::CodeSettings settings = Settings(state);
+    QTemporaryDir dir;
+    const QString wavPath = dir.filePath(QStringLiteral("reference.wav"));
+    const std::vector<uint8_t> meantBytes = Meant(TextOf(settings, 6.0), settings, wavPath);
+    cwt::RhythmReport report;
+    cwt::SilenceReport silence;
+    for (auto _ : state) {
+        Monitor monitor(dir.filePath(QStringLiteral("monitor.raw")));
+        Pause(200);
+        const auto start = Clock::now();
+        PlayWithPaplay(wavPath);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        Pause(500);
+        const std::vector<int16_t> samples = monitor.stop();
+        report = RhythmOf(samples, meantBytes);
+        silence = cwt::LoudestOutsideTones(
+            samples.data(), samples.size(), 48000,
+            {cwt::ToneRunsOfBytes(meantBytes.data(), meantBytes.size(), 11025)});
+    }
+    SetRhythmCounters(state, report);
+    state.counters["outside_peak_pct"] = 100.0 * silence.loudest;
+}
+BENCHMARK(BM_PaplayRhythmThroughServer)
+    ->ArgNames({"x", "width"})
+    ->Args({1, 1})
+    ->Args({10, 4})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
 // CPU time of the whole process (GUI and libpulse threads) while a 60-second text is sent.
 void BM_CpuWhileSending60s(benchmark::State& state) {
-    App();
-    if (!ServerAnswers()) {
-        state.SkipWithError("no sound server");
-        return;
-    }
-    const cwt::CodeSettings settings =
-        Settings(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (!ReadyToSound(state)) return;
+    const cwt::CodeSettings settings = Settings(state);
     const std::string text = TextOf(settings, 60.0);
     double cpu = 0;
     double wall = 0;
@@ -305,32 +405,38 @@ private:
 
 // From PlayCode to the first tone in the server's output: when the server rendered it, and at
 // most the sink's latency later for a sink with a sound card. With the stream still open from
-// the letter before (warm), and after the stream was let go (cold).
+// the letter before (warm), after the stream was let go (cold), and, for comparison, from
+// starting paplay with the same letter in a WAV file (paplay).
 void BM_StartToFirstTone(benchmark::State& state) {
-    App();
-    if (!ServerAnswers()) {
-        state.SkipWithError("no sound server");
-        return;
-    }
-    const bool cold = state.range(0) != 0;
+    if (!ReadyToSound(state)) return;
+    enum Way { Warm, Cold, Paplay };
+    const auto way = static_cast<Way>(state.range(0));
     MonitorListener listener;
     Pause(300);
     TVelWaveCtrl wave;
     cwt::CodePlayer player(wave, {});
     const cwt::CodeSettings settings = Settings(1, 1);
-    player.PlayCode("S!", false, settings);  // connects the context
+    QTemporaryDir dir;
+    const QString wavPath = dir.filePath(QStringLiteral("letter.wav"));
+    Meant("E", settings, wavPath);                              // E: one dot, "S!"
+    if (way != Paplay) player.PlayCode("S!", false, settings);  // connects the context
     double sum = 0;
     double worst = 0;
     double sinkLatencyMs = 0;
     int count = 0;
     for (auto _ : state) {
-        Pause(cold ? cwt::PulseWaveDevice::kIdleDisconnectMs + 300 : 100);
+        Pause(way == Warm ? 100 : cwt::PulseWaveDevice::kIdleDisconnectMs + 300);
         listener.arm();
         const int64_t start = Clock::now().time_since_epoch().count();
-        player.PlayCode("S!", false, settings);
+        QProcess paplay;
+        if (way == Paplay)
+            paplay.start(QStringLiteral("paplay"), {wavPath});
+        else
+            player.PlayCode("S!", false, settings);
         QElapsedTimer wait;
         wait.start();
         while (listener.heardNs() == 0 && wait.elapsed() < 2000) Pause(5);
+        if (way == Paplay) paplay.waitForFinished();
         const double ms = (listener.heardNs() - start) / 1e6;
         if (count == 0) sinkLatencyMs = listener.sinkLatencyMs();
         state.SetIterationTime(ms / 1000.0);
@@ -344,9 +450,10 @@ void BM_StartToFirstTone(benchmark::State& state) {
     state.counters["in_output_max_ms"] = worst + sinkLatencyMs;
 }
 BENCHMARK(BM_StartToFirstTone)
-    ->ArgNames({"cold"})
+    ->ArgNames({"way"})
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Iterations(10)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

@@ -4,7 +4,14 @@
 #   source scripts/pulse-null-sink.sh DIR     exports PULSE_SERVER and starts the server
 #   scripts/pulse-null-sink.sh --stop DIR     stops it
 # norewinds=1 keeps the monitor from losing the first milliseconds when a stream starts.
+# With CWT_SOUND_SERVER=pipewire the same two commands start and stop a private PipeWire with
+# its pulse server instead (pipewire-null-sink.sh), so every caller runs on either server.
 set -u
+if [ "${CWT_SOUND_SERVER:-pulseaudio}" = pipewire ]; then
+    source "$(dirname "${BASH_SOURCE[0]}")/pipewire-null-sink.sh" "$@"
+    cwt_status=$?
+    return $cwt_status 2>/dev/null || exit $cwt_status
+fi
 if [ "${1:-}" = "--stop" ]; then
     dir=$2
     PULSE_SERVER=unix:$dir/native pactl exit >/dev/null 2>&1 || true

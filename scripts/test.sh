@@ -3,7 +3,8 @@
 #   1. the release build and its whole test suite,
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer,
 #   3. every fuzz target for a bounded time.
-# Tests that play through the sound server get a private PulseAudio server with a null sink.
+# Tests that play through the sound server (label "pulse") run twice in each build: on a private
+# PulseAudio server and on a private PipeWire with its pulse server, each with a null sink.
 # Set CWT_FUZZ_SECONDS to change the time each fuzz target runs (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,16 +13,30 @@ jobs=2
 
 scripts/setup-debian.sh
 
-pulse_dir=$root/build/pulse
+sound_servers=(pulseaudio pipewire)
 mkdir -p build
-source scripts/pulse-null-sink.sh "$pulse_dir"
-trap 'scripts/pulse-null-sink.sh --stop "$pulse_dir"' EXIT
+stop_sound_servers() {
+    local server
+    for server in "${sound_servers[@]}"; do
+        CWT_SOUND_SERVER=$server scripts/pulse-null-sink.sh --stop "$root/build/sound-$server"
+    done
+}
+trap stop_sound_servers EXIT
 export CWT_PULSE_REQUIRED=1
 
 run_suite() {  # build directory
-    # Timing tests run alone so that nothing else competes for the two cores.
+    local server
     ctest --test-dir "$1" --output-on-failure -j$jobs -LE 'pulse|timing'
-    ctest --test-dir "$1" --output-on-failure -L 'pulse|timing'
+    # Timing tests run alone so that nothing else competes for the two cores. Tests that start
+    # servers of their own start the same kind (CWT_SOUND_SERVER).
+    ctest --test-dir "$1" --output-on-failure -L timing -LE pulse
+    for server in "${sound_servers[@]}"; do
+        echo "== sound tests on $server"
+        export CWT_SOUND_SERVER=$server
+        source scripts/pulse-null-sink.sh "$root/build/sound-$server" ||
+            { echo "no private $server server could be started" >&2; exit 1; }
+        ctest --test-dir "$1" --output-on-failure -L pulse
+    done
 }
 
 echo "== release build"

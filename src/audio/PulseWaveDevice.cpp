@@ -8,9 +8,11 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "audio/PulseClient.h"
 
@@ -42,8 +44,10 @@ struct PulseWaveDevice::Impl {
     bool triggered = false;     // the stream was started after its first write
     bool blocked = false;       // a barrier was handed over
     bool failed = false;        // this use failed: writes complete failed until the next open
+    bool tailPadded = true;     // silence follows the last bytes handed over
     char error[128] = {};       // fixed: the libpulse thread writes it
     WaveVolume volume;
+    bool volumeSet = false;  // the program set its volume: each new stream gets it
 
     struct Pending {
         uint64_t ticket;
@@ -68,6 +72,17 @@ struct PulseWaveDevice::Impl {
     std::atomic<int> underflows{0};
     std::atomic<bool> drained{false};
     int64_t lastSinkUs = -1;  // the sink's latency when a stream last told it [µs]
+
+    // When the stream's sound plays, for queuedSoundUs(). A run is what plays without the
+    // stream running dry in between: its byte k sounds at runStartUs + k / byte rate. On
+    // PipeWire the stream is played in whole graph periods, and the latency interpolated
+    // between the server's timing reports wanders by several milliseconds; every report tells
+    // when the run's first byte sounds, and the latest of these is kept, so the run's sound is
+    // one straight line that a transmitter keyed alongside can follow without jumps.
+    int64_t written = 0;         // stream bytes written since the stream was created
+    int64_t runStartIndex = -1;  // `written` at the run's first byte; -1: no run
+    int64_t runStartUs = -1;     // when that byte sounds [CLOCK_MONOTONIC µs]; -1: no report yet
+    int64_t lastTimingAskedUs = 0;
 
     // Any thread holding the lock. No allocation: the libpulse thread calls it.
     void post(const Notice& notice) {
@@ -96,13 +111,21 @@ struct PulseWaveDevice::Impl {
 
     void createStream();
     void releaseStream();
+    void beforeWriting();
+    void countWritten(size_t streamBytes);
+    int64_t runSoundEndUs() const;
+    void applyVolume();
     void feed();
+    bool handOver(const uint8_t* data, size_t bytes);
+    bool writeSilence(size_t streamBytes);
+    void padTail();
     void failAll(const char* reason);
     void armWatchdog();
 
     static void StreamState(pa_stream* stream, void* self);
     static void StreamWrite(pa_stream* stream, size_t bytes, void* self);
     static void StreamUnderflow(pa_stream* stream, void* self);
+    static void TimingUpdated(pa_stream* stream, void* self);
     static void DrainDone(pa_stream* stream, int success, void* self);
     static void WatchdogTick(pa_mainloop_api* api, pa_time_event* event, const timeval* when,
                              void* self);
@@ -110,9 +133,16 @@ struct PulseWaveDevice::Impl {
 
 namespace {
 
+// The stream carries 8-bit samples widened to signed 16 bit. A server fills whatever the stream
+// does not deliver with zero bytes (pipewire-pulse does so when the stream runs dry, and when it
+// is let go or flushed): in unsigned 8 bit a zero is full negative scale, a thump in the
+// operator's ears; in signed 16 bit it is silence. Widening is what the server would do with
+// unsigned 8 bit anyway, so the sound is the same sample for sample.
+bool Widened(const WaveFormat& format) { return format.bitsPerSample == 8; }
+
 pa_sample_spec SampleFormatOf(const WaveFormat& format) {
     pa_sample_spec sampleFormat{};
-    sampleFormat.format = format.bitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
+    sampleFormat.format = Widened(format) ? PA_SAMPLE_S16NE : PA_SAMPLE_S16LE;
     sampleFormat.rate = static_cast<uint32_t>(format.samplesPerSec);
     sampleFormat.channels = static_cast<uint8_t>(format.channels);
     return sampleFormat;
@@ -139,6 +169,9 @@ void PulseWaveDevice::Impl::createStream() {
     pa_stream_set_state_callback(stream, &Impl::StreamState, this);
     pa_stream_set_write_callback(stream, &Impl::StreamWrite, this);
     pa_stream_set_underflow_callback(stream, &Impl::StreamUnderflow, this);
+    pa_stream_set_latency_update_callback(stream, &Impl::TimingUpdated, this);
+    written = 0;
+    runStartIndex = -1;
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, &sampleFormat));
@@ -148,12 +181,12 @@ void PulseWaveDevice::Impl::createStream() {
     attr.prebuf = static_cast<uint32_t>(pa_frame_size(&sampleFormat));
     attr.fragsize = static_cast<uint32_t>(-1);
     const pa_cvolume cv = VolumeOf(volume, format.channels);
-    const bool fullVolume = volume == WaveVolume{};
     triggered = false;
+    tailPadded = true;
     // Timing updates let queuedSoundUs() say when what was written will sound.
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
-    if (pa_stream_connect_playback(stream, nullptr, &attr, flags, fullVolume ? nullptr : &cv,
+    if (pa_stream_connect_playback(stream, nullptr, &attr, flags, volumeSet ? &cv : nullptr,
                                    nullptr) < 0)
         failAll(pa_strerror(pa_context_errno(client.context())));
 }
@@ -164,6 +197,7 @@ void PulseWaveDevice::Impl::releaseStream() {
     pa_stream_set_state_callback(stream, nullptr, nullptr);
     pa_stream_set_write_callback(stream, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+    pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
     if (pa_stream_get_state(stream) == PA_STREAM_READY ||
         pa_stream_get_state(stream) == PA_STREAM_CREATING)
         pa_stream_disconnect(stream);
@@ -171,21 +205,138 @@ void PulseWaveDevice::Impl::releaseStream() {
     stream = nullptr;
 }
 
+// Lock held; libpulse thread or GUI thread. Writes `bytes` of the device's format into the
+// stream, widened to 16 bit for an 8-bit format, straight into the server's memory block; the
+// caller's bytes are no longer needed once this returns.
+bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
+    beforeWriting();
+    if (!Widened(format)) {
+        if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return false;
+        countWritten(bytes);
+        return true;
+    }
+    while (bytes > 0) {
+        void* block = nullptr;
+        size_t blockBytes = bytes * sizeof(int16_t);
+        if (pa_stream_begin_write(stream, &block, &blockBytes) < 0 || block == nullptr)
+            return false;
+        const size_t count = std::min(bytes, blockBytes / sizeof(int16_t));
+        if (count == 0) {
+            pa_stream_cancel_write(stream);
+            return false;
+        }
+        auto* samples = static_cast<int16_t*>(block);
+        for (size_t i = 0; i < count; ++i)
+            samples[i] = static_cast<int16_t>((static_cast<int>(data[i]) - 128) * 256);
+        if (pa_stream_write(stream, block, count * sizeof(int16_t), nullptr, 0, PA_SEEK_RELATIVE) <
+            0)
+            return false;
+        countWritten(count * sizeof(int16_t));
+        data += count;
+        bytes -= count;
+    }
+    return true;
+}
+
+// Lock held; before anything is written. pipewire-pulse keeps back the part of a graph period
+// of silence that is left behind a run, and plays it in front of the next run, which then
+// starts later than the server's timing says. Long after the last run has sounded (by
+// everything the reports told, with a margin for them), only that silence is left: it goes.
+void PulseWaveDevice::Impl::beforeWriting() {
+    constexpr int64_t kLongSilentUs = 100000;
+    if (runStartIndex < 0 || runStartUs < 0) return;
+    if (PulseClient::NowUs() < runSoundEndUs() + kLongSilentUs) return;
+    runStartIndex = -1;
+    if (pa_operation* op = pa_stream_flush(stream, nullptr, nullptr)) pa_operation_unref(op);
+}
+
+// Lock held. Bytes written into the stream; the first after the stream ran dry begin a run.
+void PulseWaveDevice::Impl::countWritten(size_t streamBytes) {
+    const int64_t now = PulseClient::NowUs();
+    if (runStartIndex < 0 || (runStartUs >= 0 && now >= runSoundEndUs())) {
+        runStartIndex = written;
+        runStartUs = -1;
+    }
+    written += static_cast<int64_t>(streamBytes);
+    // Fresh reports while a run is young and then now and then: each may improve the estimate.
+    if (now - lastTimingAskedUs >= 20000) {
+        lastTimingAskedUs = now;
+        if (pa_operation* op = pa_stream_update_timing_info(stream, nullptr, nullptr))
+            pa_operation_unref(op);
+    }
+}
+
+// Lock held; a run with a known start. When everything written so far has sounded.
+int64_t PulseWaveDevice::Impl::runSoundEndUs() const {
+    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
+    return runStartUs + static_cast<int64_t>(
+                            pa_bytes_to_usec(static_cast<uint64_t>(written - runStartIndex), spec));
+}
+
+// Lock held; libpulse thread or GUI thread. Writes `streamBytes` of silence (zero bytes in
+// the stream's format).
+bool PulseWaveDevice::Impl::writeSilence(size_t streamBytes) {
+    while (streamBytes > 0) {
+        void* block = nullptr;
+        size_t blockBytes = streamBytes;
+        if (pa_stream_begin_write(stream, &block, &blockBytes) < 0 || block == nullptr ||
+            blockBytes == 0)
+            return false;
+        blockBytes = std::min(blockBytes, streamBytes);
+        std::memset(block, 0, blockBytes);
+        if (pa_stream_write(stream, block, blockBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            return false;
+        countWritten(blockBytes);
+        streamBytes -= blockBytes;
+    }
+    return true;
+}
+
+// Lock held; libpulse thread or GUI thread; called when the server asked for more and nothing
+// was there to hand over.
+// pipewire-pulse plays a stream one graph period at a time. When a stream runs dry it keeps
+// back the last bytes that do not fill a whole period and plays them only in front of whatever
+// is written next: the end of a tone would go missing and sound later, as a click before the
+// next tone. So once the server holds less than a period, two periods of silence go behind the
+// last bytes and they play out on time. Not earlier: a letter that comes in time follows the
+// last one without a gap.
+void PulseWaveDevice::Impl::padTail() {
+    if (tailPadded) return;
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    const size_t writable = pa_stream_writable_size(stream);
+    if (!attr || writable == static_cast<size_t>(-1) || writable >= attr->tlength) return;
+    // The server's period is at most what it took off the asked target length for its own
+    // latency (both servers do so for a stream that adjusts its latency), and at least the
+    // minimum request.
+    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
+    const size_t asked = pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, spec);
+    const size_t frame = pa_frame_size(spec);
+    const size_t period =
+        std::max<size_t>(attr->minreq, asked > attr->tlength ? asked - attr->tlength : 0) + frame;
+    if (attr->tlength - writable >= period) return;
+    tailPadded = true;
+    if (!writeSilence(std::min(2 * period / frame * frame, writable)))
+        failAll(pa_strerror(pa_context_errno(client.context())));
+}
+
 // Lock held; libpulse thread or GUI thread. Hands over as much as the server asks for and
 // queues a Done for every write whose last byte went.
 void PulseWaveDevice::Impl::feed() {
     if (!stream || pa_stream_get_state(stream) != PA_STREAM_READY) return;
-    size_t writable = pa_stream_writable_size(stream);
-    if (writable == static_cast<size_t>(-1)) return;
+    bool handedOver = false;
+    const size_t writableStream = pa_stream_writable_size(stream);
+    if (writableStream == static_cast<size_t>(-1)) return;
+    // In bytes of the device's format, whole frames.
+    const size_t frameBytes = static_cast<size_t>(std::max(format.blockAlign(), 1));
+    size_t writable = (Widened(format) ? writableStream / sizeof(int16_t) : writableStream) /
+                      frameBytes * frameBytes;
     while (pendingCount > 0 && !blocked) {
         Pending& head = front();
         const int left = head.size - head.offset;
         if (left > 0) {
             if (writable == 0) break;
             const size_t n = std::min(writable, static_cast<size_t>(left));
-            // No free callback: libpulse copies the bytes, so the slot is free once this returns.
-            if (pa_stream_write(stream, head.data + head.offset, n, nullptr, 0, PA_SEEK_RELATIVE) <
-                0) {
+            if (!handOver(head.data + head.offset, n)) {
                 failAll(pa_strerror(pa_context_errno(client.context())));
                 return;
             }
@@ -196,13 +347,18 @@ void PulseWaveDevice::Impl::feed() {
             }
             head.offset += static_cast<int>(n);
             writable -= n;
+            tailPadded = false;
+            handedOver = true;
             lastProgressUs = PulseClient::NowUs();
-            if (head.offset < head.size) break;
+            if (head.offset < head.size) return;
         }
         post({Notice::Kind::Done, head.ticket, false});
         if (head.barrier) blocked = true;
         popFront();
     }
+    // Only when this call handed nothing over: the next letter usually follows within a
+    // millisecond and must not find silence in front of it.
+    if ((pendingCount == 0 || blocked) && !handedOver) padTail();
 }
 
 // Lock held; libpulse thread or GUI thread.
@@ -247,6 +403,10 @@ void PulseWaveDevice::Impl::StreamState(pa_stream* stream, void* self) {
     auto* d = static_cast<Impl*>(self);
     switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
+            // On PipeWire a new stream starts at the volume the session manager remembers for
+            // the program (full at first), whatever it asked for at connect: the program's own
+            // volume is set again.
+            if (d->volumeSet) d->applyVolume();
             if (d->wantOpen && !d->openedPosted) {
                 d->openedPosted = true;
                 d->post({Notice::Kind::Opened, 0, false});
@@ -269,7 +429,25 @@ void PulseWaveDevice::Impl::StreamWrite(pa_stream*, size_t, void* self) {
 
 // libpulse thread.
 void PulseWaveDevice::Impl::StreamUnderflow(pa_stream*, void* self) {
-    static_cast<Impl*>(self)->underflows.fetch_add(1, std::memory_order_relaxed);
+    auto* d = static_cast<Impl*>(self);
+    d->underflows.fetch_add(1, std::memory_order_relaxed);
+    // Whatever comes next starts afresh; a run whose sound is known ends by the clock.
+    if (d->runStartUs < 0) d->runStartIndex = -1;
+}
+
+// libpulse thread: a fresh timing report. The run's first byte sounds no earlier than it says.
+void PulseWaveDevice::Impl::TimingUpdated(pa_stream* stream, void* self) {
+    auto* d = static_cast<Impl*>(self);
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (d->runStartIndex < 0 || !timing || !timing->playing ||
+        pa_stream_get_latency(stream, &latency, &negative) != 0 || negative)
+        return;
+    const int64_t runBytesUs = static_cast<int64_t>(pa_bytes_to_usec(
+        static_cast<uint64_t>(d->written - d->runStartIndex), pa_stream_get_sample_spec(stream)));
+    const int64_t startUs = PulseClient::NowUs() + static_cast<int64_t>(latency) - runBytesUs;
+    d->runStartUs = std::max(d->runStartUs, startUs);
 }
 
 // libpulse thread.
@@ -453,16 +631,22 @@ WaveVolume PulseWaveDevice::volume() {
     return m_impl->volume;
 }
 
+// Lock held; libpulse thread or GUI thread.
+void PulseWaveDevice::Impl::applyVolume() {
+    const pa_cvolume cv = VolumeOf(volume, format.channels);
+    if (pa_operation* op = pa_context_set_sink_input_volume(
+            client.context(), pa_stream_get_index(stream), &cv, nullptr, nullptr))
+        pa_operation_unref(op);
+}
+
 void PulseWaveDevice::setVolume(WaveVolume volume) {
     Impl& d = *m_impl;
     PulseClient::Lock lock(d.client);
     d.volume = volume;
+    d.volumeSet = true;
     if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY)
         return;  // applied at connect
-    const pa_cvolume cv = VolumeOf(volume, d.format.channels);
-    if (pa_operation* op = pa_context_set_sink_input_volume(
-            d.client.context(), pa_stream_get_index(d.stream), &cv, nullptr, nullptr))
-        pa_operation_unref(op);
+    d.applyVolume();
 }
 
 QString PulseWaveDevice::lastError() const {
@@ -480,9 +664,6 @@ int64_t PulseWaveDevice::queuedSoundUs() {
     // Before a stream exists (the first letter after a pause), the sink's latency of the last
     // stream is the best guess of how long a first letter takes to sound.
     if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY) return d.lastSinkUs;
-    pa_usec_t latency = 0;
-    int negative = 0;
-    if (pa_stream_get_latency(d.stream, &latency, &negative) != 0) return d.lastSinkUs;
     if (const pa_timing_info* timing = pa_stream_get_timing_info(d.stream))
         d.lastSinkUs = static_cast<int64_t>(timing->sink_usec);
     size_t pendingBytes = 0;
@@ -490,9 +671,16 @@ int64_t PulseWaveDevice::queuedSoundUs() {
         const Impl::Pending& p = d.pending[(d.pendingHead + i) % kPendingCapacity];
         pendingBytes += static_cast<size_t>(p.size - p.offset);
     }
-    const pa_sample_spec sampleFormat = SampleFormatOf(d.format);
-    return static_cast<int64_t>(negative ? 0 : latency) +
-           static_cast<int64_t>(pa_bytes_to_usec(pendingBytes, &sampleFormat));
+    // Not yet handed over: bytes of the device's format (the stream carries them widened).
+    const int64_t pendingUs =
+        static_cast<int64_t>(pendingBytes) * 1000000 / std::max(d.format.avgBytesPerSec(), 1);
+    const int64_t now = PulseClient::NowUs();
+    if (d.runStartIndex >= 0 && d.runStartUs >= 0 && d.runSoundEndUs() > now)
+        return d.runSoundEndUs() - now + pendingUs;
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(d.stream, &latency, &negative) != 0) return d.lastSinkUs;
+    return static_cast<int64_t>(negative ? 0 : latency) + pendingUs;
 }
 
 int PulseWaveDevice::streamIndex() const {

@@ -81,4 +81,54 @@ RhythmReport CompareRhythm(const std::vector<ToneRun>& meant, const std::vector<
     return report;
 }
 
+namespace {
+
+// Where each send's tones lie in the recording, by lining up its first tone.
+std::vector<ToneRun> PlaceSends(const std::vector<std::vector<ToneRun>>& sends,
+                                const std::vector<ToneRun>& found, double toleranceMs,
+                                int* sendsFound) {
+    std::vector<ToneRun> placed;
+    size_t next = 0;
+    for (const auto& send : sends) {
+        if (send.empty()) continue;
+        const double meantLength = send[0].endMs - send[0].startMs;
+        while (next < found.size() &&
+               std::fabs(found[next].endMs - found[next].startMs - meantLength) > toleranceMs)
+            ++next;
+        if (next == found.size()) break;
+        const double offset = found[next].startMs - send[0].startMs;
+        for (const ToneRun& tone : send)
+            placed.push_back({tone.startMs + offset, tone.endMs + offset});
+        const double sendEnd = placed.back().endMs;
+        while (next < found.size() && found[next].startMs < sendEnd) ++next;
+        ++*sendsFound;
+    }
+    return placed;
+}
+
+}  // namespace
+
+SilenceReport LoudestOutsideTones(const int16_t* data, size_t count, int rate,
+                                  const std::vector<std::vector<ToneRun>>& sends, double marginMs,
+                                  double toleranceMs) {
+    SilenceReport report;
+    const std::vector<ToneRun> placed =
+        PlaceSends(sends, ToneRunsOfSamples(data, count, rate), toleranceMs, &report.sendsFound);
+    const double samplesPerMs = rate / 1000.0;
+    size_t tone = 0;
+    int loudest = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double ms = static_cast<double>(i) / samplesPerMs;
+        while (tone < placed.size() && placed[tone].endMs + marginMs < ms) ++tone;
+        if (tone < placed.size() && placed[tone].startMs - marginMs <= ms) continue;
+        const int magnitude = std::abs(static_cast<int>(data[i]));
+        if (magnitude > loudest) {
+            loudest = magnitude;
+            report.loudestAtMs = ms;
+        }
+    }
+    report.loudest = loudest / 32768.0;
+    return report;
+}
+
 }  // namespace cwt

@@ -38,4 +38,21 @@ struct RhythmReport {
 RhythmReport CompareRhythm(const std::vector<ToneRun>& meant, const std::vector<ToneRun>& measured,
                            double toleranceMs = 1.0);
 
+// What a recording holds outside the tones that were sent: silence, or a thump, a click or a
+// hum that an operator would hear between and after the sends.
+struct SilenceReport {
+    int sendsFound = 0;       // sends lined up with the recording, in order
+    double loudest = 0;       // loudest sample outside the sent tones, 0..1 of full scale
+    double loudestAtMs = -1;  // where it is in the recording
+};
+
+// Lines up each send (the tones meant for it, in order) with the tones found in a recording:
+// the first found tone after the previous send whose length is that of the send's first tone
+// within `toleranceMs`. Then finds the loudest sample outside the sent tones, each widened by
+// `marginMs` on both sides (a resampler rings a little past a tone's edge). A send that cannot
+// be found counts as not sent: all its sound is outside.
+SilenceReport LoudestOutsideTones(const int16_t* data, size_t count, int rate,
+                                  const std::vector<std::vector<ToneRun>>& sends,
+                                  double marginMs = 2.0, double toleranceMs = 1.0);
+
 }  // namespace cwt

@@ -103,6 +103,8 @@ private:
     QString m_name;
 };
 
+// parec with 100 ms of recording latency: at 10 ms the recording stream drives PipeWire's graph
+// at a 5.3 ms cycle, and under load the recording then loses or repeats a cycle now and then.
 class MonitorRecording {
 public:
     ~MonitorRecording() { stop(); }
@@ -111,7 +113,7 @@ public:
         m_parec.setStandardOutputFile(path);
         m_parec.start(QStringLiteral("parec"),
                       {"-d", "cwnull.monitor", "--rate=48000", "--channels=1", "--format=s16le",
-                       "--latency-msec=10"});
+                       "--latency-msec=100"});
         if (!m_parec.waitForStarted(3000)) return false;
         QElapsedTimer timer;
         timer.start();

@@ -77,13 +77,17 @@ private:
 
 private slots:
     void initTestCase() {
+        // PulseAudio, or PipeWire's pulse server when CWT_SOUND_SERVER=pipewire.
         m_script = qEnvironmentVariable("CWT_SOURCE_DIR") + "/scripts/pulse-null-sink.sh";
+        const QString server = qEnvironmentVariable("CWT_SOUND_SERVER") == "pipewire"
+                                   ? QStringLiteral("pipewire-pulse")
+                                   : QStringLiteral("pulseaudio");
         const bool canStart =
-            QFile::exists(m_script) &&
-            !QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty();
+            QFile::exists(m_script) && !QStandardPaths::findExecutable(server).isEmpty();
         if (!canStart && qEnvironmentVariableIsSet("CWT_PULSE_REQUIRED"))
-            QFAIL("cannot start a private sound server (pulseaudio, CWT_SOURCE_DIR)");
-        if (!canStart) QSKIP("no pulseaudio to start a private sound server");
+            QFAIL(
+                qPrintable("cannot start a private sound server (CWT_SOURCE_DIR, " + server + ")"));
+        if (!canStart) QSKIP(qPrintable("no " + server + " to start a private sound server"));
         QVERIFY(m_dir.isValid());
         qputenv("PULSE_SERVER", "unix:" + m_dir.filePath(QStringLiteral("native")).toUtf8());
     }

@@ -62,7 +62,8 @@ void SetSinkVolume(qint64 left, qint64 right) {
 }
 
 // A playback stream of this process, the way the program's own sound output looks to the
-// server: unsigned 8-bit mono at 11025 Hz. Corked, so it plays nothing.
+// server: mono at 11025 Hz, the 8-bit samples widened to signed 16 bit. Corked, so it plays
+// nothing.
 class OwnStream {
 public:
     OwnStream() {
@@ -76,7 +77,7 @@ public:
                pa_context_get_state(m_context) != PA_CONTEXT_READY)
             pa_threaded_mainloop_wait(m_loop);
         if (pa_context_get_state(m_context) == PA_CONTEXT_READY) {
-            const pa_sample_spec sampleFormat{PA_SAMPLE_U8, 11025, 1};
+            const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, 11025, 1};
             m_stream = pa_stream_new(m_context, "CW Tamarik", &sampleFormat, nullptr);
             pa_stream_set_state_callback(m_stream, &OwnStream::signalStream, m_loop);
             pa_stream_connect_playback(m_stream, "cwnull", nullptr, PA_STREAM_START_CORKED, nullptr,
@@ -305,6 +306,10 @@ private slots:
     void ownStreamIsTheWaveLine() {
         OwnStream stream;
         QVERIFY(stream.index() != PA_INVALID_INDEX);
+        // A session manager (WirePlumber) gives a new stream the volume it remembers for the
+        // program from an earlier run: start from full volume.
+        Pactl({"set-sink-input-volume", QString::number(stream.index()), "65536"});
+        QTRY_COMPARE(ChannelValue(StreamJson(stream.index()), "mono"), qint64{PA_VOLUME_NORM});
         showFreshForm();
         QVERIFY(m_told.isEmpty());
         QVERIFY(m_form->tbWaveVolume->isEnabled());

@@ -102,7 +102,7 @@ bool MonitorRecording::start(const QString& rawPath, const QString& source) {
     m_process->start(QStringLiteral("parec"),
                      {QStringLiteral("-d"), source, QStringLiteral("--rate=48000"),
                       QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
-                      QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
+                      QStringLiteral("--latency-msec=100"), QStringLiteral("--raw")});
     if (!m_process->waitForStarted(5000)) return false;
     return WaitUntil([&] { return QFileInfo(rawPath).size() > 4800; }, 5000);
 }
@@ -119,6 +119,13 @@ std::vector<int16_t> MonitorRecording::stop() {
         samples[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) |
                                           static_cast<uint8_t>(raw[2 * i + 1]) << 8);
     return samples;
+}
+
+void PlayWithPaplay(const QString& wavPath) {
+    QProcess paplay;
+    paplay.start(QStringLiteral("paplay"), {wavPath});
+    paplay.waitForStarted(5000);
+    WaitUntil([&] { return paplay.state() == QProcess::NotRunning; }, 60000);
 }
 
 QString RendererPath() {
