@@ -441,7 +441,10 @@ void PulseWaveDevice::Impl::TimingUpdated(pa_stream* stream, void* self) {
     const pa_timing_info* timing = pa_stream_get_timing_info(stream);
     pa_usec_t latency = 0;
     int negative = 0;
-    if (d->runStartIndex < 0 || !timing || !timing->playing ||
+    // Only once the server has begun to read the run: before, a report is a forecast, which on
+    // a new stream can be a few milliseconds early and would move the key within the send.
+    if (d->runStartIndex < 0 || !timing || !timing->playing || timing->read_index_corrupt ||
+        timing->read_index <= d->runStartIndex ||
         pa_stream_get_latency(stream, &latency, &negative) != 0 || negative)
         return;
     const int64_t runBytesUs = static_cast<int64_t>(pa_bytes_to_usec(

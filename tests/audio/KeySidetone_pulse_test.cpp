@@ -61,6 +61,14 @@ public:
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
     }
+    // The sink's cycle as the monitor sees it: the samples of its commonest chunk.
+    size_t typicalChunkSamples() {
+        std::lock_guard lock(m_mutex);
+        if (m_chunkSamples.empty()) return 0;
+        std::vector<size_t> sorted = m_chunkSamples;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
     // Tone edges heard so far, as CLOCK_MONOTONIC times.
     std::vector<test::KeyChange> toneEdges() {
         std::lock_guard lock(m_mutex);
@@ -85,6 +93,7 @@ private:
             const int64_t arrived = MonotonicNowNs();
             std::lock_guard lock(me->m_mutex);
             const size_t count = bytes / 2;
+            me->m_chunkSamples.push_back(count);
             if (data) {
                 const auto* samples = static_cast<const int16_t*>(data);
                 me->m_samples.insert(me->m_samples.end(), samples, samples + count);
@@ -102,6 +111,7 @@ private:
     pa_stream* m_stream = nullptr;
     std::mutex m_mutex;
     std::vector<int16_t> m_samples;
+    std::vector<size_t> m_chunkSamples;
     int64_t m_firstSampleNs = INT64_MAX;
 };
 
@@ -141,7 +151,8 @@ Offsets Compare(const std::vector<test::KeyChange>& keys, const std::vector<test
 struct SendOffsets {
     Offsets placed;
     Offsets keyed;
-    double stealMs = 0;  // CPU time the host took away meanwhile
+    double stealMs = 0;      // CPU time the host took away meanwhile
+    double sinkCycleMs = 0;  // how far the sound's time found here can be off
 };
 
 void Report(const char* name, const SendOffsets& send) {
@@ -150,6 +161,7 @@ void Report(const char* name, const SendOffsets& send) {
             "%-28s %-6s %3zu edges  key - tone: first letter %+.2f ms, then median %+.2f ms, "
             "from %+.2f to %+.2f ms (spread %.2f ms)\n",
             name, what, o.edges, o.firstLetterMs, o.medianMs, o.minMs, o.maxMs, o.maxMs - o.minMs);
+    std::printf("%28s the sink renders in cycles of %.2f ms\n", "", send.sinkCycleMs);
     if (send.stealMs > 0)
         std::printf("%28s the host took %.0f ms of CPU meanwhile\n", "", send.stealMs);
     std::fflush(stdout);
@@ -198,8 +210,9 @@ protected:
         std::vector<test::KeyChange> keyed = test::KeyChanges(TIOCM_DTR, false);
         std::erase_if(keyed, [&](const test::KeyChange& k) { return k.ns < sendStart; });
         const std::vector<test::KeyChange> tones = monitor.toneEdges();
+        const double cycleMs = 1000.0 * double(monitor.typicalChunkSamples()) / kRate;
         return {Compare(placed, tones, firstLetterEdges), Compare(keyed, tones, firstLetterEdges),
-                test::StealMs() - steal};
+                test::StealMs() - steal, cycleMs};
     }
 
     std::unique_ptr<TVelWaveCtrl> m_wave;
@@ -222,11 +235,19 @@ TEST_F(KeySidetone, KeyAndSidetoneStayTogether) {
         // sound within a millisecond, and all lie within a few milliseconds of it. A letter that
         // starts the sound afresh begins at the server's next rendering, which the device can
         // tell only once it has begun; the key follows it from the next letter on.
+        // The sound's time is known here only to one cycle of the sink (2 ms on PulseAudio with
+        // this monitor, 5.3 ms on PipeWire, whose graph keeps its own cycle whatever the monitor
+        // asks), so "a few milliseconds" is 5 ms beyond that. The first letter is set beside the
+        // rest of its own send, which takes that uncertainty out: its sound starts at the sink's
+        // next cycle, and pipewire-pulse may keep its first bytes back for one more.
         const Offsets& o = offsets.placed;
+        const double fewMs = 5.0 + offsets.sinkCycleMs;
+        const double firstLetterMs = 5.0 + 2 * offsets.sinkCycleMs;
+        EXPECT_GT(offsets.sinkCycleMs, 0.0) << name;
         EXPECT_GT(o.edges, 10u) << name;
         EXPECT_LT(o.maxMs - o.minMs, 1.0) << name;
-        EXPECT_LT(std::abs(o.medianMs), 5.0) << name;
-        EXPECT_LT(std::abs(o.firstLetterMs), 5.0) << name;
+        EXPECT_LT(std::abs(o.medianMs), fewMs) << name;
+        EXPECT_LT(std::abs(o.firstLetterMs - o.medianMs), firstLetterMs) << name;
         // When the thread keyed them: as the timing test shows, late only by what the machine
         // allows, and never ahead of the sound by more than where they were placed.
         EXPECT_GE(offsets.keyed.minMs, o.minMs - 0.01) << name;
