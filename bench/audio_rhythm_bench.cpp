@@ -336,6 +336,8 @@ public:
     }
     ~MonitorListener() {
         pa_threaded_mainloop_lock(m_loop);
+        // A disconnected stream may still deliver what it holds; nothing may reach this object.
+        pa_stream_set_read_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
         pa_context_disconnect(m_context);
