@@ -174,8 +174,10 @@ void PulseWaveDevice::Impl::createStream() {
     runStartIndex = -1;
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, &sampleFormat));
-    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &sampleFormat));
+    attr.tlength =
+        static_cast<uint32_t>(pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, &sampleFormat));
+    attr.minreq =
+        static_cast<uint32_t>(pa_usec_to_bytes(kRequestMs * PA_USEC_PER_MSEC, &sampleFormat));
     // One frame of prebuffer: playback starts with the first write and starts again at once
     // after the stream ran dry between two letters.
     attr.prebuf = static_cast<uint32_t>(pa_frame_size(&sampleFormat));
@@ -268,9 +270,9 @@ void PulseWaveDevice::Impl::countWritten(size_t streamBytes) {
 
 // Lock held; a run with a known start. When everything written so far has sounded.
 int64_t PulseWaveDevice::Impl::runSoundEndUs() const {
-    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
-    return runStartUs + static_cast<int64_t>(
-                            pa_bytes_to_usec(static_cast<uint64_t>(written - runStartIndex), spec));
+    const uint64_t runBytes = static_cast<uint64_t>(written - runStartIndex);
+    return runStartUs +
+           static_cast<int64_t>(pa_bytes_to_usec(runBytes, pa_stream_get_sample_spec(stream)));
 }
 
 // Lock held; libpulse thread or GUI thread. Writes `streamBytes` of silence (zero bytes in
@@ -308,9 +310,9 @@ void PulseWaveDevice::Impl::padTail() {
     // The server's period is at most what it took off the asked target length for its own
     // latency (both servers do so for a stream that adjusts its latency), and at least the
     // minimum request.
-    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
-    const size_t asked = pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, spec);
-    const size_t frame = pa_frame_size(spec);
+    const pa_sample_spec* sampleFormat = pa_stream_get_sample_spec(stream);
+    const size_t asked = pa_usec_to_bytes(kTargetMs * PA_USEC_PER_MSEC, sampleFormat);
+    const size_t frame = pa_frame_size(sampleFormat);
     const size_t period =
         std::max<size_t>(attr->minreq, asked > attr->tlength ? asked - attr->tlength : 0) + frame;
     if (attr->tlength - writable >= period) return;
