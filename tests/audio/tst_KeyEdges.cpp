@@ -32,6 +32,18 @@ cwt::KeyingSettings SerialKeying(bool sidetone = true) {
     return keying;
 }
 
+// Keys `player`'s sends on the fake port, at ordinary priority, and collects every edge the
+// keyer hands to its thread.
+bool KeyAlongside(cwt::TransmitterKeyer& keyer, cwt::CodePlayer& player,
+                  std::vector<cwt::TimedEdge>& handed, bool sidetone = true) {
+    keyer.threadOptions.realtime = false;
+    keyer.onHandOver = [&handed](std::span<const cwt::TimedEdge> edges) {
+        handed.insert(handed.end(), edges.begin(), edges.end());
+    };
+    player.setListener(&keyer);
+    return keyer.start(SerialKeying(sidetone));
+}
+
 // Sends `text` (code page 949) as the Start button would, on a device that completes every
 // buffer at once, with a transmitter keyed alongside on the fake port.
 Sent SendKeyed(std::string_view text, const cwt::CodeSettings& settings,
@@ -42,13 +54,8 @@ Sent SendKeyed(std::string_view text, const cwt::CodeSettings& settings,
     TVelWaveCtrl wave(nullptr, std::move(device));
     cwt::CodePlayer player(wave, {});
     cwt::TransmitterKeyer keyer(&wave, cwt::test::FakeSerialCalls());
-    keyer.threadOptions.realtime = false;
     Sent sent;
-    keyer.onHandOver = [&](std::span<const cwt::TimedEdge> edges) {
-        sent.handed.insert(sent.handed.end(), edges.begin(), edges.end());
-    };
-    player.setListener(&keyer);
-    if (!keyer.start(SerialKeying(sidetone))) return sent;
+    if (!KeyAlongside(keyer, player, sent.handed, sidetone)) return sent;
     cwt::SendWholeText(player, text, options, settings);
     sent.played = output->played();
     return sent;
@@ -130,13 +137,8 @@ private slots:
         TVelWaveCtrl wave(nullptr, std::move(device));
         cwt::CodePlayer player(wave, {});
         cwt::TransmitterKeyer keyer(&wave, cwt::test::FakeSerialCalls());
-        keyer.threadOptions.realtime = false;
         std::vector<cwt::TimedEdge> handed;
-        keyer.onHandOver = [&](std::span<const cwt::TimedEdge> edges) {
-            handed.insert(handed.end(), edges.begin(), edges.end());
-        };
-        player.setListener(&keyer);
-        QVERIFY(keyer.start(SerialKeying()));
+        QVERIFY(KeyAlongside(keyer, player, handed));
         const cwt::CodeSettings settings = Speed(1, 1);
         player.PlayCode("SL!", false, settings, 1234);
         auto sign = player.BeginSign(settings);
@@ -174,13 +176,8 @@ private slots:
         } beeper;
         cwt::CodePlayer player(wave, {nullptr, false, &beeper});
         cwt::TransmitterKeyer keyer(&wave, cwt::test::FakeSerialCalls());
-        keyer.threadOptions.realtime = false;
         std::vector<cwt::TimedEdge> handed;
-        keyer.onHandOver = [&](std::span<const cwt::TimedEdge> edges) {
-            handed.insert(handed.end(), edges.begin(), edges.end());
-        };
-        player.setListener(&keyer);
-        QVERIFY(keyer.start(SerialKeying()));
+        QVERIFY(KeyAlongside(keyer, player, handed));
         cwt::CodeSettings settings = Speed(1, 4);
         settings.pcSpeaker = true;
         const int dotMs = cwt::DotMs(settings.dotLength);  // 14
