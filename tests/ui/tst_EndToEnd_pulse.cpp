@@ -17,8 +17,8 @@
 #include <QThread>
 #include <QtTest>
 #include <cstdio>
-#include <cstring>
 
+#include "AudioTestSupport.h"
 #include "MainWindowHarness.h"
 #include "audio/RhythmMeter.h"
 
@@ -103,40 +103,6 @@ private:
     QString m_name;
 };
 
-// parec with 100 ms of recording latency: at 10 ms the recording stream drives PipeWire's graph
-// at a 5.3 ms cycle, and under load the recording then loses or repeats a cycle now and then.
-class MonitorRecording {
-public:
-    ~MonitorRecording() { stop(); }
-    bool start(const QString& path) {
-        m_path = path;
-        m_parec.setStandardOutputFile(path);
-        m_parec.start(QStringLiteral("parec"),
-                      {"-d", "cwnull.monitor", "--rate=48000", "--channels=1", "--format=s16le",
-                       "--latency-msec=100"});
-        if (!m_parec.waitForStarted(3000)) return false;
-        QElapsedTimer timer;
-        timer.start();
-        while (QFileInfo(path).size() == 0 && timer.elapsed() < 3000) QTest::qWait(20);
-        return QFileInfo(path).size() > 0;
-    }
-    std::vector<int16_t> stop() {
-        if (m_parec.state() == QProcess::NotRunning) return {};
-        m_parec.terminate();
-        m_parec.waitForFinished(3000);
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        const QByteArray bytes = file.readAll();
-        std::vector<int16_t> samples(static_cast<size_t>(bytes.size() / 2));
-        std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
-        return samples;
-    }
-
-private:
-    QProcess m_parec;
-    QString m_path;
-};
-
 }  // namespace
 
 class EndToEndTest : public QObject {
@@ -199,7 +165,7 @@ private slots:
         // The live box sends the first typed letter at once; the rest is typed meanwhile.
         QVERIFY(typeIntoEdit1("PARIS"));
         QTest::qWait(2000);
-        MonitorRecording monitor;
+        cwt::test::MonitorRecording monitor;
         QVERIFY(monitor.start(dir.filePath("monitor.raw")));
         QVERIFY(click(points.start));
         const std::vector<uint8_t>& meantBytes = points.meantParis;
