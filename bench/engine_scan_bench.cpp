@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "engine/Cp949Text.h"
-#include "engine/SendDispatch.h"
-#include "engine/TextPrep.h"
+#include "engine/morse/Cp949Text.h"
+#include "engine/morse/SendDispatch.h"
+#include "engine/morse/TextPrep.h"
 
 namespace {
 

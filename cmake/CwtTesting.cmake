@@ -5,6 +5,7 @@ function(cwt_add_gtest name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     cwt_warnings(${name})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
     add_test(NAME ${name} COMMAND ${name})
     if(NOT T_TIMEOUT)
@@ -22,6 +23,7 @@ function(cwt_add_qtest name)
     add_executable(${name} ${T_SOURCES})
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
     cwt_warnings(${name})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
     add_test(NAME ${name} COMMAND ${name})
     if(NOT T_TIMEOUT)
@@ -35,7 +37,8 @@ function(cwt_add_qtest name)
 endfunction()
 
 # Every *_test.cpp of the calling folder becomes a GoogleTest executable, every tst_*.cpp a
-# QtTest executable, named <layer>_<file>; files in support/ go into each. Files named
+# QtTest executable, named <layer>_<file>; files in support/ go into each. Tests include from the
+# project root, so that "tests/common/FakeSerialPort.h" reads the same from every folder. Files named
 # *_pulse_test.cpp or tst_*_pulse.cpp need the real sound server and get the label "pulse";
 # *_timing_test.cpp measure timing under a load of their own and get the label "timing". Both
 # run alone, after the rest.

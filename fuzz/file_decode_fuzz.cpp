@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/morse/Cp949Text.h"
+#include "engine/morse/SendScanner.h"
 #include "FuzzCheck.h"
-#include "engine/Cp949Text.h"
-#include "engine/SendScanner.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/config/IniProfile.h"
 #include "FuzzCheck.h"
-#include "engine/IniProfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/morse/SendDispatch.h"
+#include "engine/morse/SendScanner.h"
+#include "engine/morse/TextPrep.h"
+#include "engine/morse/Timing.h"
 #include "FuzzCheck.h"
-#include "engine/SendDispatch.h"
-#include "engine/SendScanner.h"
-#include "engine/TextPrep.h"
-#include "engine/Timing.h"
 
 namespace {
 

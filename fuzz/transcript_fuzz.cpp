@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/morse/MorseTable.h"
+#include "engine/morse/TranscriptDecoder.h"
 #include "FuzzCheck.h"
-#include "engine/MorseTable.h"
-#include "engine/TranscriptDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static cwt::TranscriptDecoder decoder;

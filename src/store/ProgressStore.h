@@ -12,9 +12,9 @@
 #include <map>
 #include <vector>
 
-#include "engine/CopyScore.h"
-#include "engine/KochCourse.h"
-#include "engine/PracticeItems.h"
+#include "engine/practice/CopyScore.h"
+#include "engine/practice/KochCourse.h"
+#include "engine/practice/PracticeItems.h"
 
 class QSqlError;
 

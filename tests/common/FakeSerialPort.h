@@ -15,8 +15,8 @@
 #include <new>
 #include <vector>
 
-#include "audio/KeyingThread.h"
-#include "audio/SerialCalls.h"
+#include "rig/KeyingThread.h"
+#include "rig/SerialCalls.h"
 
 namespace cwt::test {
 

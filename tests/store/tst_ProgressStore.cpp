@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "../ui/FaultSupport.h"
 #include "store/ProgressStore.h"
+#include "tests/common/FaultSupport.h"
 
 using cwt::Course;
 using cwt::PracticeSession;

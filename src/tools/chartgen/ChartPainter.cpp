@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/HanGulCtrlUnit.h"
-#include "engine/MorseTable.h"
+#include "engine/morse/HanGulCtrlUnit.h"
+#include "engine/morse/MorseTable.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <string_view>
 
-#include "engine/MorseTable.h"
+#include "engine/morse/MorseTable.h"
 
 namespace {
 

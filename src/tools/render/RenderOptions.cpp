@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "engine/Timing.h"
+#include "engine/morse/Timing.h"
 
 namespace cwt::render {
 

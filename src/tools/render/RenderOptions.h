@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/CodePlayer.h"
-#include "audio/WholeSend.h"
+#include "sound/CodePlayer.h"
+#include "sound/WholeSend.h"
 
 namespace cwt::render {
 

@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "RenderOptions.h"
-#include "audio/PulseWaveDevice.h"
-#include "audio/SimulatedWaveDevice.h"
-#include "audio/VelWaveCtrl.h"
+#include "sound/PulseWaveDevice.h"
+#include "sound/SimulatedWaveDevice.h"
+#include "sound/VelWaveCtrl.h"
 
 namespace {
 

@@ -22,16 +22,16 @@
 #include <QWindow>
 #include <cstdio>
 
-#include "audio/SimulatedWaveDevice.h"
+#include "sound/SimulatedWaveDevice.h"
 #include "store/ProgressStore.h"
-#include "ui/CW_Tamarik.h"
-#include "ui/CopyPracticeWindow.h"
-#include "ui/Fonts.h"
-#include "ui/KeyingDialog.h"
-#include "ui/MorseCodeShowUnit.h"
-#include "ui/RadioGroup.h"
-#include "ui/SoundUnit.h"
-#include "ui/WaveDispUnit.h"
+#include "ui/chart/MorseCodeShowUnit.h"
+#include "ui/common/Fonts.h"
+#include "ui/common/RadioGroup.h"
+#include "ui/keying/KeyingDialog.h"
+#include "ui/main/CW_Tamarik.h"
+#include "ui/main/SoundUnit.h"
+#include "ui/memo/WaveDispUnit.h"
+#include "ui/practice/CopyPracticeWindow.h"
 
 namespace {
 

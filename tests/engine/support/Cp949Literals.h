@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/Cp949Text.h"
+#include "engine/morse/Cp949Text.h"
 
 inline std::string Cp(std::u16string_view text) {
     auto bytes = cwt::cp949::EncodeStrict(text);

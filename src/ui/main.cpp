@@ -1,3 +1,0 @@
-#include "ui/CW_Tamarik.h"
-
-int main(int argc, char** argv) { return CW_Tamarik(argc, argv); }

@@ -1,0 +1,84 @@
+// The main window's side of the copy practice: the menu "연습" that opens its window; and the
+// seam through which another window's send holds the sending state while it sends through this
+// window's sound path.
+
+#include <QAction>
+#include <QEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <functional>
+
+#include "sound/VelWaveCtrl.h"
+#include "ui/main/SoundUnit.h"
+#include "ui/practice/CopyPracticeWindow.h"
+
+namespace {
+
+// Calls back when the watched widget becomes enabled.
+class EnabledWatch : public QObject {
+public:
+    EnabledWatch(QWidget* watched, std::function<void()> enabled)
+        : QObject(watched), m_enabled(std::move(enabled)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && static_cast<QWidget*>(watched)->isEnabled())
+            m_enabled();
+        return false;
+    }
+
+private:
+    std::function<void()> m_enabled;
+};
+
+}  // namespace
+
+void TForm1::buildPracticeMenu() {
+    QMenuBar* bar = menuBar();
+    PracticeMenu = new QMenu(QStringLiteral("연습"), bar);
+    CopyPracticeMenu = PracticeMenu->addAction(QStringLiteral("수신 연습"));
+    bar->insertMenu(About1, PracticeMenu);  // just before "About"
+    connect(CopyPracticeMenu, &QAction::triggered, this,
+            [this] { CopyPracticeMenuClick(CopyPracticeMenu); });
+}
+
+void TForm1::CopyPracticeMenuClick(QObject* /*Sender*/) {
+    if (!m_practice) m_practice = new CopyPracticeWindow(*this, this);
+    m_practice->show();
+    m_practice->raise();
+    m_practice->activateWindow();
+}
+
+bool TForm1::beginSend() {
+    if (!AutoStartButton->isEnabled() || VelWaveCtrl1->Playing()) return false;
+    if (!m_otherSendWatch) {
+        // Stop, or a sound failure, ends the other window's send as it ends a run: the window
+        // is idle again, and a send started afterwards is not the other window's.
+        m_otherSendWatch = new EnabledWatch(AutoStartButton, [this] {
+            if (!m_otherSend) return;
+            m_otherSend = false;
+            RandomSoundButton->setEnabled(true);
+        });
+    }
+    BeginSending(nullptr);
+    // The pause would resume the editor's text, and the live box would play into the send.
+    PauseButton->setEnabled(false);
+    Edit1->setEnabled(false);
+    m_otherSend = true;
+    return true;
+}
+
+bool TForm1::sendStopped() const { return !m_otherSend; }
+
+void TForm1::endSend() {
+    if (!m_otherSend) return;
+    m_otherSend = false;
+    AutoStopButtonClick(nullptr);
+    RandomSoundButton->setEnabled(true);
+}
+
+int TForm1::outputSampleRate() const { return SamplesPerSecValue(VelWaveCtrl1->SamplesPerSec()); }

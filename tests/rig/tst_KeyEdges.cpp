@@ -1,0 +1,197 @@
+// The key edges a send hands to the keying thread, against the tones of the same send: the
+// engine's schedule equals the tone edges of the rendered sound sample for sample, and the
+// keyer's absolute times are those samples turned into time, whatever the speed, for signs,
+// Hangul, marks and letters longer than one buffer slot; with the sidetone off the same key
+// comes with silence of the same length.
+
+#include <sys/ioctl.h>
+
+#include <QtTest>
+
+#include "engine/keying/KeySchedule.h"
+#include "engine/morse/TextPrep.h"
+#include "engine/morse/Timing.h"
+#include "rig/TransmitterKeyer.h"
+#include "sound/CodePlayer.h"
+#include "sound/SimulatedWaveDevice.h"
+#include "sound/SoundBeepUnit.h"
+#include "sound/VelWaveCtrl.h"
+#include "sound/WholeSend.h"
+#include "tests/common/FakeSerialPort.h"
+
+namespace {
+
+struct Sent {
+    std::vector<uint8_t> played;
+    std::vector<cwt::TimedEdge> handed;
+};
+
+cwt::KeyingSettings SerialKeying(bool sidetone = true) {
+    cwt::KeyingSettings keying;
+    keying.sidetone = sidetone;
+    return keying;
+}
+
+// Keys `player`'s sends on the fake port, at ordinary priority, and collects every edge the
+// keyer hands to its thread.
+bool KeyAlongside(cwt::TransmitterKeyer& keyer, cwt::CodePlayer& player,
+                  std::vector<cwt::TimedEdge>& handed, bool sidetone = true) {
+    keyer.threadOptions.realtime = false;
+    keyer.onHandOver = [&handed](std::span<const cwt::TimedEdge> edges) {
+        handed.insert(handed.end(), edges.begin(), edges.end());
+    };
+    player.setListener(&keyer);
+    return keyer.start(SerialKeying(sidetone));
+}
+
+// Sends `text` (code page 949) as the Start button would, on a device that completes every
+// buffer at once, with a transmitter keyed alongside on the fake port.
+Sent SendKeyed(std::string_view text, const cwt::CodeSettings& settings,
+               const cwt::WholeSendOptions& options, bool sidetone = true) {
+    cwt::test::ResetFakePort();
+    auto device = std::make_unique<cwt::SimulatedWaveDevice>();
+    cwt::SimulatedWaveDevice* output = device.get();
+    TVelWaveCtrl wave(nullptr, std::move(device));
+    cwt::CodePlayer player(wave, {});
+    cwt::TransmitterKeyer keyer(&wave, cwt::test::FakeSerialCalls());
+    Sent sent;
+    if (!KeyAlongside(keyer, player, sent.handed, sidetone)) return sent;
+    cwt::SendWholeText(player, text, options, settings);
+    sent.played = output->played();
+    return sent;
+}
+
+// Where the rendered sound turns from silence to tone and back, in samples.
+std::vector<cwt::KeyEdge> ToneEdges(const std::vector<uint8_t>& bytes, uint8_t silence = 128) {
+    std::vector<cwt::KeyEdge> edges;
+    bool tone = false;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if ((bytes[i] != silence) == tone) continue;
+        tone = !tone;
+        edges.push_back({static_cast<int64_t>(i), tone});
+    }
+    if (tone) edges.push_back({static_cast<int64_t>(bytes.size()), false});
+    return edges;
+}
+
+int64_t SampleNs(int64_t sample) { return (sample * 1'000'000'000 + 11025 / 2) / 11025; }
+
+cwt::CodeSettings Speed(int multiplier, int width) {
+    cwt::CodeSettings settings;
+    settings.dotLength = 30 * multiplier;
+    settings.toneWidth = width;
+    return settings;
+}
+
+}  // namespace
+
+class TestKeyEdges : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keyEdgesAreTheToneEdgesOfTheRenderedSend_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("multiplier");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("marks");
+        // 한글, 예: Hangul with its syllable gap and a silent element inside a letter.
+        const QByteArray mixed("CQ \xC7\xD1\xB1\xDB \xBF\xB9 [AR] 599 73?\r\nDE HL0CW [BT] K");
+        QTest::newRow("x1 width 1") << mixed << 1 << 1 << true;
+        QTest::newRow("x5 width 4") << mixed << 5 << 4 << false;
+        // A unit of 3300 samples: letters longer than one 65,535-byte slot, played in pieces.
+        QTest::newRow("x10 width 10") << QByteArray("0 \xBF\xB9 [SK]") << 10 << 10 << true;
+    }
+    void keyEdgesAreTheToneEdgesOfTheRenderedSend() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, multiplier);
+        QFETCH(int, width);
+        QFETCH(bool, marks);
+        const cwt::CodeSettings settings = Speed(multiplier, width);
+        cwt::WholeSendOptions options;
+        options.startEndMarks = marks;
+        const Sent sent = SendKeyed(text.toStdString(), settings, options);
+        const std::vector<cwt::KeyEdge> tones = ToneEdges(sent.played);
+        QVERIFY(tones.size() > 40);
+
+        // The engine's schedule of the whole send, in samples.
+        const std::string tidied = cwt::Tidy(text.toStdString(), cwt::SendTidying(true, true));
+        const cwt::KeySchedule schedule = cwt::KeyScheduleOfSend(
+            cwt::PlanWholeSend(tidied, {marks, true}), cwt::ToneUnit(width, 30 * multiplier));
+        QCOMPARE(schedule.edges, tones);
+        QCOMPARE(schedule.length, static_cast<int64_t>(sent.played.size()));
+
+        // What the keying thread was given: the same samples, turned into time from one anchor.
+        QCOMPARE(sent.handed.size(), tones.size());
+        const int64_t anchor = sent.handed.front().atNs - SampleNs(tones.front().at);
+        for (size_t i = 0; i < tones.size(); ++i) {
+            QCOMPARE(sent.handed[i].down, tones[i].down);
+            QCOMPARE(sent.handed[i].atNs - anchor, SampleNs(tones[i].at));
+        }
+    }
+
+    // The copy practice's slower effective speed: silence after a letter's own gaps.
+    void extraSilenceAfterALetterMovesTheNextKeyAsFar() {
+        cwt::test::ResetFakePort();
+        auto device = std::make_unique<cwt::SimulatedWaveDevice>();
+        cwt::SimulatedWaveDevice* output = device.get();
+        TVelWaveCtrl wave(nullptr, std::move(device));
+        cwt::CodePlayer player(wave, {});
+        cwt::TransmitterKeyer keyer(&wave, cwt::test::FakeSerialCalls());
+        std::vector<cwt::TimedEdge> handed;
+        QVERIFY(KeyAlongside(keyer, player, handed));
+        const cwt::CodeSettings settings = Speed(1, 1);
+        player.PlayCode("SL!", false, settings, 1234);
+        auto sign = player.BeginSign(settings);
+        sign.QueueCode("LS", 'K', false, 77);
+        sign.QueueCode("SLS!", 0, false, 500);
+        sign.Finish();
+        player.PlayCode("S!", false, settings);
+        const std::vector<cwt::KeyEdge> tones = ToneEdges(output->played());
+        QCOMPARE(handed.size(), tones.size());
+        const int64_t anchor = handed.front().atNs - SampleNs(tones.front().at);
+        for (size_t i = 0; i < tones.size(); ++i)
+            QCOMPARE(handed[i].atNs - anchor, SampleNs(tones[i].at));
+    }
+
+    void withoutSidetoneTheSameKeyComesWithSilenceAsLong() {
+        const QByteArray text("\xC7\xD1 [AR] E");
+        const cwt::CodeSettings settings = Speed(1, 2);
+        const Sent loud = SendKeyed(text.toStdString(), settings, {});
+        const Sent quiet = SendKeyed(text.toStdString(), settings, {}, false);
+        QCOMPARE(quiet.played.size(), loud.played.size());
+        QVERIFY(std::all_of(quiet.played.begin(), quiet.played.end(),
+                            [](uint8_t b) { return b == 128; }));
+        QCOMPARE(quiet.handed.size(), loud.handed.size());
+        for (size_t i = 0; i < loud.handed.size(); ++i)
+            QCOMPARE(quiet.handed[i].atNs - quiet.handed[0].atNs,
+                     loud.handed[i].atNs - loud.handed[0].atNs);
+    }
+
+    // On the PC speaker the unit is DotMs, and each letter's key starts when it is played.
+    void onThePcSpeakerTheKeyCountsInDotMs() {
+        cwt::test::ResetFakePort();
+        TVelWaveCtrl wave(nullptr, std::make_unique<cwt::SimulatedWaveDevice>());
+        struct Silent : cwt::Beeper {
+            void beep(int, int) override {}
+        } beeper;
+        cwt::CodePlayer player(wave, {nullptr, false, &beeper});
+        cwt::TransmitterKeyer keyer(&wave, cwt::test::FakeSerialCalls());
+        std::vector<cwt::TimedEdge> handed;
+        QVERIFY(KeyAlongside(keyer, player, handed));
+        cwt::CodeSettings settings = Speed(1, 4);
+        settings.pcSpeaker = true;
+        const int dotMs = cwt::DotMs(settings.dotLength);  // 14
+        player.PlayCode("SL!", false, settings);
+        QCOMPARE(handed.size(), size_t(4));
+        const int64_t ms = 1'000'000;
+        QCOMPARE(handed[1].atNs - handed[0].atNs, dotMs * ms);
+        QCOMPARE(handed[2].atNs - handed[0].atNs, 2 * dotMs * ms);
+        QCOMPARE(handed[3].atNs - handed[0].atNs, 5 * dotMs * ms);
+        // The next letter starts no earlier than this one's final pause has ended.
+        player.PlayCode("S!", false, settings);
+        QVERIFY(handed[4].atNs >= handed[0].atNs + 8 * dotMs * ms);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKeyEdges)
+#include "tst_KeyEdges.moc"

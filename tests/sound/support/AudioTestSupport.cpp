@@ -1,0 +1,136 @@
+#include "tests/sound/support/AudioTestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTimer>
+
+namespace cwt::test {
+
+void EnsureCoreApp() {
+    if (QCoreApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "audio-test";
+    static char* argv[] = {name, nullptr};
+    new QCoreApplication(argc, argv);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    tick.start(5);
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+uint32_t Le32(const QByteArray& bytes, int offset) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes.at(offset + i));
+    return value;
+}
+
+uint16_t Le16(const QByteArray& bytes, int offset) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(bytes.at(offset)) |
+                                 static_cast<uint8_t>(bytes.at(offset + 1)) << 8);
+}
+
+WaveModuleView ReadWithPythonWave(const QString& path) {
+    WaveModuleView view;
+    QProcess python;
+    python.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral(
+             "import sys, wave\n"
+             "w = wave.open(sys.argv[1], 'rb')\n"
+             "print(w.getnchannels(), w.getframerate(), w.getsampwidth(), w.getnframes())\n"
+             "print(w.readframes(w.getnframes()).hex())\n"),
+         path});
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        view.error = QString::fromUtf8(python.readAllStandardError());
+        return view;
+    }
+    const QList<QByteArray> lines = python.readAllStandardOutput().split('\n');
+    const QList<QByteArray> fields = lines.value(0).split(' ');
+    if (fields.size() != 4) return view;
+    view.channels = fields[0].toInt();
+    view.rate = fields[1].toInt();
+    view.width = fields[2].toInt();
+    view.frames = fields[3].toInt();
+    view.data = QByteArray::fromHex(lines.value(1));
+    view.ok = true;
+    return view;
+}
+
+long SoxSampleCount(const QString& path) {
+    QProcess soxi;
+    soxi.start(QStringLiteral("soxi"), {QStringLiteral("-s"), path});
+    if (!soxi.waitForFinished(30000) || soxi.exitCode() != 0) return -1;
+    bool ok = false;
+    const long count = soxi.readAllStandardOutput().trimmed().toLong(&ok);
+    return ok ? count : -1;
+}
+
+bool PulseServerAnswers() {
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+    return pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit &&
+           pactl.exitCode() == 0;
+}
+
+bool PulseRequired() { return qEnvironmentVariable("CWT_PULSE_REQUIRED") == QLatin1String("1"); }
+
+MonitorRecording::~MonitorRecording() {
+    if (m_process) stop();
+}
+
+bool MonitorRecording::start(const QString& rawPath, const QString& source) {
+    m_path = rawPath;
+    QFile::remove(rawPath);
+    m_process = new QProcess;
+    m_process->setStandardOutputFile(rawPath);
+    m_process->start(QStringLiteral("parec"),
+                     {QStringLiteral("-d"), source, QStringLiteral("--rate=48000"),
+                      QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
+                      QStringLiteral("--latency-msec=100"), QStringLiteral("--raw")});
+    if (!m_process->waitForStarted(5000)) return false;
+    return WaitUntil([&] { return QFileInfo(rawPath).size() > 4800; }, 5000);
+}
+
+std::vector<int16_t> MonitorRecording::stop() {
+    if (!m_process) return {};
+    m_process->terminate();
+    m_process->waitForFinished(5000);
+    delete m_process;
+    m_process = nullptr;
+    const QByteArray raw = ReadAll(m_path);
+    std::vector<int16_t> samples(static_cast<size_t>(raw.size() / 2));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) |
+                                          static_cast<uint8_t>(raw[2 * i + 1]) << 8);
+    return samples;
+}
+
+void PlayWithPaplay(const QString& wavPath) {
+    QProcess paplay;
+    paplay.start(QStringLiteral("paplay"), {wavPath});
+    paplay.waitForStarted(5000);
+    WaitUntil([&] { return paplay.state() == QProcess::NotRunning; }, 60000);
+}
+
+QString RendererPath() {
+    return qEnvironmentVariable("CWT_BINARY_DIR") +
+           QStringLiteral("/src/tools/render/cw-tamarik-render");
+}
+
+}  // namespace cwt::test
