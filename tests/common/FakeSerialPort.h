@@ -57,9 +57,10 @@ struct FakePortState {
     std::atomic<int> rngCount{0};
     std::atomic<uint32_t> inputChanges{0};
     std::atomic<int> waiting{0};
-    std::atomic<bool> pulledOut{false};  // every call fails with EIO, as an unplugged adapter
-    bool countsSupported = true;         // TIOCGICOUNT
-    bool waitSupported = true;           // TIOCMIWAIT
+    std::atomic<int64_t> waitEndedNs{0};  // when a wait last returned
+    std::atomic<bool> pulledOut{false};   // every call fails with EIO, as an unplugged adapter
+    bool countsSupported = true;          // TIOCGICOUNT
+    bool waitSupported = true;            // TIOCMIWAIT
     std::atomic<int> lowLatencyCalls{0};
 };
 
@@ -182,6 +183,7 @@ inline int WaitModemChange(int, int lines) {
             break;
         }
     }
+    port.waitEndedNs = MonotonicNowNs();
     --port.waiting;
     return result;
 }

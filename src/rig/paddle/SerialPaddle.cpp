@@ -87,7 +87,7 @@ bool SerialPaddle::start(const SerialPaddleConfig& config, LeverHandler onLever,
         return false;
     }
     m_quit = false;
-    m_done = false;
+    m_done = false;  // no thread runs
     m_thread = std::thread([this] { run(); });
     return true;
 }
@@ -157,10 +157,12 @@ void SerialPaddle::stop() {
     if (m_thread.joinable()) {
         m_quit.store(true, std::memory_order_release);
         // The wait may be entered just after a signal: send until the thread has ended.
-        while (!m_done.load(std::memory_order_acquire)) {
+        std::unique_lock lock(m_doneMutex);
+        while (!m_done) {
             m_interrupter.interrupt();
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            m_doneChanged.wait_for(lock, std::chrono::microseconds(500));
         }
+        lock.unlock();
         m_thread.join();
     }
     if (!m_file) return;
@@ -205,7 +207,9 @@ void SerialPaddle::run() {
     m_interrupter.detach();
     releaseAll();
     if (lost && m_onLost) m_onLost();
-    m_done.store(true, std::memory_order_release);
+    const std::lock_guard lock(m_doneMutex);
+    m_done = true;
+    m_doneChanged.notify_all();
 }
 
 // Watcher thread: the next time the wait is cut short to look again, if any.

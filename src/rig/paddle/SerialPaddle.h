@@ -29,6 +29,7 @@
 
 #include <QString>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -121,7 +122,9 @@ private:
     WaitInterrupter m_interrupter;
 
     std::atomic<bool> m_quit{false};
-    std::atomic<bool> m_done{false};
+    std::mutex m_doneMutex;
+    std::condition_variable m_doneChanged;
+    bool m_done = false;  // the thread has ended its watch (under m_doneMutex)
     mutable std::mutex m_lostMutex;
     QString m_lostText;
     std::thread m_thread;
