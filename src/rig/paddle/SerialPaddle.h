@@ -77,6 +77,7 @@ public:
     // Ends the watch, wakes the thread out of its wait, drops the supply line, closes the port
     // unless the key line holds it. Returns within a few milliseconds.
     void stop();
+    // Started and not stopped; stays true after a loss until stop() (the owner calls it then).
     bool running() const { return m_thread.joinable(); }
 
     QString errorText() const { return m_error; }
