@@ -7,14 +7,20 @@
 // inverted polarity (line asserted = key up) the line is left asserted instead, and the key is
 // down whenever the program does not hold the port.
 //
+// A paddle watched on the same port shares its open file (SerialPortFile): opening the key line
+// then changes no line but the key, and the key cannot be the line that feeds the paddle.
+//
 // Opened and closed on the GUI thread; once open, only the keying thread calls setKey.
 
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "rig/SerialCalls.h"
 
 namespace cwt {
+
+class SerialPortFile;
 
 struct KeyLineConfig {
     std::string device;     // /dev/ttyUSB0 …
@@ -46,9 +52,9 @@ public:
 
 private:
     int keyBit() const;
-    QString openFailure(const std::string& step, int error) const;
 
     const SerialCalls& m_calls;
+    std::shared_ptr<SerialPortFile> m_file;
     KeyLineConfig m_config;
     int m_fd = -1;
     int m_safetySlot = -1;

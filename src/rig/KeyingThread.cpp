@@ -71,6 +71,12 @@ void KeyingThread::finishLetter() {
     wake();
 }
 
+void KeyingThread::cancel() {
+    m_cancelBefore.store(m_tail.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    m_cancels.fetch_add(1, std::memory_order_release);
+    wake();
+}
+
 uint32_t KeyingThread::takeEvents() {
     Drain(m_eventFd);
     return m_events.exchange(0, std::memory_order_acq_rel);
@@ -89,6 +95,22 @@ void KeyingThread::dropFinishedLetters() {
     while (head < tail && head < before && m_ring[head % kCapacity].letter != m_currentLetter)
         ++head;
     m_head.store(head, std::memory_order_release);
+}
+
+// Keying thread: a cancel drops what was queued before it and raises the key.
+void KeyingThread::takeCancel() {
+    const uint64_t cancels = m_cancels.load(std::memory_order_acquire);
+    if (cancels == m_cancelsTaken) return;
+    m_cancelsTaken = cancels;
+    const uint64_t before = m_cancelBefore.load(std::memory_order_relaxed);
+    if (m_head.load(std::memory_order_relaxed) < before)
+        m_head.store(before, std::memory_order_release);
+    if (!m_keyDown.load(std::memory_order_relaxed)) return;
+    if (!m_line.setKey(false)) {
+        halt(kLineLost);
+        return;
+    }
+    m_keyDown.store(false, std::memory_order_release);
 }
 
 // Keying thread: returns at `deadlineNs` or earlier, when woken.
@@ -139,6 +161,8 @@ void KeyingThread::run() {
             waitUntil(kNever);
             continue;
         }
+        takeCancel();
+        if (m_halted) continue;
         dropFinishedLetters();
         const uint64_t head = m_head.load(std::memory_order_relaxed);
         const bool queued = head < m_tail.load(std::memory_order_acquire);

@@ -4,6 +4,9 @@
 // blocks either side; the thread sleeps until each edge (the last two milliseconds with
 // clock_nanosleep, so that it wakes on time) and sets the line with one system call.
 //
+// Edges of a live key (a paddle through the keyer, a straight key) are handed over the same
+// way, as they come; an edge whose time has passed is keyed at once.
+//
 // It watches the key: held down longer than the watchdog allows, the key goes up and keying
 // halts; a line that refuses a call (a USB adapter pulled out) halts keying too. Either is
 // reported through eventFd(), and nothing is keyed after it.
@@ -53,6 +56,9 @@ public:
     // GUI thread: the letter being keyed ends as it was meant to; every letter handed over
     // before this call that has not begun is dropped.
     void finishLetter();
+    // GUI thread: the key goes up at once and every edge handed over before this call that has
+    // not been keyed is dropped (the live key's Stop). Edges handed over after it are keyed.
+    void cancel();
 
     // GUI thread: the events that happened since the last call.
     uint32_t takeEvents();
@@ -68,6 +74,7 @@ private:
 
     void run();
     void dropFinishedLetters();
+    void takeCancel();
     void waitUntil(int64_t deadlineNs);
     void perform(const TimedEdge& edge);
     void halt(Event event);
@@ -79,6 +86,8 @@ private:
     std::atomic<uint64_t> m_head{0};  // consumer: edges taken
     std::atomic<uint64_t> m_tail{0};  // producer: edges queued
     std::atomic<uint64_t> m_finishBefore{0};
+    std::atomic<uint64_t> m_cancelBefore{0};
+    std::atomic<uint64_t> m_cancels{0};
     std::atomic<bool> m_quit{false};
     std::atomic<bool> m_keyDown{false};
     std::atomic<uint32_t> m_events{0};
@@ -87,6 +96,7 @@ private:
     int m_eventFd = -1;
     // Keying thread only.
     uint32_t m_currentLetter = 0;
+    uint64_t m_cancelsTaken = 0;
     int64_t m_downSinceNs = 0;
     bool m_halted = false;
     std::thread m_thread;

@@ -5,6 +5,8 @@
 
 #include <termios.h>
 
+struct serial_icounter_struct;
+
 namespace cwt {
 
 struct SerialCalls {
@@ -18,6 +20,15 @@ struct SerialCalls {
     int (*setAttributes)(int fd, const termios* attributes);
     // flock() with LOCK_EX | LOCK_NB.
     int (*lockExclusive)(int fd);
+    // TIOCMIWAIT: blocks until one of the input lines in `lines` (TIOCM_CTS, TIOCM_DSR,
+    // TIOCM_CD …) changes. A signal whose handler was installed without SA_RESTART ends it with
+    // EINTR.
+    int (*waitModemChange)(int fd, int lines);
+    // TIOCGICOUNT: how often each input line has changed since the port was opened.
+    int (*modemCounts)(int fd, serial_icounter_struct* counts);
+    // TIOCGSERIAL then TIOCSSERIAL with ASYNC_LOW_LATENCY: a USB-serial adapter that batches
+    // what it reports (FTDI: every 16 ms) reports every millisecond instead.
+    int (*lowLatency)(int fd);
 };
 
 // The real ones.

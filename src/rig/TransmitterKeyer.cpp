@@ -95,6 +95,67 @@ QString TransmitterKeyer::statusText() const {
     return QString();
 }
 
+TransmitterKeyer::LiveKeying TransmitterKeyer::liveKeying() const {
+    if (m_thread) return LiveKeying::Keyed;
+    if (m_rig) return LiveKeying::RigKeyer;
+    return LiveKeying::Off;
+}
+
+QString TransmitterKeyer::liveRefusal() const {
+    switch (liveKeying()) {
+        case LiveKeying::Keyed:
+            break;
+        case LiveKeying::RigKeyer:
+            return QStringLiteral(
+                "무선기의 키어(Hamlib)는 글자를 받아 보내므로 패들로는 키잉할 수 없습니다. "
+                "패들을 무선기의 키 잭에 꽂거나, 키잉 설정에서 직렬 포트의 DTR/RTS 선을 "
+                "고르세요.");
+        case LiveKeying::Off:
+            return QStringLiteral("무선기 키잉이 꺼져 있습니다. 기타 → 무선기 키잉을 켜세요.");
+    }
+    return QString();
+}
+
+TransmitterKeyer::LiveKeying TransmitterKeyer::keyLive(std::span<const keyer::KeyEdge> edges) {
+    if (!m_thread) return liveKeying();
+    const int64_t nowNs = MonotonicNowNs();
+    if (m_soundEndNs > nowNs) {
+        // A send is still being keyed: the live key takes over.
+        m_thread->cancel();
+        m_soundEndNs = 0;
+    }
+    const std::vector<TimedEdge> timed = liveEdges(edges, nowNs);
+    if (timed.empty()) return LiveKeying::Keyed;
+    if (onHandOver) onHandOver(timed);
+    if (!m_thread->handOver(timed))
+        emit problem(QStringLiteral("키잉이 키를 따라가지 못해 부호 하나를 건너뛰었습니다."));
+    return LiveKeying::Keyed;
+}
+
+// The live edges as the keying thread takes them, without the elements that ended already.
+std::vector<TimedEdge> TransmitterKeyer::liveEdges(std::span<const keyer::KeyEdge> edges,
+                                                   int64_t nowNs) {
+    ++m_letter;
+    std::vector<TimedEdge> timed;
+    timed.reserve(edges.size());
+    for (size_t i = 0; i < edges.size(); ++i) {
+        const int64_t atNs = edges[i].time.count() + onAirDelayNs;
+        const bool endedAlready = edges[i].down && i + 1 < edges.size() && !edges[i + 1].down &&
+                                  edges[i + 1].time.count() + onAirDelayNs <= nowNs;
+        if (endedAlready) {
+            ++m_lateElements;
+            ++i;
+            continue;
+        }
+        timed.push_back({atNs, m_letter, edges[i].down});
+    }
+    return timed;
+}
+
+void TransmitterKeyer::stopLive() {
+    if (m_thread) m_thread->cancel();
+}
+
 void TransmitterKeyer::codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
                                   const CodeSettings& settings, long long extraSilence) {
     if (offTheAir()) return;

@@ -12,6 +12,9 @@
 // what it still holds (as far as the device can tell) or at once. On the PC speaker the unit
 // is DotMs and a letter begins when it is played.
 //
+// A live key (the sending practice's paddle through the keyer, or a straight key) keys the
+// serial line too, not placed on the sound but at the times the keyer gives, through keyLive().
+//
 // GUI thread only. The keying thread and the Hamlib thread report back through it; it tells
 // the operator in words (problem()) and turns itself off after a fault (stopped()).
 
@@ -22,7 +25,9 @@
 #include <set>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "engine/keyer/KeyEvents.h"
 #include "engine/keying/KeyingSettings.h"
 #include "engine/keying/RigText.h"
 #include "rig/KeyingThread.h"
@@ -60,6 +65,30 @@ public:
     // What is keyed and how, for the status bar.
     QString statusText() const;
 
+    // Whether a live key keys the transmitter now.
+    enum class LiveKeying {
+        Keyed,     // the serial line follows it
+        Off,       // keying is off (never started, finished, or turned off after a fault)
+        RigKeyer,  // the rig's own keyer takes letters through Hamlib, not key edges
+    };
+    LiveKeying liveKeying() const;
+    // Why a live key does not key the transmitter, in words for the window; empty when it does.
+    QString liveRefusal() const;
+    // Keys a live key's edges, in time order, each at its time plus onAirDelayNs; an edge whose
+    // moment has passed is keyed at once. An element whose end had passed before it was handed
+    // over is not keyed at all (a click on the air is no dot) and counts in lateElements(). A
+    // send still being keyed is broken into: the rest of its letters are not keyed. Nothing is
+    // keyed unless the result is Keyed.
+    LiveKeying keyLive(std::span<const keyer::KeyEdge> edges);
+    // The live key's Stop (the keyer reset, the on-air switch turned off, the paddle lost): the
+    // key goes up at once and nothing handed over before is keyed.
+    void stopLive();
+    // How long after the keyer's time a live edge is keyed, the same for every edge, so that
+    // a keyer that hands an element over a little after it began still has it keyed whole.
+    int64_t onAirDelayNs = 10'000'000;
+    // Live elements that were not keyed because they had ended before they were handed over.
+    int lateElements() const { return m_lateElements; }
+
     void codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
                     const CodeSettings& settings, long long extraSilence) override;
     bool sidetone() const override { return !active() || m_settings.sidetone || offTheAir(); }
@@ -87,6 +116,7 @@ private:
     int64_t ticksToNs(int64_t ticks) const;
     void sendToRig(std::string_view code, bool syllableEnd, bool runsIntoNext,
                    const CodeSettings& settings);
+    std::vector<TimedEdge> liveEdges(std::span<const keyer::KeyEdge> edges, int64_t nowNs);
     void takeThreadEvents();
     void endAfterFault(const QString& message);
 
@@ -110,6 +140,7 @@ private:
     int64_t m_ticks = 0;
     int64_t m_soundEndNs = 0;
     uint32_t m_letter = 0;
+    int m_lateElements = 0;
 };
 
 }  // namespace cwt

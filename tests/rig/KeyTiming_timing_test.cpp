@@ -23,6 +23,7 @@
 #include "engine/morse/Timing.h"
 #include "rig/KeyingThread.h"
 #include "rig/KeyLine.h"
+#include "tests/common/CpuLoad.h"
 #include "tests/common/FakeSerialPort.h"
 #include "tests/common/StealTime.h"
 
@@ -35,29 +36,7 @@ constexpr int64_t kMs = 1'000'000;
 // How far ahead a letter is handed over: about what the sound server holds.
 constexpr int64_t kAheadNs = 40 * kMs;
 
-// Keeps every core busy at ordinary priority, touching memory as a compiler does.
-class Load {
-public:
-    Load() {
-        for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i)
-            m_threads.emplace_back([this] {
-                std::vector<uint64_t> memory(1 << 20);
-                uint64_t x = 1;
-                while (!m_stop.load(std::memory_order_relaxed))
-                    for (size_t j = 0; j < memory.size(); j += 64)
-                        memory[j] = x = x * 6364136223846793005u + j;
-            });
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let it take the cores
-    }
-    ~Load() {
-        m_stop = true;
-        for (auto& t : m_threads) t.join();
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::vector<std::thread> m_threads;
-};
+using Load = test::CpuLoad;
 
 void SleepUntil(int64_t ns) {
     const timespec at{static_cast<time_t>(ns / 1'000'000'000),
