@@ -152,6 +152,20 @@ def press(acc, action_name="Press"):
     action.doAction(names.index(action_name))
 
 
+def menu_item(program, caption):
+    """The one item of the main window's menus with this caption."""
+    items = [a for a in walk(program.window)
+             if a.getRole() == pyatspi.ROLE_MENU_ITEM and a.name == caption]
+    check(len(items) == 1, "expected one menu item %r, found %d" % (caption, len(items)))
+    return items[0]
+
+
+def choose_menu_item(program, caption):
+    """Chooses a menu item through its accessible action, as a screen reader does."""
+    item = menu_item(program, caption)
+    press(item, item.queryAction().getName(0))
+
+
 def focused_object(root):
     for acc in walk(root):
         if has_state(acc, pyatspi.STATE_FOCUSED):

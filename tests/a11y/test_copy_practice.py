@@ -11,23 +11,11 @@ shows that the items sound as the letters they are scored against.
 
 import subprocess
 
-from atspi_tools import (check, find, has_state, press, pump, pyatspi, run, text_of, wait_for,
-                         walk, xdotool)
+from atspi_tools import (check, choose_menu_item, find, has_state, press, pump, pyatspi, run,
+                         text_of, wait_for, walk, xdotool)
 
 R = pyatspi
 PRACTICE = "수신 연습"
-
-
-def menu_item(program, caption):
-    items = [a for a in walk(program.window)
-             if a.getRole() == R.ROLE_MENU_ITEM and a.name == caption]
-    check(len(items) == 1, "expected one menu item %r, found %d" % (caption, len(items)))
-    return items[0]
-
-
-def choose_menu_item(program, caption):
-    item = menu_item(program, caption)
-    press(item, item.queryAction().getName(0))
 
 
 def focus_window(program, caption):
