@@ -86,7 +86,7 @@ def test(program):
     # The fastest speed, so that each item takes about a second.
     press(find(window, "x1", R.ROLE_RADIO_BUTTON), "Toggle")
     choose_menu_item(program, "해독 메모 보기")
-    memo = find(wait_for(lambda: program.frame("Form2"), 10, "the transcript window"),
+    memo = find(wait_for(lambda: program.frame("해독 메모"), 10, "the transcript window"),
                 "해독 메모", R.ROLE_TEXT)
 
     choose_menu_item(program, PRACTICE)
