@@ -6,6 +6,7 @@ Run inside tests/a11y/run.sh, which provides the display, the buses and the soun
 """
 
 import os
+import re
 import subprocess
 import sys
 import time
@@ -14,6 +15,19 @@ import pyatspi
 from gi.repository import GLib
 
 MAIN_CAPTION = "CW Tamarik - 타마릭"
+
+
+def homepage():
+    """The program's homepage, as its AppStream file names it."""
+    path = os.path.join(os.environ["CWT_SOURCE_DIR"], "resources",
+                        "io.github.cwtamarik.CwTamarik.metainfo.xml")
+    with open(path, encoding="utf-8") as metainfo:
+        return re.search(r'<url type="homepage">([^<]+)</url>', metainfo.read()).group(1)
+
+
+def homepage_shown():
+    """The homepage as the link label shows it: without the scheme and a trailing slash."""
+    return re.sub(r"^https?://", "", homepage()).rstrip("/")
 
 
 class TestFailure(Exception):

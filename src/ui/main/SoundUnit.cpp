@@ -235,4 +235,5 @@ void TForm1::connectHandlers() {
     connect(FunctionDock, &QDockWidget::topLevelChanged, this, &TForm1::GroupBox1EndDock);
     connect(N10, &QAction::triggered, this, [this] { N10Click(N10); });
     connect(N12, &QAction::triggered, this, [this] { N12Click(N12); });
+    connect(About1, &QAction::triggered, this, [this] { About1Click(About1); });
 }

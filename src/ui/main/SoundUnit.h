@@ -132,6 +132,7 @@ public:
     void Panel3Resize();
     void DispPanelResize();
     void Label10Click();
+    void About1Click(QObject* Sender);
     void N10Click(QObject* Sender);
     void N12Click(QObject* Sender);
     void Button1Click(QObject* Sender);

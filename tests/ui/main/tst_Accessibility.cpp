@@ -21,6 +21,7 @@
 #include "components/VelStringGrid.h"
 #include "tests/ui/support/MainWindowHarness.h"
 #include "ui/chart/MorseCodeShowUnit.h"
+#include "ui/common/ProgramInfo.h"
 #include "ui/common/RadioGroup.h"
 #include "ui/keying/KeyingDialog.h"
 #include "ui/macros/EditMacrosUnit.h"
@@ -151,7 +152,7 @@ void AccessibilityTest::theNamesTheOperatorHears() {
         {f->AutoStartButton, "시작", QAccessible::Button},
         {f->PauseButton, "일시정지", QAccessible::CheckBox},
         {f->RecordButton, "사운드녹음", QAccessible::CheckBox},
-        {f->Label10, "www.karl.or.kr", QAccessible::Link},
+        {f->Label10, cwt::ProgramHomepageShown(), QAccessible::Link},
         {f->FuncButton[11], "I I", QAccessible::Button},
         {f->StatusBar1, "상태 표시줄", QAccessible::StatusBar},
         {h.windows().EditMacrosForm->macroTable(), "매크로 목록", QAccessible::Table},
