@@ -366,8 +366,10 @@ void TForm1::buildLeftColumn() {
     CheckBox2->setToolTip(QStringLiteral("마스타 뮤트"));
     CheckBox2->setVisible(false);
 
-    // The program's own homepage; the hint names the program.
-    Label10 = new QLabel(cwt::ProgramHomepageShown(), p);
+    // The program's own homepage; the hint names the program. The address is wider than the
+    // column: it takes a line up to each slash (breaking at its hyphen would split a name).
+    Label10 = new QLabel(cwt::ProgramHomepageShown().replace(u'/', QStringLiteral("/\n")), p);
+    Label10->setAccessibleName(cwt::ProgramHomepageShown());
     Label10->setAlignment(Qt::AlignCenter);
     Label10->setCursor(Qt::PointingHandCursor);
     Label10->setToolTip(cwt::ProgramName() + QStringLiteral(" 홈페이지"));

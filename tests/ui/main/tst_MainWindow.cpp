@@ -465,7 +465,10 @@ private slots:
         const QString homepage = HomepageOfMetainfo();
         QVERIFY(homepage.startsWith("https://"));
         QCOMPARE(opened, homepage);
-        QCOMPARE("https://" + h.form()->Label10->text(), homepage);
+        QCOMPARE("https://" + h.form()->Label10->text().remove('\n'), homepage);
+        QCOMPARE("https://" + h.form()->Label10->accessibleName(), homepage);
+        // All of it is seen: it fits the column, line by line.
+        QVERIFY(h.form()->Label10->sizeHint().width() <= h.form()->Label10->width());
         QVERIFY(h.form()->Label10->toolTip().contains("CW Tamarik"));
     }
 
