@@ -221,6 +221,21 @@ private:
     }
 };
 
+// A plain QWidget made a window of its own (Qt::Window) is announced as a window, or as a
+// dialog when its flags make it one, named by its title. Qt presents every plain QWidget as a
+// client area ("filler" to AT-SPI), which screen readers do not announce as a window at all.
+// The role is asked each time: a widget may become a window, or stop being one, after its
+// interface was made.
+class WindowAccessible : public QAccessibleWidget {
+public:
+    explicit WindowAccessible(QWidget* widget) : QAccessibleWidget(widget) {}
+
+    QAccessible::Role role() const override {
+        if (!widget()->isWindow()) return QAccessibleWidget::role();
+        return widget()->windowType() == Qt::Dialog ? QAccessible::Dialog : QAccessible::Window;
+    }
+};
+
 QAccessibleInterface* VelAccessibleFactory(const QString& className, QObject* object) {
     if (!object || !object->isWidgetType()) return nullptr;
     if (className == QLatin1String(TVelSpeedButton::staticMetaObject.className()))
@@ -233,6 +248,10 @@ QAccessibleInterface* VelAccessibleFactory(const QString& className, QObject* ob
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Separator);
     if (className == QLatin1String(QSlider::staticMetaObject.className()))
         return new SliderAccessible(static_cast<QAbstractSlider*>(object));
+    // Asked for every widget whose own classes have no interface; QDialog and QMainWindow have
+    // theirs already (dialog and window).
+    if (className == QLatin1String(QWidget::staticMetaObject.className()))
+        return new WindowAccessible(static_cast<QWidget*>(object));
     for (const QMetaObject* buttonClass :
          {&QPushButton::staticMetaObject, &QCheckBox::staticMetaObject,
           &QRadioButton::staticMetaObject}) {

@@ -10,6 +10,8 @@
 //   toggle actions click, as the operator would, so the handlers connected to the click run.
 // - A slider drawn upside down (minimum at the top) reads its value from the other end, so a
 //   higher bar reads as a higher value.
+// - A widget that is a window of its own is announced as a window (or a dialog) with its
+//   title, as a main window or a QDialog is.
 // - A caption change is announced as a text change (QLabel itself only announces a change of
 //   its name, and none at all when the label has a fixed accessible name).
 

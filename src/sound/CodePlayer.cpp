@@ -40,8 +40,14 @@ std::vector<uint8_t> CodePlayer::Render(std::string_view code, bool syllableEnd,
     return sound;
 }
 
+void CodePlayer::shutDown() {
+    m_shutDown = true;
+    m_wave.ShutDown();
+}
+
 void CodePlayer::PlayCode(std::string_view code, bool syllableEnd, const CodeSettings& settings,
                           long long extraSilence) {
+    if (m_shutDown) return;
     const bool sound = tones();
     if (m_listener) m_listener->codeStarts(code, syllableEnd, false, settings, extraSilence);
     if (settings.pcSpeaker) {
@@ -66,28 +72,33 @@ void CodePlayer::PlaySpeaker(std::string_view code, bool syllableEnd, const Code
                              long long extraMs, bool tones) {
     const CodeLayout layout = LayoutOf(code, syllableEnd);
     const int dotMs = DotMs(settings.dotLength);
+    // A wait ends early when the program ends meanwhile; a beep takes its length regardless.
+    const std::function<bool()> cut = [this] { return m_shutDown; };
     for (int i = 0; i < layout.elementCount; ++i) {
+        if (m_shutDown) return;
         const char element = code[static_cast<size_t>(i)];
         if (element == 'L' || element == 'S') {
             const int frequencyHz =
                 m_speakerFrequencyHz ? m_speakerFrequencyHz() : settings.tone.freqHz;
             const int durationMs = element == 'L' ? 3 * dotMs : dotMs;
             if (!tones)
-                WaitMs(durationMs);
+                WaitMs(durationMs, cut);
             else if (m_speaker.portAccess && m_speaker.ports)
-                PortTone(*m_speaker.ports, frequencyHz, durationMs);
+                PortTone(*m_speaker.ports, frequencyHz, durationMs, cut);
             else if (m_speaker.beeper)
                 m_speaker.beeper->beep(frequencyHz, durationMs);
             else
                 Beep(frequencyHz, durationMs);
         } else {
-            WaitMs(dotMs);
+            WaitMs(dotMs, cut);
         }
-        if (i + 1 < layout.elementCount) WaitMs(dotMs);
+        if (i + 1 < layout.elementCount) WaitMs(dotMs, cut);
     }
     const int gapMarkMs = layout.endOfWord ? (syllableEnd ? 12 : 6) * dotMs : 0;
-    WaitMs(dotMs + gapMarkMs);
-    if (extraMs > 0) WaitMs(static_cast<int>(std::min<long long>(extraMs, INT_MAX)));
+    if (m_shutDown) return;
+    WaitMs(dotMs + gapMarkMs, cut);
+    if (extraMs > 0 && !m_shutDown)
+        WaitMs(static_cast<int>(std::min<long long>(extraMs, INT_MAX)), cut);
 }
 
 CodePlayer::Sign CodePlayer::BeginSign(const CodeSettings& settings) {
@@ -104,6 +115,7 @@ CodePlayer::Sign::Sign(CodePlayer& player, const CodeSettings& settings)
 
 void CodePlayer::Sign::QueueCode(std::string_view code, uint8_t nextChar, bool syllableEnd,
                                  long long extraSilence) {
+    if (m_player.m_shutDown) return;
     if (CodeListener* listener = m_player.m_listener)
         listener->codeStarts(code, syllableEnd, code.empty() || code.back() != '!', m_settings,
                              extraSilence);

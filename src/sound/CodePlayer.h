@@ -59,6 +59,11 @@ public:
     }
     void setListener(CodeListener* listener) { m_listener = listener; }
 
+    // The program is ending: the sound stops at once, on the wave output and on the PC speaker
+    // (after the element it is sounding), and every PlayCode and QueueCode after it returns at
+    // once, silent and unheard by the listener. A send that is waiting returns.
+    void shutDown();
+
     // Plays one code string and returns when it has been played: on the wave output when
     // Playing has turned false (the buffer carries user value 0), on the PC speaker after its
     // final pause. Returns at once if a wait is cut short because the component went away.
@@ -108,6 +113,7 @@ private:
     SpeakerOutput m_speaker;
     std::function<int()> m_speakerFrequencyHz;
     CodeListener* m_listener = nullptr;
+    bool m_shutDown = false;
 };
 
 // The length of one unit on the output the settings choose, in milliseconds: ToneUnit samples

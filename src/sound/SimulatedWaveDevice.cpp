@@ -76,7 +76,7 @@ void SimulatedWaveDevice::pump() {
 }
 
 void SimulatedWaveDevice::handOver(const Pending& pending, bool failed) {
-    if (!failed && pending.size > 0)
+    if (!failed && pending.size > 0 && m_keepPlayed)
         m_played.insert(m_played.end(), pending.data, pending.data + pending.size);
     if (pending.barrier && !failed) m_blocked = true;
     post({Notice::Kind::Done, pending.ticket, failed});

@@ -39,7 +39,10 @@ public:
         m_failAfter = -1;
     }
 
-    // Everything handed over to the "output", in order.
+    // Everything handed over to the "output", in order, while `keep` (the default) holds. The
+    // renderer keeps nothing: what it plays goes to its file buffer by buffer, and its memory
+    // must not grow with the length of the text.
+    void setKeepPlayed(bool keep) { m_keepPlayed = keep; }
     const std::vector<uint8_t>& played() const { return m_played; }
     void clearPlayed() { m_played.clear(); }
     int openCount() const { return m_openCount; }
@@ -65,6 +68,7 @@ private:
     std::vector<uint8_t> m_played;
     QTimer m_clockTimer;          // real time: fires when the head write has sounded
     qint64 m_headStartedMs = -1;  // real time: when the head write started sounding
+    bool m_keepPlayed = true;
     bool m_open = false;
     bool m_blocked = false;  // a barrier was handed over
     bool m_failOpen = false;

@@ -73,13 +73,14 @@ void SpeakerOff(SpeakerPorts& ports) {
     ports.out(kSpeakerControlPort, control & ~0x03);
 }
 
-void PortTone(SpeakerPorts& ports, int frequencyHz, int durationMs) {
+void PortTone(SpeakerPorts& ports, int frequencyHz, int durationMs,
+              const std::function<bool()>& cutShort) {
     SpeakerOn(ports, frequencyHz);
-    WaitMs(durationMs);
+    WaitMs(durationMs, cutShort);
     SpeakerOff(ports);
 }
 
-void WaitMs(int durationMs) {
+void WaitMs(int durationMs, const std::function<bool()>& cutShort) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(durationMs, 0));
     QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -88,7 +89,7 @@ void WaitMs(int durationMs) {
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    for (auto now = Clock::now(); now < deadline; now = Clock::now()) {
+    for (auto now = Clock::now(); now < deadline && !(cutShort && cutShort()); now = Clock::now()) {
         if (!wake.isActive()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
             wake.start(static_cast<int>(std::max<long long>(left.count(), 1)));

@@ -4,6 +4,7 @@
 // that keeps the window responsive. GUI thread only.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace cwt {
@@ -40,11 +41,13 @@ bool PortAccessTest(SpeakerPorts& ports);
 void SpeakerOn(SpeakerPorts& ports, int frequencyHz);
 void SpeakerOff(SpeakerPorts& ports);
 // SpeakerOn, WaitMs, SpeakerOff.
-void PortTone(SpeakerPorts& ports, int frequencyHz, int durationMs);
+void PortTone(SpeakerPorts& ports, int frequencyHz, int durationMs,
+              const std::function<bool()>& cutShort = {});
 
 // Returns after at least `durationMs`, handling events meanwhile (at least once, also for 0
-// or less). Blocks in the event loop instead of spinning.
-void WaitMs(int durationMs);
+// or less). Blocks in the event loop instead of spinning. Returns early once `cutShort`, when
+// given, holds after events were handled (the program is ending).
+void WaitMs(int durationMs, const std::function<bool()>& cutShort = {});
 
 // A tone of a frequency and a length that returns when the length is over, without handling
 // events.

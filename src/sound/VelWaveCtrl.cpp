@@ -92,7 +92,14 @@ void TVelWaveCtrl::CloseDevice() {
     m_autoStop = true;
 }
 
+void TVelWaveCtrl::ShutDown() {
+    m_shutDown = true;
+    if (m_deviceOpen) CloseDevice();
+    m_playing = false;
+}
+
 void TVelWaveCtrl::PlayBuffer(const uint8_t* data, int size, uint8_t userValue, uint8_t userHigh) {
+    if (m_shutDown) return;
     if (size < 0 || data == nullptr) size = 0;
     const uint32_t user = userValue != 0 ? userValue : userHigh != 0 ? userHigh * 256u : 0u;
     if (size <= kSlotBytes) {
@@ -114,6 +121,7 @@ TVelWaveCtrl::Slot* TVelWaveCtrl::WaitForFreeSlot() {
     // letters): wait for its Done notice instead of overwriting bytes the device is reading.
     QPointer<TVelWaveCtrl> alive(this);
     for (;;) {
+        if (m_shutDown) return nullptr;  // shut down while this piece waited: it never plays
         if (!m_deviceOpen) OpenDevice();
         Slot& slot = *m_slots[static_cast<size_t>(m_slotIndex)];
         if (!slot.held) return &slot;

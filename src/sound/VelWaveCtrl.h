@@ -96,6 +96,11 @@ public:
     void PlayBuffer(const uint8_t* data, int size, uint8_t userValue, uint8_t userHigh);
 
     bool Playing() const { return m_playing; }
+
+    // The program is ending: playing stops at once (what the device has not handed over is
+    // forgotten, the device closes, Playing turns false) and every later PlayBuffer does
+    // nothing, so no wait for sound outlives the window that sent it.
+    void ShutDown();
     bool Recording() const { return m_recording; }
 
     TSamplesPerSec SamplesPerSec() const { return m_samplesPerSec; }
@@ -194,6 +199,7 @@ private:
     bool m_deviceOpen = false;
     bool m_playing = false;
     bool m_deviceErrorReported = false;
+    bool m_shutDown = false;
     int m_doneDepth = 0;
     std::vector<std::unique_ptr<uint8_t[]>> m_doneCopies;  // one per nesting level of OnPlayDone
 

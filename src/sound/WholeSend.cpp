@@ -108,7 +108,16 @@ int SendWholeText(CodePlayer& player, std::string_view text, const WholeSendOpti
     SendOptions sendOptions;
     sendOptions.startEndMarks = options.startEndMarks;
     sendOptions.sentenceEndMark = options.sentenceEndMark;
-    return PlayPlan(player, PlanWholeSend(tidied, sendOptions), settings);
+    // Planned and played a unit at a time: a book's plan would take as much memory as the book
+    // many times over. A unit holds whole signs, so each piece plays as it would in one plan.
+    WholeSendPlanner planner(tidied, sendOptions);
+    std::vector<PlannedBuffer> unit;
+    int played = 0;
+    while (planner.next(unit)) {
+        played += PlayPlan(player, unit, settings);
+        unit.clear();
+    }
+    return played;
 }
 
 }  // namespace cwt

@@ -6,6 +6,7 @@ Run inside tests/a11y/run.sh, which provides the display, the buses and the soun
 """
 
 import os
+import re
 import subprocess
 import sys
 import time
@@ -14,6 +15,19 @@ import pyatspi
 from gi.repository import GLib
 
 MAIN_CAPTION = "CW Tamarik - 타마릭"
+
+
+def homepage():
+    """The program's homepage, as its AppStream file names it."""
+    path = os.path.join(os.environ["CWT_SOURCE_DIR"], "resources",
+                        "io.github.cwtamarik.CwTamarik.metainfo.xml")
+    with open(path, encoding="utf-8") as metainfo:
+        return re.search(r'<url type="homepage">([^<]+)</url>', metainfo.read()).group(1)
+
+
+def homepage_shown():
+    """The homepage as the link label shows it: without the scheme and a trailing slash."""
+    return re.sub(r"^https?://", "", homepage()).rstrip("/")
 
 
 class TestFailure(Exception):
@@ -150,6 +164,20 @@ def press(acc, action_name="Press"):
     names = [action.getName(i) for i in range(action.nActions)]
     check(action_name in names, "%r offers no %s action (it offers %s)" % (acc.name, action_name, names))
     action.doAction(names.index(action_name))
+
+
+def menu_item(program, caption):
+    """The one item of the main window's menus with this caption."""
+    items = [a for a in walk(program.window)
+             if a.getRole() == pyatspi.ROLE_MENU_ITEM and a.name == caption]
+    check(len(items) == 1, "expected one menu item %r, found %d" % (caption, len(items)))
+    return items[0]
+
+
+def choose_menu_item(program, caption):
+    """Chooses a menu item through its accessible action, as a screen reader does."""
+    item = menu_item(program, caption)
+    press(item, item.queryAction().getName(0))
 
 
 def focused_object(root):

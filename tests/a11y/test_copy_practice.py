@@ -11,23 +11,11 @@ shows that the items sound as the letters they are scored against.
 
 import subprocess
 
-from atspi_tools import (check, find, has_state, press, pump, pyatspi, run, text_of, wait_for,
-                         walk, xdotool)
+from atspi_tools import (check, choose_menu_item, find, has_state, press, pump, pyatspi, run,
+                         text_of, wait_for, walk, xdotool)
 
 R = pyatspi
 PRACTICE = "수신 연습"
-
-
-def menu_item(program, caption):
-    items = [a for a in walk(program.window)
-             if a.getRole() == R.ROLE_MENU_ITEM and a.name == caption]
-    check(len(items) == 1, "expected one menu item %r, found %d" % (caption, len(items)))
-    return items[0]
-
-
-def choose_menu_item(program, caption):
-    item = menu_item(program, caption)
-    press(item, item.queryAction().getName(0))
 
 
 def focus_window(program, caption):
@@ -98,7 +86,7 @@ def test(program):
     # The fastest speed, so that each item takes about a second.
     press(find(window, "x1", R.ROLE_RADIO_BUTTON), "Toggle")
     choose_menu_item(program, "해독 메모 보기")
-    memo = find(wait_for(lambda: program.frame("Form2"), 10, "the transcript window"),
+    memo = find(wait_for(lambda: program.frame("해독 메모"), 10, "the transcript window"),
                 "해독 메모", R.ROLE_TEXT)
 
     choose_menu_item(program, PRACTICE)

@@ -4,17 +4,10 @@ the macros of the first run, Tab goes from the grid to 저장 and 닫기, and Sp
 closes the window.
 """
 
-from atspi_tools import (check, find, has_state, press, pump, pyatspi, run, wait_for, walk,
-                         xdotool)
+from atspi_tools import (check, find, has_state, menu_item, press, pump, pyatspi, run, wait_for,
+                         walk, xdotool)
 
 R = pyatspi
-
-
-def menu_item(program, caption):
-    items = [a for a in walk(program.window)
-             if a.getRole() == R.ROLE_MENU_ITEM and a.name == caption]
-    check(len(items) == 1, "expected one menu item %r, found %d" % (caption, len(items)))
-    return items[0]
 
 
 def focused_in(frame):

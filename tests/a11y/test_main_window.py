@@ -5,8 +5,8 @@ the play display read back what was sent. While the text sounds, the letter disp
 sign line announce every character, as a screen reader follows them.
 """
 
-from atspi_tools import (EventLog, check, find, has_state, press, pump, pyatspi, run, showing,
-                         status_panel, text_of, wait_for, walk)
+from atspi_tools import (EventLog, check, find, has_state, homepage_shown, press, pump, pyatspi,
+                         run, showing, status_panel, text_of, wait_for, walk)
 
 R = pyatspi
 
@@ -18,7 +18,7 @@ CONTROLS = [
     ("사운드녹음", R.ROLE_CHECK_BOX), ("무작위 5문자 생성", R.ROLE_CHECK_BOX),
     ("송신 문자", R.ROLE_LABEL), ("송신 부호", R.ROLE_LABEL), ("송신 부호 그림", R.ROLE_LABEL),
     ("PC Speaker", R.ROLE_CHECK_BOX), ("마스타볼륨", R.ROLE_SLIDER),
-    ("www.karl.or.kr", R.ROLE_LINK),
+    (homepage_shown(), R.ROLE_LINK),
     ("송신 문장", R.ROLE_TEXT), ("실시간 입력", R.ROLE_TEXT), ("송신 표시", R.ROLE_TEXT),
     ("시작", R.ROLE_PUSH_BUTTON), ("멈춤", R.ROLE_PUSH_BUTTON), ("일시정지", R.ROLE_CHECK_BOX),
     ("Function", R.ROLE_PANEL), ("상태 표시줄", R.ROLE_STATUS_BAR),

@@ -2,7 +2,8 @@
 """Installs the build tree into a scratch folder and checks what a desktop and a software
 centre need: icons at their sizes, a desktop entry and AppStream metadata that their
 validators accept and that name each other, and manual pages that groff reads without a
-warning and that describe every option the renderer knows.
+warning, that give the homepage the metadata names and that describe every option the
+renderer knows.
 
 usage: check_installed_files.py BUILD_DIR RENDER_EXECUTABLE
 """
@@ -68,7 +69,16 @@ def check_desktop_metadata(share):
     check({None, "ko"} <= langs, "the summary is given in English and Korean")
 
 
+def homepage_of(share):
+    try:
+        root = ET.parse(f"{share}/metainfo/{APP_ID}.metainfo.xml").getroot()
+    except (OSError, ET.ParseError):
+        return None
+    return next((url.text for url in root.findall("url") if url.get("type") == "homepage"), None)
+
+
 def check_manual_pages(share, render):
+    homepage = homepage_of(share)
     for name in ("cw-tamarik", "cw-tamarik-render"):
         page = f"{share}/man/man1/{name}.1.gz"
         check(os.path.exists(page), f"the manual page of {name} is installed compressed")
@@ -77,6 +87,9 @@ def check_manual_pages(share, render):
         result = run("man", "--warnings", "-E", "UTF-8", "-l", page)
         check(result.returncode == 0 and not result.stderr.strip(),
               f"groff reads the page of {name} without a warning: {result.stderr.strip()}")
+        source = gzip.open(page, "rt", encoding="utf-8").read()
+        check(homepage is not None and homepage in source,
+              f"the page of {name} gives the homepage the metadata names ({homepage})")
     page = f"{share}/man/man1/cw-tamarik-render.1.gz"
     if not os.path.exists(page):
         return

@@ -1,5 +1,6 @@
 // cw-tamarik-render as a user runs it: options, input, exit codes and the WAV file it leaves.
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QStringEncoder>
 #include <QtTest>
@@ -239,6 +240,58 @@ private slots:
                   QStringLiteral("1"), QStringLiteral("--width"), QStringLiteral("1")});
         QCOMPARE(narrow.size(), 8 * 60);
         QCOMPARE(narrow.left(6), QByteArray("\x6C\x6C\x94\x94\x6C\x6C"));
+    }
+
+    void filesAreTheSameBytesAsEverBefore() {
+        // Checksums of whole files as the renderer wrote them while it still kept the whole
+        // send in memory: header, chunk sizes and every sample, for tones, Hangul, signs, marks,
+        // tidying, both sample sizes, several rates and waveforms.
+        const QByteArray english = "CQ CQ DE HL1ABC HL1ABC [AR] K\nRST 599 599 QTH SEOUL 73 [SK]";
+        const QByteArray korean =
+            "\xED\x95\x9C\xEA\xB5\xAD \xEC\x95\x84\xEB\xA7\x88"
+            "\xEC\xB6\x94\xEC\x96\xB4 73\r\n[BT] \xEC\x98\x88 "
+            "\xEC\x96\x98 \xEB\x81\x9D";
+        QByteArray longText;
+        for (int i = 0; i < 40; ++i)
+            longText += "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789 .,?/ [BT]\n";
+        const QList<QPair<QByteArray, QStringList>> cases = {
+            {english, {}},
+            {korean, {"--marks"}},
+            {korean,
+             {"--bits", "16", "--rate", "44100", "--wave", "M3", "--slope", "5", "--timbre", "10",
+              "--freq", "1200", "--cut", "20000"}},
+            {english, {"--wave", "M2", "--rate", "5512", "--multiplier", "1", "--width", "1"}},
+            {"  A   B \n\n C  ", {"--no-collapse", "--no-trim", "--no-sentence-end"}},
+            {"E", {"--multiplier", "3", "--width", "2"}},
+            // Letters longer than a slot, written in pieces.
+            {"0 9 0", {"--multiplier", "10", "--width", "10", "--wave", "M4"}},
+            {longText, {"--multiplier", "2", "--rate", "22050"}},
+        };
+        const QStringList expected = {
+            "358119457b046d9f2fb1cb8023a173dbf8f3f6185efe4d856462e7a7385fea5c",
+            "1617f66e0a2dcf5d7c43f81758485ffd7ae3e5ba59ae98ae7db54b5893dffa1c",
+            "467a55de34d870d02f382c0ed3bccb0e73e659a0bf4ed1f395045e77f24b9cfb",
+            "c3abb512b579607316a7e9be8fd0bf5bc7bf74e6440f6e69c8443eee75710098",
+            "b572ac5cf54e40f75a2b222df5093f3dbee3ce4eaa77fb8ebf1a3265e6dfd3ce",
+            "2836c2a6d5766b60ca9734b635e2eaa71e2a605294242f16f8b6defc9c1859ad",
+            "d6311badbb34f90667dc9325493d6edf06fdf32e5f7b7a4951165ebb72df33cc",
+            "c0759635841a3a2ca30843cc3b36085b64c4e14465b3e06d7404416b8eb6f89c",
+        };
+        const QString out = m_dir.filePath(QStringLiteral("same.wav"));
+        for (qsizetype i = 0; i < cases.size(); ++i) {
+            QFile::remove(out);
+            QStringList args = cases[i].second;
+            args << input(QStringLiteral("same.txt"), cases[i].first) << QStringLiteral("-o")
+                 << out;
+            QCOMPARE(run(args).exitCode, 0);
+            const QByteArray file = cwt::test::ReadAll(out);
+            const QString sum = QString::fromLatin1(
+                QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex());
+            QVERIFY2(
+                sum == expected[i],
+                qPrintable(
+                    QStringLiteral("case %1 (%2 bytes): %3").arg(i).arg(file.size()).arg(sum)));
+        }
     }
 };
 

@@ -117,24 +117,40 @@ void AppendChar(std::vector<PlannedBuffer>& out, uint8_t ch, bool syllableEnd) {
 
 }  // namespace
 
+WholeSendPlanner::WholeSendPlanner(std::string_view text, const SendOptions& options)
+    : m_scanner(text, 1, options.sentenceEndMark, false),
+      m_options(options),
+      m_done(text.empty()) {}
+
+bool WholeSendPlanner::next(std::vector<PlannedBuffer>& out) {
+    if (m_done) return false;
+    const size_t before = out.size();
+    if (!m_started) {
+        m_started = true;
+        if (m_options.startEndMarks) AppendSign(out, kStartMarkSign);
+    }
+    if (!m_scanner.next(m_unit)) {
+        m_done = true;
+        if (m_options.startEndMarks && m_scanner.passedEnd()) AppendSign(out, kEndMarkSign);
+        return out.size() > before;
+    }
+    if (m_unit.isSign()) {
+        m_unit.token += '!';
+        AppendSign(out, m_unit.token);
+        return true;
+    }
+    const std::string& bytes = m_unit.bytesToSend;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        AppendChar(out, static_cast<uint8_t>(bytes[i]), m_unit.hangul && i + 1 == bytes.size());
+    return true;
+}
+
 std::vector<PlannedBuffer> PlanWholeSend(std::string_view text, const SendOptions& options) {
     std::vector<PlannedBuffer> out;
-    if (text.empty()) return out;
     out.reserve(text.size() + text.size() / 4);  // about one buffer a byte, more for signs
-    if (options.startEndMarks) AppendSign(out, kStartMarkSign);
-    SendScanner scanner(text, 1, options.sentenceEndMark, false);
-    SendUnit unit;
-    while (scanner.next(unit)) {
-        if (unit.isSign()) {
-            unit.token += '!';
-            AppendSign(out, unit.token);
-            continue;
-        }
-        const std::string& bytes = unit.bytesToSend;
-        for (size_t i = 0; i < bytes.size(); ++i)
-            AppendChar(out, static_cast<uint8_t>(bytes[i]), unit.hangul && i + 1 == bytes.size());
+    WholeSendPlanner planner(text, options);
+    while (planner.next(out)) {
     }
-    if (options.startEndMarks && scanner.passedEnd()) AppendSign(out, kEndMarkSign);
     return out;
 }
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/morse/SendScanner.h"
+
 namespace cwt {
 
 // One letter of a sign, queued without waiting; `nextChar` is the buffer's user value (the
@@ -61,5 +63,23 @@ struct SendOptions {
     bool sentenceEndMark = true;
 };
 std::vector<PlannedBuffer> PlanWholeSend(std::string_view text, const SendOptions& options);
+
+// The same buffers a unit at a time, so that a long text is played without a plan of all of it
+// in memory. `text` must outlive the planner.
+class WholeSendPlanner {
+public:
+    WholeSendPlanner(std::string_view text, const SendOptions& options);
+    // Appends the buffers of the next unit to `out` (some units play nothing), the start mark
+    // with the first and the end mark with the last; false, with nothing appended, once the
+    // whole text is planned.
+    bool next(std::vector<PlannedBuffer>& out);
+
+private:
+    SendScanner m_scanner;
+    SendOptions m_options;
+    SendUnit m_unit;
+    bool m_started = false;
+    bool m_done = false;
+};
 
 }  // namespace cwt

@@ -62,7 +62,9 @@ public:
     int errors() const { return m_errors; }
     // Characters sent less errors, never below 0: extra characters cost as much as missed ones.
     int goodSymbols() const;
-    // The score in whole percent, rounded down so that 89.9 never shows as a pass of 90.
+    // The score in whole percent, rounded down so that 89.9 never shows as a pass of 90:
+    // ⌊100 × max(0, sent − errors) / sent⌋, errors = substitutions + misses + extras; 0 for
+    // an empty session.
     int percent() const;
     // The exact share, for plotting.
     double fraction() const;

@@ -33,11 +33,16 @@ int Render(const cwt::render::RenderOptions& options) {
     if (!text) return Fail(options.input + ": " + error);
 
     std::unique_ptr<cwt::WaveDevice> device;
-    if (options.play)
+    if (options.play) {
         device = std::make_unique<cwt::PulseWaveDevice>();
-    else
-        device =
+    } else {
+        auto simulated =
             std::make_unique<cwt::SimulatedWaveDevice>(cwt::SimulatedWaveDevice::Clock::Instant);
+        // Each buffer goes to the file when it is done; a copy of the whole send in memory
+        // would grow with the text, to gigabytes for a book.
+        simulated->setKeepPlayed(false);
+        device = std::move(simulated);
+    }
     TVelWaveCtrl wave(nullptr, std::move(device));
     wave.setPlaySoundRecord(true);
     QString deviceError;

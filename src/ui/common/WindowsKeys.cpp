@@ -101,8 +101,11 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     auto* target = static_cast<QWidget*>(watched);
     if (target->window() != m_window) return false;
     // A key press that the focused control ignores travels on to its parents; the window
-    // sees it once, on its way to the control.
-    QWidget* focus = QApplication::focusWidget();
+    // sees it once, on its way to the control. The control is the window's own focus widget,
+    // which Qt delivers the key to, not the application's: that one is gone once the window
+    // has lost the focus (closed or left while the key's macro was sending), and the key
+    // travelling on to the window would then be taken for a new press of it.
+    QWidget* focus = m_window->focusWidget();
     if (target != (focus ? focus : m_window.data())) return false;
 
     auto* keyEvent = static_cast<QKeyEvent*>(event);

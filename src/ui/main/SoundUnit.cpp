@@ -122,13 +122,22 @@ bool TForm1::FormCloseQuery() {
         RandomSoundButton->setChecked(false);
         QCoreApplication::processEvents();
     }
-    if (VelWaveCtrl1->Playing()) AutoStopButtonClick(nullptr);
+    // A send between letters (a text on the PC speaker, another window's send) is not
+    // Playing, and ends all the same.
+    if (VelWaveCtrl1->Playing() || !AutoStartButton->isEnabled()) AutoStopButtonClick(nullptr);
     return true;  // closing is always allowed
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     event->setAccepted(FormCloseQuery());
-    if (event->isAccepted()) emit closed();
+    if (!event->isAccepted()) return;
+    // The program ends with the window: whatever is sending (Start, a macro, a sign button, a
+    // typed character, a mouse click, the random groups, another window's send) falls silent
+    // at once, the letter being played included, and every wait for sound returns, so the
+    // program ends without sounding anything more. Nothing starts a send after this.
+    m_closed = true;
+    m_player->shutDown();
+    emit closed();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -226,4 +235,5 @@ void TForm1::connectHandlers() {
     connect(FunctionDock, &QDockWidget::topLevelChanged, this, &TForm1::GroupBox1EndDock);
     connect(N10, &QAction::triggered, this, [this] { N10Click(N10); });
     connect(N12, &QAction::triggered, this, [this] { N12Click(N12); });
+    connect(About1, &QAction::triggered, this, [this] { About1Click(About1); });
 }

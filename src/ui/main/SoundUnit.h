@@ -132,6 +132,7 @@ public:
     void Panel3Resize();
     void DispPanelResize();
     void Label10Click();
+    void About1Click(QObject* Sender);
     void N10Click(QObject* Sender);
     void N12Click(QObject* Sender);
     void Button1Click(QObject* Sender);
@@ -425,6 +426,7 @@ private:
     bool m_resumeAfterRun = false;  // a resume waits until the paused run has returned
     bool m_edit1KeyPressAttached = true;
     bool m_shown = false;
+    bool m_closed = false;             // the window has closed: the program is ending
     bool m_soundFailureTold = false;   // a stopped send has told the failure being handled
     bool m_stoppingRecording = false;  // the window itself ends the recording
 };

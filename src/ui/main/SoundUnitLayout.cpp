@@ -33,6 +33,7 @@
 #include "components/VelLabel.h"
 #include "components/VelSpeedButton.h"
 #include "ui/common/Fonts.h"
+#include "ui/common/ProgramInfo.h"
 #include "ui/common/RadioGroup.h"
 #include "ui/main/LongLineWrap.h"
 #include "ui/main/SoundUnit.h"
@@ -365,10 +366,13 @@ void TForm1::buildLeftColumn() {
     CheckBox2->setToolTip(QStringLiteral("마스타 뮤트"));
     CheckBox2->setVisible(false);
 
-    Label10 = new QLabel(QStringLiteral("www.karl.or.kr"), p);
+    // The program's own homepage; the hint names the program. The address is wider than the
+    // column: it takes a line up to each slash (breaking at its hyphen would split a name).
+    Label10 = new QLabel(cwt::ProgramHomepageShown().replace(u'/', QStringLiteral("/\n")), p);
+    Label10->setAccessibleName(cwt::ProgramHomepageShown());
     Label10->setAlignment(Qt::AlignCenter);
     Label10->setCursor(Qt::PointingHandCursor);
-    Label10->setToolTip(QStringLiteral("한국아마추어무선연맹 (KARL)"));
+    Label10->setToolTip(cwt::ProgramName() + QStringLiteral(" 홈페이지"));
     Label10->setFont(LayoutFont(kBatang, 11));
     SetTextColour(Label10, kBlue);
     Panel1->installEventFilter(this);
@@ -565,7 +569,7 @@ void TForm1::buildMenus() {
     }
 
     buildOptionsMenu();
-    // A plain item of the bar that does nothing: no drop-down, not even an empty one.
+    // A plain item of the bar, without a drop-down: it opens the About box.
     About1 = bar->addAction(QStringLiteral("About"));
 
     PopupMenu1 = new QMenu(this);

@@ -1,5 +1,5 @@
 // The window's own menu items: file open, the other windows, the option items, the Function
-// box, the editor's font menu, the link label.
+// box, the editor's font menu, the link label and the About box.
 
 #include <QAction>
 #include <QDockWidget>
@@ -12,17 +12,13 @@
 #include "engine/morse/TextPrep.h"
 #include "ui/chart/MorseCodeShowUnit.h"
 #include "ui/common/Fonts.h"
+#include "ui/common/ProgramInfo.h"
 #include "ui/macros/EditMacrosUnit.h"
+#include "ui/main/AboutBox.h"
 #include "ui/main/SoundUnit.h"
 #include "ui/main/TextFileLoader.h"
 #include "ui/memo/WaveDispUnit.h"
 #include "ui/mixer/VolumeCtrlUnit.h"
-
-namespace {
-
-const QString kLinkAddress = QStringLiteral("https://www.karl.or.kr");
-
-}  // namespace
 
 void TForm1::N6Click(QObject* /*Sender*/) {
     const QString fileName = chooseOpenFile();
@@ -105,7 +101,9 @@ void TForm1::DispPanelResize() {
     DispMemo->setGeometry(2, DispPanel->height() - 2 - height, DispPanel->width() - 4, height);
 }
 
-void TForm1::Label10Click() { openUrl(kLinkAddress); }
+void TForm1::Label10Click() { openUrl(cwt::ProgramHomepage()); }
+
+void TForm1::About1Click(QObject* /*Sender*/) { ShowAboutBox(this, openUrl); }
 
 void TForm1::N10Click(QObject* /*Sender*/) {
     bool confirmed = false;

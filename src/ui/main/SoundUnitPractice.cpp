@@ -54,7 +54,7 @@ void TForm1::CopyPracticeMenuClick(QObject* /*Sender*/) {
 }
 
 bool TForm1::beginSend() {
-    if (!AutoStartButton->isEnabled() || VelWaveCtrl1->Playing()) return false;
+    if (m_closed || !AutoStartButton->isEnabled() || VelWaveCtrl1->Playing()) return false;
     if (!m_otherSendWatch) {
         // Stop, or a sound failure, ends the other window's send as it ends a run: the window
         // is idle again, and a send started afterwards is not the other window's.

@@ -70,6 +70,7 @@ void TForm1::RandomSoundButtonClick(QObject* /*Sender*/) {
     cursor.movePosition(QTextCursor::End);
     Memo1->setTextCursor(cursor);
     const int line = cursor.blockNumber();
+    if (m_closed) RandomSoundButton->setChecked(false);
     if (!RandomSoundButton->isChecked()) {
         // A loop that is running notices the released button and ends.
         SetRandomButtonCaption(RandomSoundButton, false);

@@ -101,6 +101,7 @@ bool TForm1::chooseSource(QObject* Sender, Source& source) {
 }
 
 void TForm1::AutoStartButtonClick(QObject* Sender) {
+    if (m_closed) return;
     Source source;
     if (!chooseSource(Sender, source)) return;
     const bool resuming = Sender == PauseButton;

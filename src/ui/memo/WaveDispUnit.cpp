@@ -10,7 +10,9 @@
 
 TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("Form2"));
+    // Named for what it holds, as the menu item that opens it: the title is what a screen
+    // reader and the desktop's window list call it.
+    setWindowTitle(QStringLiteral("해독 메모"));
     QFont formFont(QStringLiteral("MS Sans Serif"));
     formFont.setPixelSize(11);
     setFont(formFont);

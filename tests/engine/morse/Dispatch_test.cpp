@@ -116,3 +116,20 @@ TEST(WholeSend, MarksFrameTheTextAndSignsKeepTheirOrder) {
 TEST(WholeSend, HangulLettersEndTheSyllableWithTheLongGap) {
     EXPECT_EQ(Codes(PlanWholeSend(Cp(u"가예"), {})), "SLSS!/S!^/SSS SSL!^/");
 }
+
+TEST(WholeSend, EachPieceOfTheUnitPlanEndsEverySignItBegins) {
+    // A piece is played on its own, so a sign must never run on into the next piece: its last
+    // letter (user value 0) lets the device close.
+    WholeSendPlanner planner(Cp(u"CQ [AR] 한\r\n[BT]"), {true, true});
+    std::vector<PlannedBuffer> piece;
+    int pieces = 0;
+    while (planner.next(piece)) {
+        if (piece.empty()) continue;  // a line feed plays nothing
+        ++pieces;
+        EXPECT_EQ(piece.back().userValue, 0) << "piece " << pieces;
+        piece.clear();
+    }
+    EXPECT_FALSE(planner.next(piece));
+    EXPECT_TRUE(piece.empty());
+    EXPECT_GE(pieces, 8);
+}

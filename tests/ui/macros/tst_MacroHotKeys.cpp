@@ -2,6 +2,7 @@
 // macro, where its text goes, when a send starts, which keys are kept from the controls,
 // and the translation of Qt key events into virtual-key numbers.
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +72,7 @@ private slots:
     void nothingHappensWhileASendRuns();
     void macroRunsDuringRandomGroupsButNotInsideItsOwnSend();
     void keyPreviewKeepsConsumedKeysFromTheControl();
+    void keyPreviewSeesAKeyOnceWhenTheWindowLosesTheFocusMeanwhile();
     void qtKeysBecomeVirtualKeyNumbers();
 
 private:
@@ -226,6 +228,34 @@ void MacroHotKeysTest::keyPreviewKeepsConsumedKeysFromTheControl() {
     QCOMPARE(main.memoLines, QStringList({"cut macro"}));
     QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);  // undo is kept from it
     QCOMPARE(edit->text(), QString("ll"));
+}
+
+void MacroHotKeysTest::keyPreviewSeesAKeyOnceWhenTheWindowLosesTheFocusMeanwhile() {
+    // A macro's send runs inside its key press; the window may close or another window take
+    // the focus before it ends. The editor ignores F5, which then travels on to the window.
+    for (const bool closes : {true, false}) {
+        QWidget window;
+        auto* edit = new QPlainTextEdit(&window);
+        QWidget other;
+        int seen = 0;
+        KeyPreview preview(&window, [&](uint16_t& key, cwt::ShiftState) {
+            if (key != 116) return;
+            ++seen;
+            if (closes) {
+                window.close();
+            } else {
+                other.show();
+                other.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&other));
+            }
+        });
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_F5);
+        QCOMPARE(seen, 1);
+    }
 }
 
 void MacroHotKeysTest::qtKeysBecomeVirtualKeyNumbers() {

@@ -21,10 +21,13 @@
 #include "components/VelStringGrid.h"
 #include "tests/ui/support/MainWindowHarness.h"
 #include "ui/chart/MorseCodeShowUnit.h"
+#include "ui/common/ProgramInfo.h"
 #include "ui/common/RadioGroup.h"
+#include "ui/keying/KeyingDialog.h"
 #include "ui/macros/EditMacrosUnit.h"
 #include "ui/memo/WaveDispUnit.h"
 #include "ui/mixer/VolumeCtrlUnit.h"
+#include "ui/practice/CopyPracticeWindow.h"
 
 namespace {
 
@@ -116,6 +119,7 @@ private slots:
     }
     void theNamesTheOperatorHears();
     void noVisibleControlIsNameless();
+    void everyWindowIsAnnouncedAsAWindowWithItsTitle();
     void tabGoesRoundTheMainWindowInReadingOrder();
     void tabGoesRoundTheMacroEditorAndTheMixer();
     void focusAlwaysShows();
@@ -148,7 +152,7 @@ void AccessibilityTest::theNamesTheOperatorHears() {
         {f->AutoStartButton, "시작", QAccessible::Button},
         {f->PauseButton, "일시정지", QAccessible::CheckBox},
         {f->RecordButton, "사운드녹음", QAccessible::CheckBox},
-        {f->Label10, "www.karl.or.kr", QAccessible::Link},
+        {f->Label10, cwt::ProgramHomepageShown(), QAccessible::Link},
         {f->FuncButton[11], "I I", QAccessible::Button},
         {f->StatusBar1, "상태 표시줄", QAccessible::StatusBar},
         {h.windows().EditMacrosForm->macroTable(), "매크로 목록", QAccessible::Table},
@@ -178,6 +182,32 @@ void AccessibilityTest::theNamesTheOperatorHears() {
     QCOMPARE(Iface(f->SpinEdit1)->valueInterface()->currentValue().toInt(), 4);
     f->CheckBox1->setChecked(true);
     QVERIFY(Iface(f->CheckBox1)->state().checked);
+}
+
+void AccessibilityTest::everyWindowIsAnnouncedAsAWindowWithItsTitle() {
+    MainWindowHarness h;
+    TForm1* f = h.form();
+    f->CopyPracticeMenu->trigger();
+    f->KeyingSetup->trigger();
+    const ProgramWindows& w = h.windows();
+    const std::vector<std::pair<QWidget*, QString>> windows = {
+        {f, "CW Tamarik - 타마릭"},
+        {w.MorseCodeForm, "모스 코드표"},
+        {w.Form2, "해독 메모"},
+        {w.VolumeForm, "Volume Control"},
+        {w.EditMacrosForm, "매크로 정의"},
+        {f->copyPractice(), "수신 연습"},
+        {f->findChild<KeyingDialog*>(), "키잉 설정"},
+    };
+    for (const auto& [window, title] : windows) {
+        QVERIFY(window);
+        QCOMPARE(NameOf(window), title);
+        const QAccessible::Role role = Iface(window)->role();
+        QVERIFY2(role == QAccessible::Window || role == QAccessible::Dialog,
+                 qPrintable(title + " has the role " + QString::number(role)));
+    }
+    // A plain widget inside a window stays a client area, as Qt presents it.
+    QCOMPARE(Iface(f->CenterPanel)->role(), QAccessible::Client);
 }
 
 void AccessibilityTest::noVisibleControlIsNameless() {

@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStringEncoder>
@@ -36,6 +38,15 @@ class NoOutputDevice : public cwt::SimulatedWaveDevice {
 public:
     int outputCount() override { return 0; }
 };
+
+// The homepage the AppStream file names.
+QString HomepageOfMetainfo() {
+    QFile file(qEnvironmentVariable("CWT_SOURCE_DIR") +
+               "/resources/io.github.cwtamarik.CwTamarik.metainfo.xml");
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QRegularExpression url(R"(<url type="homepage">([^<]+)</url>)");
+    return url.match(QString::fromUtf8(file.readAll())).captured(1);
+}
 
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
@@ -181,12 +192,25 @@ private slots:
         }
     }
 
-    void aboutIsAPlainItemWithoutADropDown() {
+    void aboutIsAPlainItemThatOpensTheAboutBox() {
         MainWindowHarness h;
         h.showActive();
+        QString opened;
+        h.form()->openUrl = [&](const QString& url) { opened = url; };
         QMenuBar* bar = h.form()->menuBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(h.form()->About1).center());
         QVERIFY(!QApplication::activePopupWidget());
+        auto* box = h.form()->findChild<QMessageBox*>("AboutBox");
+        QVERIFY(box && box->isVisible());
+        QVERIFY(!box->isModal());  // a send goes on while it is open
+        const QString homepage = HomepageOfMetainfo();
+        QVERIFY(box->text().contains(QString("href=\"%1\"").arg(homepage)));
+        QVERIFY(box->text().contains("CW Tamarik"));
+        QVERIFY(!box->text().contains("karl", Qt::CaseInsensitive));
+        // Its link goes where the window's link label goes.
+        for (QLabel* label : box->findChildren<QLabel*>())
+            if (label->text().contains("<a ")) emit label->linkActivated(homepage);
+        QCOMPARE(opened, homepage);
     }
 
     void fiveWindowsExistAndOnlyTheMainWindowIsShown() {
@@ -437,8 +461,15 @@ private slots:
         QTest::mouseClick(h.form()->Label10, Qt::MiddleButton);
         QVERIFY(opened.isEmpty());  // only a left click opens it
         QTest::mouseClick(h.form()->Label10, Qt::LeftButton);
-        QVERIFY(opened.startsWith("https://"));
-        QVERIFY(!h.form()->Label10->toolTip().isEmpty());
+        // The program's own homepage, the one its AppStream file names, and a hint naming it.
+        const QString homepage = HomepageOfMetainfo();
+        QVERIFY(homepage.startsWith("https://"));
+        QCOMPARE(opened, homepage);
+        QCOMPARE("https://" + h.form()->Label10->text().remove('\n'), homepage);
+        QCOMPARE("https://" + h.form()->Label10->accessibleName(), homepage);
+        // All of it is seen: it fits the column, line by line.
+        QVERIFY(h.form()->Label10->sizeHint().width() <= h.form()->Label10->width());
+        QVERIFY(h.form()->Label10->toolTip().contains("CW Tamarik"));
     }
 
     void randomGroupsWriteTenALineAndStopMidGroup() {

@@ -35,7 +35,7 @@ private slots:
     void createdHiddenWithItsLayout() {
         TForm2 form;
         QVERIFY(!form.isVisible());
-        QCOMPARE(form.windowTitle(), QStringLiteral("Form2"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("해독 메모"));
         // 425 x 228 is the outer size, frame and title bar included.
         QCOMPARE(form.size(), QSize(425 - kLayoutFrameWidth, 228 - kLayoutFrameHeight));
         QCOMPARE(form.pos(), QPoint(232, 259));
