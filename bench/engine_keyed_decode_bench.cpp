@@ -1,52 +1,20 @@
 // How well the timing-to-text stage reads keying with the spread of real fists: synthetic
 // keying (computer, paddle, hand key) of QSO-like English and of Korean, at several speeds,
-// each line with a step of ±30 % in its middle. Prints the character error rate (Levenshtein,
-// over at least 5,000 characters a point), for Korean also on jamo and on syllables, and the
-// errors in the 10 characters after each step. It prints figures and does not pass or fail.
-#include <chrono>
+// each line stepping its speed by ±30 % at its middle word. Prints the character error rate
+// (Levenshtein, over at least 5,000 characters a point), for Korean also on the jamo sent, and
+// the errors in the 10 characters after each step. It prints figures and does not pass or fail.
 #include <cstdio>
-#include <string>
 #include <vector>
 
-#include "bench/gen/ErrorRate.h"
-#include "bench/gen/Feed.h"
-#include "bench/gen/FistGenerator.h"
-#include "bench/gen/Symbols.h"
-#include "bench/gen/TextGenerator.h"
-#include "engine/decode/KeyedDecoder.h"
+#include "bench/gen/Trial.h"
 
 namespace {
 
-using namespace cwt;
-using testgen::ErrorTally;
-using testgen::KeyingStyle;
-
-constexpr size_t kSymbolsPerPoint = 5000;
-constexpr double kStepFactor = 1.3;
-constexpr size_t kAfterStep = 10;
-constexpr double kLinePauseMs = 3000;
-constexpr double kTickMs = 20;  // the key is watched as a window's timer would
-// A session: one operator (with a key on/off imbalance of their own) keys this many lines into
-// one decoder, as in one sitting of sending practice.
-constexpr size_t kLinesPerSession = 10;
+using namespace cwt::testgen;
 
 struct Point {
     const char* label;
-    bool korean;
-    KeyingStyle style;
-    double wpm;
-    testgen::Spacing spacing = testgen::Spacing::Standard();
-    double effectiveWpm = 0;
-    double endWpm = 0;  // a drift instead of a step
-    bool steps = true;
-};
-
-struct Result {
-    ErrorTally characters, withSpaces, jamo;
-    long steps = 0;
-    long errorsAfterSteps = 0;
-    long symbolsAfterSteps = 0;
-    double decodeSeconds = 0;
+    Trial trial;
 };
 
 const char* StyleName(KeyingStyle style) {
@@ -63,107 +31,76 @@ const char* StyleName(KeyingStyle style) {
     return "";
 }
 
-size_t WordCount(const std::string& line) {
-    size_t words = 1;
-    for (char c : line) words += c == ' ';
-    return words;
+void PrintRow(const Point& point, const TrialResult& r) {
+    const Trial& t = point.trial;
+    std::printf("%-28s %-8s %5.0f %6ld %7.3f %7.3f", point.label, StyleName(t.style), t.wpm,
+                r.characters.symbols, 100 * r.characters.rate(), 100 * r.withSpaces.rate());
+    if (t.korean)
+        std::printf(" %7.3f", 100 * r.jamo.rate());
+    else
+        std::printf(" %7s", "-");
+    if (r.steps > 0)
+        std::printf(" %5ld %5ld %7.3f", r.steps, r.errorsAfterSteps,
+                    100.0 * double(r.errorsAfterSteps) / double(r.charactersAfterSteps));
+    else
+        std::printf(" %5s %5s %7s", "-", "-", "-");
+    std::printf(" %8.0f\n", double(r.characters.symbols) / r.decodeSeconds);
+    std::fflush(stdout);
 }
 
-Result Run(const Point& point, uint64_t seed) {
-    Result result;
-    const std::vector<std::string> lines = point.korean
-                                               ? testgen::KoreanLines(seed, kSymbolsPerPoint)
-                                               : testgen::EnglishQsoLines(seed, kSymbolsPerPoint);
-    decode::KeyedDecoder decoder({point.korean, 80, false});
-    double t = 0;
-    double imbalance = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i % kLinesPerSession == 0) {
-            decoder = decode::KeyedDecoder({point.korean, 80, false});
-            imbalance = testgen::DrawImbalance(seed * 1000 + i);
-        }
-        testgen::KeyingOptions options;
-        options.style = point.style;
-        options.wpm = point.wpm;
-        options.spacing = point.spacing;
-        options.effectiveWpm = point.effectiveWpm;
-        options.endWpm = point.endWpm;
-        options.seed = seed * 7919 + i;
-        options.startMs = t;
-        options.imbalanceDots = imbalance;
-        const double factor = i % 2 == 0 ? kStepFactor : 1 / kStepFactor;
-        if (point.steps) options.steps.push_back({WordCount(lines[i]) / 2, point.wpm * factor});
-        const testgen::Keying keying = testgen::KeyText(lines[i], options);
-
-        const auto start = std::chrono::steady_clock::now();
-        testgen::Feed(decoder, keying, kTickMs, kLinePauseMs);
-        const std::vector<decode::DecodedChar> read = decoder.takeCharacters();
-        decoder.takeStretches();
-        result.decodeSeconds +=
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        t = keying.endMs + kLinePauseMs;
-
-        const std::u16string got = testgen::Symbols(testgen::DecodedText(read));
-        result.characters.add(testgen::CharacterErrors(keying.sent, got));
-        result.withSpaces.add(testgen::CharacterAndSpaceErrors(keying.sent, got));
-        if (point.korean) result.jamo.add(testgen::JamoErrors(keying.sent, got));
-        for (size_t step : keying.stepIndices) {
-            ++result.steps;
-            result.errorsAfterSteps += testgen::ErrorsWithin(keying.sent, got, step, kAfterStep);
-            result.symbolsAfterSteps += kAfterStep;
+std::vector<Point> Points() {
+    std::vector<Point> points;
+    for (bool korean : {false, true}) {
+        for (KeyingStyle style :
+             {KeyingStyle::Computer, KeyingStyle::Paddle, KeyingStyle::HandKey}) {
+            for (double wpm : {12.0, 20.0, 28.0, 35.0}) {
+                Trial t;
+                t.korean = korean;
+                t.style = style;
+                t.wpm = wpm;
+                points.push_back({korean ? "Korean" : "English QSO", t});
+            }
         }
     }
-    return result;
-}
-
-void PrintRow(const Point& point, const Result& r) {
-    std::printf("%-26s %-8s %5.0f %7ld %8.3f %8.3f", point.label, StyleName(point.style), point.wpm,
-                r.characters.symbols, 100 * r.characters.rate(), 100 * r.withSpaces.rate());
-    if (point.korean)
-        std::printf(" %8.3f", 100 * r.jamo.rate());
-    else
-        std::printf(" %8s", "-");
-    if (r.steps > 0)
-        std::printf(" %6ld %6ld %8.3f", r.steps, r.errorsAfterSteps,
-                    100.0 * double(r.errorsAfterSteps) / double(r.symbolsAfterSteps));
-    else
-        std::printf(" %6s %6s %8s", "-", "-", "-");
-    std::printf(" %9.0f\n", double(r.characters.symbols) / r.decodeSeconds);
+    for (KeyingStyle style : {KeyingStyle::Computer, KeyingStyle::Paddle, KeyingStyle::HandKey}) {
+        Trial english;
+        english.style = style;
+        english.spacing = Spacing::Program();
+        points.push_back({"English, own spacing 7/15", english});
+        Trial korean = english;
+        korean.korean = true;
+        points.push_back({"Korean, own spacing 7/13/21", korean});
+    }
+    Trial farnsworth;
+    farnsworth.wpm = 25;
+    farnsworth.effectiveWpm = 10;
+    points.push_back({"English, Farnsworth 25/10", farnsworth});
+    farnsworth.style = KeyingStyle::HandKey;
+    farnsworth.wpm = 20;
+    points.push_back({"English, Farnsworth 20/10", farnsworth});
+    Trial drift;
+    drift.style = KeyingStyle::HandKey;
+    drift.wpm = 12;
+    drift.endWpm = 18;
+    drift.stepFactor = 1;
+    points.push_back({"English, drift 12 -> 18 WPM", drift});
+    uint64_t seed = 1;
+    for (Point& p : points) p.trial.seed = seed++;
+    return points;
 }
 
 }  // namespace
 
 int main() {
     std::printf(
-        "Keyed decoding: character error rate in %% (Levenshtein; chars = blanks dropped, "
-        "+spaces = word spaces counted too; Korean chars = syllables, jamo = on the jamo sent).\n"
-        "Each line steps its speed by x%.1f or /%.1f at its middle word; 'after' = errors in "
-        "the %zu characters after each step, and their rate.\n\n",
-        kStepFactor, kStepFactor, kAfterStep);
-    std::printf("%-26s %-8s %5s %7s %8s %8s %8s %6s %6s %8s %9s\n", "text", "keying", "WPM",
-                "chars", "CER", "+spaces", "jamo", "steps", "after", "after%", "chars/s");
-    std::vector<Point> points;
-    for (bool korean : {false, true}) {
-        for (KeyingStyle style :
-             {KeyingStyle::Computer, KeyingStyle::Paddle, KeyingStyle::HandKey}) {
-            for (double wpm : {12.0, 20.0, 28.0, 35.0})
-                points.push_back({korean ? "Korean" : "English QSO", korean, style, wpm});
-        }
-    }
-    const testgen::Spacing program = testgen::Spacing::Program();
-    points.push_back({"English, own 7/15 spacing", false, KeyingStyle::Computer, 20, program});
-    points.push_back({"English, own 7/15 spacing", false, KeyingStyle::Paddle, 20, program});
-    points.push_back({"English, own 7/15 spacing", false, KeyingStyle::HandKey, 20, program});
-    points.push_back({"Korean, own 7/13/21", true, KeyingStyle::Computer, 20, program});
-    points.push_back({"Korean, own 7/13/21", true, KeyingStyle::Paddle, 20, program});
-    points.push_back({"Korean, own 7/13/21", true, KeyingStyle::HandKey, 20, program});
-    points.push_back({"English, Farnsworth 25/10", false, KeyingStyle::Paddle, 25,
-                      testgen::Spacing::Standard(), 10});
-    points.push_back({"English, Farnsworth 20/10", false, KeyingStyle::HandKey, 20,
-                      testgen::Spacing::Standard(), 10});
-    points.push_back({"English, drift 12->18", false, KeyingStyle::HandKey, 12,
-                      testgen::Spacing::Standard(), 0, 18, false});
-    uint64_t seed = 1;
-    for (const Point& point : points) PrintRow(point, Run(point, seed++));
+        "Keyed decoding: character error rate in %% by Levenshtein. CER: blanks dropped (Korean: "
+        "on syllables); +sp: word spaces counted as characters too; jamo: Korean on the jamo "
+        "sent.\nEach line steps its speed by x1.3 or /1.3 at its middle word; after: errors in "
+        "the %zu characters after each step, and their rate. Speeds in WPM by PARIS of 50 "
+        "units.\n\n",
+        kAfterStepCharacters);
+    std::printf("%-28s %-8s %5s %6s %7s %7s %7s %5s %5s %7s %8s\n", "text", "keying", "WPM",
+                "chars", "CER", "+sp", "jamo", "steps", "after", "after%", "chars/s");
+    for (const Point& point : Points()) PrintRow(point, RunTrial(point.trial));
     return 0;
 }

@@ -10,13 +10,15 @@ namespace {
 
 constexpr size_t kWindow = 64;
 constexpr int kRefitEvery = 8;
-constexpr int kSyllableMemory = 40;  // refits, a few dozen letters
+const double kLetterDrift = std::log(1.3);  // the letter gaps moved: the keying changed
 constexpr int kSyllableConfirmations = 3;
-constexpr size_t kMinWordGroup = 2;
+constexpr size_t kMinWordGroup = 1;
 const double kOwnLetterGap = std::log(5.8);  // units: longer only in this program's own
 constexpr double kOwnLetterSpread = 0.22;    // and as even as a paddle's or a computer's
 const double kOwnSyllableOverLetter = std::log(13.0 / 7.0);
-const double kOwnWordOverLetter = std::log(21.0 / 7.0);
+const double kOwnWordOverLetter = std::log(18.0 / 7.0);  // between 15 and 21
+const double kOwnLetterGapFloor = std::log(5.0);
+const double kOwnRatioSlack = std::log(1.2);
 // A group of few gaps is not trusted with its own spread: it is drawn towards a typical one,
 // as if it held more gaps of that spread. Four groups are looked for only where the keying is
 // as even as a computer's, so there a group is trusted sooner.
@@ -49,7 +51,8 @@ const double kFirstPause = std::log(40.0);
 // Element gaps are most of the gaps (a letter of three elements has two, and one letter gap
 // after it): a lowest group holding fewer is a group of element gaps cut in two.
 constexpr double kMinElementShare = 0.35;
-constexpr size_t kMinMiddleGroup = 3;
+constexpr size_t kMinMiddleGroup = 2;
+constexpr size_t kMinSyllableMiddleGroup = 3;
 constexpr double kFollowRate = 0.15;
 const double kFollowLimit = std::log(1.5);
 
@@ -78,6 +81,12 @@ private:
     std::vector<double> m_squares{0};
 };
 
+bool LooksOwnSpacing(const GapCluster& letter, const GapCluster& syllable, const GapCluster& word) {
+    return letter.center >= kOwnLetterGapFloor &&
+           std::abs(syllable.center - letter.center - kOwnSyllableOverLetter) <= kOwnRatioSlack &&
+           std::abs(word.center - letter.center - kOwnWordOverLetter) <= kOwnRatioSlack;
+}
+
 bool StandApart(const GapCluster& low, const GapCluster& high, const Apart& apart) {
     const double distance = high.center - low.center;
     return distance >= apart.minLogRatio && distance >= apart.spreads * (low.spread + high.spread);
@@ -97,16 +106,20 @@ const double kGroupPrice = 2.0;
 class BestCuts {
 public:
     BestCuts(const Sums& sums, size_t n) : m_n(n) {
+        // Every run's cost once: each number of runs uses the same ones.
+        std::vector<double> run((n + 1) * (n + 1), 0);
+        for (size_t i = 0; i < n; ++i)
+            for (size_t j = i + 1; j <= n; ++j) run[i * (n + 1) + j] = runCost(sums, i, j);
         for (size_t k = 0; k < kMaxGroups; ++k) {
             m_cost[k].assign(n + 1, kNone);
             m_from[k].assign(n + 1, 0);
         }
-        for (size_t j = 1; j <= n; ++j) m_cost[0][j] = runCost(sums, 0, j);
+        for (size_t j = 1; j <= n; ++j) m_cost[0][j] = run[j];
         for (size_t k = 1; k < kMaxGroups; ++k) {
             for (size_t j = k + 1; j <= n; ++j) {
                 for (size_t i = k; i < j; ++i) {
                     if (m_cost[k - 1][i] == kNone) continue;
-                    const double c = m_cost[k - 1][i] + runCost(sums, i, j);
+                    const double c = m_cost[k - 1][i] + run[i * (n + 1) + j];
                     if (c < m_cost[k][j]) {
                         m_cost[k][j] = c;
                         m_from[k][j] = i;
@@ -173,6 +186,12 @@ bool GapClusters::isPause(double logUnits) const {
 
 void GapClusters::rescale(double logRatio) {
     for (double& gap : m_window) gap -= logRatio;
+    if (!m_lettersLearned) {
+        // The groups are still the usual lengths in units, which do not move; what the gaps
+        // so far say is read again.
+        if (!m_window.empty()) refit();
+        return;
+    }
     m_element.center -= logRatio;
     m_letter.center -= logRatio;
     m_word.center -= logRatio;
@@ -190,12 +209,13 @@ void GapClusters::refit() {
         const std::vector<size_t> b = cuts.bounds(count);
         if (b.size() < 3 || !cuts.worthIt(count)) return out;
         // The element gaps must be the largest group, and most of the gaps; the groups between
-        // them and the word gaps (letter, syllable) are common too: a gap or two between
-        // groups (the three units inside this program's 예) make none.
+        // them and the word gaps are common too: a stray gap makes none, nor, with syllable
+        // gaps, do two (the three units inside this program's 예).
         const size_t elements = b[1] - b[0];
         if (double(elements) < kMinElementShare * double(n) || elements < b[2] - b[1]) return out;
+        const size_t middle = count == 4 ? kMinSyllableMiddleGroup : kMinMiddleGroup;
         for (size_t i = 1; i + 2 < b.size(); ++i)
-            if (b[i + 1] - b[i] < kMinMiddleGroup) return out;
+            if (b[i + 1] - b[i] < middle) return out;
         const Prior& prior = count == 4 ? kEvenPrior : kPrior;
         for (size_t i = 0; i + 1 < b.size(); ++i)
             out.push_back(sums.cluster(b[i], b[i + 1], prior));
@@ -203,21 +223,25 @@ void GapClusters::refit() {
     };
 
     if (m_syllableGaps) {
-        // Words have more syllables than one: syllable gaps outnumber word gaps. One or two
-        // long pauses are no word gaps that would make the real word gaps syllable gaps.
+        // Only this program's own spacing sets syllables apart, with its own lengths: letters
+        // 7 units apart, syllables 13, words 21 (15 after a digit). Four groups of other
+        // lengths are groups of a fist's letter and word gaps cut by chance. And one long
+        // pause is no group of word gaps that would make the real word gaps syllable gaps.
         const std::vector<GapCluster> g = groups(4);
-        if (g.size() == 4 && g[3].count >= kMinWordGroup && g[2].count >= g[3].count &&
+        if (g.size() == 4 && g[3].count >= kMinWordGroup && LooksOwnSpacing(g[1], g[2], g[3]) &&
             StandApart(g[0], g[1], kElementLetter) && StandApart(g[1], g[2], kLetterSyllable) &&
             StandApart(g[2], g[3], kSyllableWord)) {
-            m_refitsWithoutSyllables = 0;
             m_syllablesHeard = m_syllablesHeard || ++m_syllableFits >= kSyllableConfirmations;
             settle(g[0], g[1], g[2], g[3]);
             return;
         }
         m_syllableFits = 0;
-        // Word gaps are few: with one or two of them in the window the four groups do not
-        // show, yet the keying has not changed. Syllable gaps heard stay heard for a while.
-        if (m_syllablesHeard && m_syllable && ++m_refitsWithoutSyllables < kSyllableMemory) return;
+        // Word gaps are few, and with long syllables (ㄲ and ㅙ in one) so are syllable gaps:
+        // often the window holds too few to show four groups, yet the keying has not changed.
+        // Syllable and word gaps once heard stand while the letter gaps stay where they were.
+        if (m_syllablesHeard && keepSyllables(groups(3))) return;
+        if (m_syllablesHeard && keepSyllables(groups(2))) return;
+        m_syllablesHeard = false;
     }
     if (const std::vector<GapCluster> g = groups(3); g.size() == 3 && g[2].count >= kMinWordGroup &&
                                                      StandApart(g[0], g[1], kElementLetter) &&
@@ -237,7 +261,11 @@ void GapClusters::refit() {
     // their ratios to them; later it is a mixture the groups cannot tell apart now, and what
     // was learned stands.
     if (m_lettersLearned) return;
-    const GapCluster element = sums.cluster(0, n);
+    const double split = (m_element.center + m_letter.center) / 2;
+    const size_t elements =
+        static_cast<size_t>(std::lower_bound(sorted.begin(), sorted.end(), split) - sorted.begin());
+    if (elements == 0) return;  // the first letter gap, and no element gap yet
+    const GapCluster element = sums.cluster(0, elements);
     const double shift = element.center - m_element.center;
     m_element = element;
     m_letter.center += shift;
@@ -247,6 +275,13 @@ void GapClusters::refit() {
 // Korean keyed with this program's own spacing (letter gaps of 7 units, where others key 3, or
 // 4 to 5 with a hand key) is taken to set its syllables apart by 13 and its words by 21 until
 // enough syllable and word gaps have come to show them, so that the first words read right too.
+bool GapClusters::keepSyllables(const std::vector<GapCluster>& g) {
+    if (g.size() < 2 || !m_syllable || std::abs(g[1].center - m_letter.center) > kLetterDrift)
+        return false;
+    settle(g[0], g[1], m_syllable, m_word);
+    return true;
+}
+
 bool GapClusters::settleAsOwnSpacing(const GapCluster& element, const GapCluster& letter) {
     if (!m_syllableGaps || m_syllablesHeard || letter.center < kOwnLetterGap ||
         letter.spread > kOwnLetterSpread)

@@ -50,6 +50,7 @@ public:
 
 private:
     void refit();
+    bool keepSyllables(const std::vector<GapCluster>& groups);
     bool settleAsOwnSpacing(const GapCluster& element, const GapCluster& letter);
     void settle(const GapCluster& element, const GapCluster& letter,
                 const std::optional<GapCluster>& syllable, const GapCluster& word);
@@ -57,7 +58,6 @@ private:
     bool m_syllableGaps = false;
     std::deque<double> m_window;
     int m_sinceRefit = 0;
-    int m_refitsWithoutSyllables = 0;
     bool m_syllablesHeard = false;  // four groups have been found, a few times running
     int m_syllableFits = 0;         // fits in a row that found four groups
     bool m_lettersLearned = false;

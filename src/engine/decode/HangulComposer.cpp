@@ -21,12 +21,12 @@ constexpr char16_t kFirstCompatVowel = u'ㅏ';  // compatibility vowels follow t
 constexpr size_t kLongestSyllable = 6;         // two letters each for initial, vowel and final
 
 // What a cut costs, in nats. A syllable costs what its initial and final cost (below); going
-// against a syllable gap costs more than any syllable, since where syllable gaps are heard at
-// all they are clear (this program's own 13 units); going against a word gap costs less, since
-// a fist's word gaps often are not; a jamo by itself costs more than any syllable.
-constexpr double kAgainstSyllableGap = 8;
-constexpr double kAgainstWordGap = 2;
+// against a gap costs the log odds that the gap was what it was read as (a clean word gap far
+// more than a hand key's word gap near the letter gaps); a jamo by itself costs more than any
+// syllable.
 constexpr double kLoneJamo = 6;
+constexpr double kLeastAgainst = 0.5;
+constexpr double kMostAgainst = 10;
 constexpr double kVowelFirst = 0.02;  // 예 and 얘 sent without their ㅇ: after any other reading
 
 // How rare each initial and each final is in Korean text, as ln(share of the commonest /
@@ -123,8 +123,11 @@ std::optional<Reading> ReadPiece(std::string_view letters) {
 
 }  // namespace
 
-void HangulComposer::add(const DecodedChar& letter, char latin, JamoJoin join) {
-    m_run.push_back({letter, latin, join});
+void HangulComposer::add(const DecodedChar& letter, char latin, JamoJoin join,
+                         double joinCertainty) {
+    const double p = std::clamp(joinCertainty, 0.5, 1.0);
+    const double logOdds = p >= 1 ? kMostAgainst : std::log(p / (1 - p));
+    m_run.push_back({letter, latin, join, std::clamp(logOdds, kLeastAgainst, kMostAgainst)});
     const std::vector<Piece> pieces = parse();
     // Everything before the pieces of the last two vowels is settled. Later letters change the
     // last syllable (a compound vowel, its final), and through it the cut before it: ㅕ read as
@@ -189,17 +192,12 @@ std::vector<HangulComposer::Piece> HangulComposer::parse() const {
     std::string letters;
     for (const Letter& l : m_run) letters += l.latin;
     auto againstCut = [&](size_t k) {  // a piece starts at letter k
-        return m_run[k].join == JamoJoin::SameSyllable ? kAgainstSyllableGap : 0.0;
+        return m_run[k].join == JamoJoin::SameSyllable ? m_run[k].against : 0.0;
     };
     auto againstJoin = [&](size_t k) {  // letter k is inside a piece
-        switch (m_run[k].join) {
-            case JamoJoin::NewSyllable:
-                return kAgainstSyllableGap;
-            case JamoJoin::WordSpace:
-                return kAgainstWordGap;
-            default:
-                return 0.0;
-        }
+        const JamoJoin join = m_run[k].join;
+        const bool apart = join == JamoJoin::NewSyllable || join == JamoJoin::WordSpace;
+        return apart ? m_run[k].against : 0.0;
     };
     struct Best {
         double cost = -1;

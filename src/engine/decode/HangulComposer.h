@@ -4,13 +4,14 @@
 // the letters of their parts, in the order the sender splits a syllable, so that composing is
 // the exact inverse of that split.
 //
-// The letters are cut into syllables by the least cost: a syllable costs nothing, a jamo left
-// by itself a lot (real text has none), and going against what a gap said (a word or syllable
-// gap inside a syllable, a letter gap between syllables where syllable gaps are told apart)
-// costs one. So a consonant between two vowels starts the next syllable; where the letters
-// allow two readings (LELLE is 각가 or 가까) a gap heard as a syllable or word gap decides,
-// and without one the consonant nearest the next vowel starts the next syllable; and a word
-// gap heard inside a syllable (a long pause in a hand-keyed 한) does not tear it apart.
+// The letters are cut into syllables by the least cost: a syllable costs what its rare
+// initial or final costs, a jamo left by itself more (real text has none), and going against
+// what a gap said (a word or syllable gap inside a syllable, a letter gap between syllables
+// where syllable gaps are told apart) costs as much as the gap was sure. So a consonant between two
+// vowels starts the next syllable; where the letters allow two readings (LELLE is 각가 or 가까) a
+// gap heard as a syllable or word gap decides, and without one the consonant nearest the next vowel
+// starts the next syllable; and a word gap heard inside a syllable (a long pause in a hand-keyed
+// 한) does not tear it apart.
 //
 // The syllable still open is the preedit: it may change as letters come, and is committed
 // once it can no longer change.
@@ -34,8 +35,8 @@ enum class JamoJoin {
 class HangulComposer {
 public:
     // A jamo letter ('A'..'Z') read as `letter` (its code, times and confidence are kept; its
-    // text becomes the syllable's).
-    void add(const DecodedChar& letter, char latin, JamoJoin join);
+    // text becomes the syllable's); `joinCertainty` (0.5..1) is how sure the gap before it was.
+    void add(const DecodedChar& letter, char latin, JamoJoin join, double joinCertainty = 1);
     // Commits what is open (the key stopped, or a character that is no jamo comes).
     void commit();
 
@@ -49,6 +50,7 @@ private:
         DecodedChar read;
         char latin = 0;
         JamoJoin join = JamoJoin::Free;
+        double against = 0;  // what reading against the join costs
     };
     struct Piece {  // a syllable or a single jamo: letters [first, last) of the run
         size_t first = 0;

@@ -131,6 +131,7 @@ void KeyedDecoder::readMark(const KeyStretch& stretch) {
     keep({stretch, reading.kind, unitMs});
     if (m_letter.empty()) {
         m_letterGapBefore = m_gapBefore;
+        m_letterGapCertainty = m_gapCertainty;
         m_letterAfterSyllableGaps = m_timing.syllableGapsHeard();
         m_gapBefore = StretchKind::LetterGap;
     }
@@ -165,6 +166,7 @@ void KeyedDecoder::endGap(StretchKind kind, double confidence) {
     if (kind == StretchKind::ElementGap) return;
     if (!m_letter.empty()) closeLetter(confidence);
     m_gapBefore = std::max(m_gapBefore, kind);
+    m_gapCertainty = confidence;
 }
 
 std::string KeyedDecoder::lettersCode() const {
@@ -245,7 +247,7 @@ void KeyedDecoder::deliver(DecodedChar character, bool firstOfLetter) {
         join = JamoJoin::WordSpace;
     else if (firstOfLetter && m_letterGapBefore == StretchKind::SyllableGap)
         join = JamoJoin::NewSyllable;
-    m_composer.add(character, latin, join);
+    m_composer.add(character, latin, join, firstOfLetter ? m_letterGapCertainty : 0.5);
     for (DecodedChar& c : m_composer.takeCommitted()) m_characters.push_back(std::move(c));
 }
 

@@ -102,6 +102,8 @@ private:
     StretchKind m_openSpace = StretchKind::ElementGap;  // what idle() has read the space as
     StretchKind m_gapBefore = StretchKind::LetterGap;   // the gap before the letter being keyed
     StretchKind m_letterGapBefore = StretchKind::LetterGap;
+    double m_gapCertainty = 1;        // how sure the reading of the gap before the letter being
+    double m_letterGapCertainty = 1;  //   keyed (and of the one before this letter) was
     bool m_letterAfterSyllableGaps = false;  // syllable gaps were heard when the letter began
     bool m_lastLetterJamo = false;           // the last letter ended was a jamo's
 

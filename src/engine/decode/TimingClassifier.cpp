@@ -22,8 +22,9 @@ constexpr double kSpikeFraction = 0.4;    // of a dot
 constexpr double kDropoutFraction = 0.3;  // of an element gap
 // Before any gap has been learned, a gap shorter than this many units is a letter gap: a
 // text's first gap is far more often within a word than after a word of one letter, and this
-// lets this program's own 7-unit letter gap and Farnsworth spacing be read from the start.
-const double kFirstGapWordLog = std::log(14.0);
+// lets this program's own 7-unit letter gap and Farnsworth spacing (down to 8 WPM in letters of
+// 20) be read from the start.
+const double kFirstGapWordLog = std::log(20.0);
 // The last marks are grouped afresh into dots and dashes; when the tracked speed would read
 // some of them as the other kind (a start at an unexpected speed, a sudden jump), the speed is
 // set from them.
@@ -110,7 +111,15 @@ bool TimingClassifier::hasStopped(double lengthMs) const {
 
 TimingClassifier::Reading TimingClassifier::readOpenSpace(double lengthMs) const {
     if (!(lengthMs > 0)) return {StretchKind::ElementGap, 1};
-    return gapOf(std::log(lengthMs) - m_logUnit);
+    const double y = std::log(lengthMs) - m_logUnit;
+    Reading reading = gapOf(y);
+    // The space is at least this long: how sure it is no element gap grows with its distance
+    // from the element gaps, not from the split it has just passed.
+    if (reading.kind != StretchKind::ElementGap) {
+        const GapCluster& element = m_gaps.element();
+        reading.confidence = Certainty(y - element.center, element.spread);
+    }
+    return reading;
 }
 
 TimingClassifier::Reading TimingClassifier::gapOf(double y) const {
@@ -209,6 +218,30 @@ void TimingClassifier::setUnit(double logUnit, double dashOverDot) {
     m_logUnitVariance = kStartUncertainty / 4;
 }
 
+// The unit from dots and dashes, and from the element gaps among the spaces (those shorter
+// than halfway between a dot and a dash): half a dot and an element gap, so that an operator
+// who keys heavily (long dots, short gaps) starts with the right unit as well.
+void TimingClassifier::primeShape(double logDot, double logDash,
+                                  const std::vector<double>& spacesMs) {
+    double gaps = 0;
+    int count = 0;
+    for (double ms : spacesMs) {
+        if (ms > 0 && std::log(ms) < (logDot + logDash) / 2) {
+            gaps += std::log(ms);
+            ++count;
+        }
+    }
+    if (count == 0) {
+        setUnit(logDot - m_dot.logOverUnit, logDash - logDot);
+        return;
+    }
+    const double logGap = gaps / count;
+    const double logUnit = std::log((std::exp(logDot) + std::exp(logGap)) / 2);
+    m_dot.logOverUnit = logDot - logUnit;
+    m_elementGap.logOverUnit = logGap - logUnit;
+    setUnit(logUnit, logDash - logDot);
+}
+
 void TimingClassifier::prime(const std::vector<double>& marksMs,
                              const std::vector<double>& spacesMs) {
     std::vector<double> marks;
@@ -230,7 +263,7 @@ void TimingClassifier::prime(const std::vector<double>& marksMs,
         for (size_t i = 0; i < cut; ++i) dots += marks[i] / double(cut);
         for (size_t i = cut; i < marks.size(); ++i) dashes += marks[i] / double(marks.size() - cut);
         if (dashes - dots >= kMinDashOverDot && dashes - dots <= kMaxDashOverDot) {
-            setUnit(dots - m_dot.logOverUnit, dashes - dots);
+            primeShape(dots, dashes, spacesMs);
             return;
         }
     }

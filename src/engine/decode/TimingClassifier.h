@@ -60,6 +60,7 @@ private:
     void keepUnitDefinition();
     void reanchor(double logMs);
     void setUnit(double logUnit, double dashOverDot);
+    void primeShape(double logDot, double logDash, const std::vector<double>& spacesMs);
 
     double m_logUnit;          // ln of the unit, ms
     double m_logUnitVariance;  // the filter's uncertainty about it
