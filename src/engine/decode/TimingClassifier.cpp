@@ -44,6 +44,30 @@ double Split(double low, double lowSpread, double high, double highSpread) {
     return low + (high - low) * lowSpread / (lowSpread + highSpread);
 }
 
+// Sorted marks (ln ms) parted into dots and dashes at the widest step between neighbours:
+// where the dashes start, and the mean of each part.
+struct MarkGroups {
+    size_t cut = 0;  // 0: no step at all
+    double dots = 0;
+    double dashes = 0;
+};
+
+MarkGroups SplitMarks(const std::vector<double>& sorted) {
+    MarkGroups g;
+    double widest = 0;
+    for (size_t i = 1; i < sorted.size(); ++i) {
+        if (sorted[i] - sorted[i - 1] > widest) {
+            widest = sorted[i] - sorted[i - 1];
+            g.cut = i;
+        }
+    }
+    if (g.cut == 0) return g;
+    for (size_t i = 0; i < g.cut; ++i) g.dots += sorted[i] / double(g.cut);
+    for (size_t i = g.cut; i < sorted.size(); ++i)
+        g.dashes += sorted[i] / double(sorted.size() - g.cut);
+    return g;
+}
+
 double Certainty(double margin, double spread) {
     return 1.0 / (1.0 + std::exp(-1.7 * std::abs(margin) / std::max(spread, kMinSplitSpread)));
 }
@@ -184,20 +208,10 @@ void TimingClassifier::reanchor(double logMs) {
     if (m_recentMarks.size() < 4) return;
     std::vector<double> sorted(m_recentMarks.begin(), m_recentMarks.end());
     std::sort(sorted.begin(), sorted.end());
-    // The widest step between neighbours splits dots from dashes.
-    size_t cut = 0;
-    double widest = 0;
-    for (size_t i = 1; i < sorted.size(); ++i) {
-        if (sorted[i] - sorted[i - 1] > widest) {
-            widest = sorted[i] - sorted[i - 1];
-            cut = i;
-        }
-    }
-    double dots = 0;
-    double dashes = 0;
-    for (size_t i = 0; i < cut; ++i) dots += sorted[i] / double(cut);
-    for (size_t i = cut; i < sorted.size(); ++i) dashes += sorted[i] / double(sorted.size() - cut);
-    const double ratio = dashes - dots;
+    const MarkGroups groups = SplitMarks(sorted);
+    const size_t cut = groups.cut;
+    const double dots = groups.dots;
+    const double ratio = groups.dashes - groups.dots;
     if (ratio < kMinDashOverDot || ratio > kMaxDashOverDot) return;
     // Marks of two speeds (just after a change) do not make two tight groups: leave those to
     // the filter, which follows a change within a few elements.
@@ -248,24 +262,12 @@ void TimingClassifier::prime(const std::vector<double>& marksMs,
     for (double ms : marksMs)
         if (ms > 0) marks.push_back(std::log(ms));
     std::sort(marks.begin(), marks.end());
-    // Dots and dashes both there: the widest step between neighbours parts them.
-    size_t cut = 0;
-    double widest = 0;
-    for (size_t i = 1; i < marks.size(); ++i) {
-        if (marks[i] - marks[i - 1] > widest) {
-            widest = marks[i] - marks[i - 1];
-            cut = i;
-        }
-    }
-    if (cut > 0) {
-        double dots = 0;
-        double dashes = 0;
-        for (size_t i = 0; i < cut; ++i) dots += marks[i] / double(cut);
-        for (size_t i = cut; i < marks.size(); ++i) dashes += marks[i] / double(marks.size() - cut);
-        if (dashes - dots >= kMinDashOverDot && dashes - dots <= kMaxDashOverDot) {
-            primeShape(dots, dashes, spacesMs);
-            return;
-        }
+    // Dots and dashes both there: their groups give the unit.
+    const MarkGroups groups = SplitMarks(marks);
+    const double ratio = groups.dashes - groups.dots;
+    if (groups.cut > 0 && ratio >= kMinDashOverDot && ratio <= kMaxDashOverDot) {
+        primeShape(groups.dots, groups.dashes, spacesMs);
+        return;
     }
     // One kind of mark only: the shortest spaces, element gaps, give the unit.
     std::vector<double> spaces;
