@@ -160,9 +160,11 @@ FistReport AnalyzeFist(std::span<const ClassifiedStretch> stretches, const FistO
         deviation[size_t(kind)].add(std::log(u / ideal[size_t(kind)]));
         unit.add(units[i]);
         if (kind == kElementGap && i > 0 && stretches[i - 1].stretch.mark) {
+            // How much longer the element was on, and the gap shorter off, than even keying.
             const int mark = KindOf(stretches[i - 1].kind);
             const double markUnits = stretches[i - 1].stretch.lengthMs / units[i - 1];
-            weight.add(markUnits / ideal[size_t(mark)] / u);
+            const double heavier = ((markUnits - ideal[size_t(mark)]) + (1 - u)) / 2;
+            weight.add(50 + 50 * heavier);
         }
     }
     // A dash against the operator's own dot there, not against the unit.
@@ -173,7 +175,7 @@ FistReport AnalyzeFist(std::span<const ClassifiedStretch> stretches, const FistO
         ratio.add(stretches[i].stretch.lengthMs / units[i] / dot);
     }
     report.dahDitRatio = ratio.figure();
-    report.weight = weight.figure();
+    report.weightPercent = weight.figure();
     report.elementGapUnits = lengths[kElementGap].figure();
     report.letterGapUnits = lengths[kLetterGap].figure();
     report.wordGapUnits = lengths[kWordGap].figure();

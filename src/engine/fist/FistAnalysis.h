@@ -68,9 +68,10 @@ struct Figure {
 };
 
 struct FistReport {
-    Figure dahDitRatio;  // each dash over the operator's dot there
-    Figure weight;       // each element (a dash taken as the target ratio of dots) over
-                         // the element gap after it; 1 is even
+    Figure dahDitRatio;    // each dash over the operator's dot there
+    Figure weightPercent;  // as the keyer's weight: 50 is even; each per cent above is a
+                           // fiftieth of a unit longer on (a dit or a dah) and as much
+                           // shorter off (the element gap after it)
     Figure elementGapUnits;
     Figure letterGapUnits;
     Figure wordGapUnits;

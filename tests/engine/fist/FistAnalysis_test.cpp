@@ -67,7 +67,7 @@ TEST(FistAnalysis, IdealKeyingScoresAHundredWithExactRatios) {
     EXPECT_NEAR(r.score, 100, 1e-9);
     EXPECT_NEAR(r.dahDitRatio.mean, 3, 1e-9);
     EXPECT_NEAR(r.dahDitRatio.spread, 0, 1e-9);
-    EXPECT_NEAR(r.weight.mean, 1, 1e-9);
+    EXPECT_NEAR(r.weightPercent.mean, 50, 1e-9);
     EXPECT_NEAR(r.elementGapUnits.mean, 1, 1e-9);
     EXPECT_NEAR(r.letterGapUnits.mean, 3, 1e-9);
     EXPECT_NEAR(r.wordGapUnits.mean, 7, 1e-9);
@@ -88,7 +88,7 @@ TEST(FistAnalysis, ShowsLongDashesHeavyWeightAndLongGapsForWhatTheyAre) {
     // Dots 1.2 units and gaps 0.8: the same speed, keyed heavy.
     const FistReport heavy = AnalyzeFist(Letters(20, 1.2, 3.2, 0.8, 2.8));
     EXPECT_NEAR(heavy.unitMs, 50, 1e-9);
-    EXPECT_NEAR(heavy.weight.mean, 1.2 / 0.8, 1e-9);  // A: the gap follows the dot
+    EXPECT_NEAR(heavy.weightPercent.mean, 60, 1e-9);  // the keyer's 60 %: 0.2 on, 0.2 off
     EXPECT_LT(heavy.score, 95);
 
     const FistReport gaps = AnalyzeFist(Letters(20, 1, 3, 1, 5));
