@@ -33,7 +33,7 @@ enum class StretchKind {
 struct ClassifiedStretch {
     KeyStretch stretch;
     StretchKind kind = StretchKind::Dot;
-    double unitMs = 0;  // the dot length the decoder estimated when it read the stretch
+    double unitMs = 0;  // the unit (half a dot and its gap) the decoder had when it read it
 };
 
 }  // namespace cwt::decode

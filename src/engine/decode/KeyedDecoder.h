@@ -16,26 +16,26 @@
 //
 // Single-threaded: one thread pushes, idles and takes.
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "engine/decode/Decoded.h"
-#include "engine/decode/HangulComposer.h"
 #include "engine/decode/KeyStretch.h"
-#include "engine/decode/SpikeFilter.h"
-#include "engine/decode/TimingClassifier.h"
 
 namespace cwt::decode {
 
 struct DecoderSettings {
     bool korean = false;
-    // The dot length expected at the start; the first letters correct it. 80 ms is 15 WPM by
-    // the usual PARIS of 50 units.
+    // The unit expected at the start (a dot, where the keying is even); the first letters
+    // correct it. 80 ms is 15 WPM by the usual PARIS of 50 units.
     double initialUnitMs = 80;
     // Read .-.-. as "+" rather than "[AR]", -...- as "=" rather than "[BT]", -.--. as "("
     // rather than "[KN]".
     bool punctuationOverSigns = false;
 };
+
+class KeyReader;
 
 class KeyedDecoder {
 public:
@@ -58,57 +58,16 @@ public:
     // are kept for a caller that never takes them (a decoder of sound running for hours).
     std::vector<ClassifiedStretch> takeStretches();
 
-    // The dot length the decoder now expects.
-    double unitMs() const { return m_timing.unitMs(); }
+    // The unit the decoder now expects: half a dot and the element gap after it.
+    double unitMs() const;
+
+    // Moves only: a decoder is one reading of one key.
+    KeyedDecoder(KeyedDecoder&&) noexcept;
+    KeyedDecoder& operator=(KeyedDecoder&&) noexcept;
+    ~KeyedDecoder();
 
 private:
-    struct Element {
-        char symbol;  // '.' or '-'
-        double startMs;
-        double endMs;
-        double confidence;
-        double gapAfterMs;  // the element gap after it, inside the letter
-    };
-
-    void read(const KeyStretch& stretch);
-    void keep(const ClassifiedStretch& stretch);
-    void readSettled(const KeyStretch& stretch);
-    void endPriming();
-    void readMark(const KeyStretch& stretch);
-    void readSpace(const KeyStretch& stretch);
-    void endGap(StretchKind kind, double confidence);
-    void closeLetter(double closingConfidence);
-    void readElements(size_t from, size_t to, std::vector<DecodedChar>& out) const;
-    bool knownCode(const std::string& code) const;
-    std::string lettersCode() const;
-    bool isJamoCode(const std::string& code) const;
-    void deliver(DecodedChar character, bool firstOfLetter);
-    void commitSyllable();
-
-    DecoderSettings m_settings;
-    TimingClassifier m_timing;
-    SpikeFilter m_filter;
-    HangulComposer m_composer;
-
-    // The first stretches of a sending are held until they show the speed (the speed given at
-    // the start is a guess), then read.
-    bool m_priming = true;
-    std::vector<KeyStretch> m_primed;
-
-    std::vector<Element> m_letter;  // the letter being keyed
-    bool m_anyMark = false;
-    bool m_anyCharacter = false;
-    double m_lastMarkEndMs = 0;
-    StretchKind m_openSpace = StretchKind::ElementGap;  // what idle() has read the space as
-    StretchKind m_gapBefore = StretchKind::LetterGap;   // the gap before the letter being keyed
-    StretchKind m_letterGapBefore = StretchKind::LetterGap;
-    double m_gapCertainty = 1;        // how sure the reading of the gap before the letter being
-    double m_letterGapCertainty = 1;  //   keyed (and of the one before this letter) was
-    bool m_letterAfterSyllableGaps = false;  // syllable gaps were heard when the letter began
-    bool m_lastLetterJamo = false;           // the last letter ended was a jamo's
-
-    std::vector<DecodedChar> m_characters;
-    std::vector<ClassifiedStretch> m_stretches;
+    std::unique_ptr<KeyReader> m_reader;
 };
 
 }  // namespace cwt::decode
