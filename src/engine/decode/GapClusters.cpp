@@ -8,17 +8,22 @@ namespace cwt::decode {
 
 namespace {
 
-constexpr size_t kWindow = 64;
-constexpr int kRefitEvery = 8;
-const double kLetterDrift = std::log(1.3);  // the letter gaps moved: the keying changed
-constexpr int kSyllableConfirmations = 3;
-constexpr size_t kMinWordGroup = 1;
-const double kOwnLetterGap = std::log(5.8);  // units: longer only in this program's own
-constexpr double kOwnLetterSpread = 0.22;    // and as even as a paddle's or a computer's
+constexpr size_t kWindow = 64;  // the gaps of about 25 letters
+constexpr int kRefitEvery = 8;  // plain element gaps between fits
+
+// This program's own spacing: letter gaps of 7 units where others key 3 (or 4 to 5 with a
+// hand key), syllables 13 apart, words 21 (15 after a digit). Four groups are taken for it when
+// their lengths are its lengths within a fifth, a few fits running; before that, even letter
+// gaps this long are taken to be its letter gaps.
+const double kOwnLetterGap = std::log(5.8);
+constexpr double kOwnLetterSpread = 0.22;
+const double kOwnLetterGapFloor = std::log(5.0);
 const double kOwnSyllableOverLetter = std::log(13.0 / 7.0);
 const double kOwnWordOverLetter = std::log(18.0 / 7.0);  // between 15 and 21
-const double kOwnLetterGapFloor = std::log(5.0);
 const double kOwnRatioSlack = std::log(1.2);
+constexpr int kSyllableConfirmations = 3;
+constexpr size_t kMinWordGroup = 1;
+const double kLetterDrift = std::log(1.3);  // letter gaps moved this far: the keying changed
 // A group of few gaps is not trusted with its own spread: it is drawn towards a typical one,
 // as if it held more gaps of that spread. Four groups are looked for only where the keying is
 // as even as a computer's, so there a group is trusted sooner.
