@@ -69,6 +69,8 @@ std::vector<PlannedBuffer> PlanWholeSend(std::string_view text, const SendOption
 class WholeSendPlanner {
 public:
     WholeSendPlanner(std::string_view text, const SendOptions& options);
+    // A temporary string would be gone before the first unit is planned.
+    WholeSendPlanner(std::string&& text, const SendOptions& options) = delete;
     // Appends the buffers of the next unit to `out` (some units play nothing), the start mark
     // with the first and the end mark with the last; false, with nothing appended, once the
     // whole text is planned.

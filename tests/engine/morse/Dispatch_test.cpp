@@ -120,7 +120,9 @@ TEST(WholeSend, HangulLettersEndTheSyllableWithTheLongGap) {
 TEST(WholeSend, EachPieceOfTheUnitPlanEndsEverySignItBegins) {
     // A piece is played on its own, so a sign must never run on into the next piece: its last
     // letter (user value 0) lets the device close.
-    WholeSendPlanner planner(Cp(u"CQ [AR] 한\r\n[BT]"), {true, true});
+    // The planner reads the text where it lies, so the text must outlive it.
+    const std::string text = Cp(u"CQ [AR] 한\r\n[BT]");
+    WholeSendPlanner planner(text, {true, true});
     std::vector<PlannedBuffer> piece;
     int pieces = 0;
     while (planner.next(piece)) {
