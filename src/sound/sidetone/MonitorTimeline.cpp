@@ -76,32 +76,51 @@ MonitorTimeline::Recording MonitorTimeline::recording() const {
     recording.samples.assign(m_samples.begin(), m_samples.begin() + static_cast<long>(count));
     recording.chunkEnds.assign(m_chunkEnds.begin(),
                                m_chunkEnds.begin() + static_cast<long>(chunks));
-    // Each chunk's start by the soonest arrival among it and the chunks that follow within
-    // kSettleNs: breaks only move time later. Only within that stretch, because the sink may
-    // change its cycle later on (when the stream that asked for a short one goes), and a longer
-    // cycle delivers its chunks before the moments they stand for.
-    recording.chunkStartNs.resize(chunks);
+    // Each chunk's arrival less the samples up to its end: the moment of sample 0 as that chunk
+    // tells it, late by however long the chunk took to arrive.
     std::vector<size_t> sizes(chunks);
-    std::vector<int64_t> zeroNs(chunks);  // each chunk's arrival less its samples so far
+    std::vector<int64_t> zeroNs(chunks);
     for (size_t i = 0; i < chunks; ++i) {
         zeroNs[i] =
             m_chunkArrivalNs[i] - static_cast<int64_t>(m_chunkEnds[i]) * 1'000'000'000 / kRateHz;
         sizes[i] = m_chunkEnds[i] - (i > 0 ? m_chunkEnds[i - 1] : 0);
     }
+    // A break moves every later chunk's moment later by a cycle or more; a chunk that merely
+    // came late moves only its own. So a break begins where the soonest of the chunks that
+    // follow (within kSettleNs: the sink may change its cycle later on, and a longer cycle
+    // delivers its chunks before the moments they stand for) is later by kBreakNs than anywhere
+    // before in the stretch; within a stretch every chunk takes the soonest moment of all.
+    std::vector<int64_t> soonestAfterNs(chunks);
     for (size_t i = 0; i < chunks; ++i) {
-        int64_t soonestNs = zeroNs[i];
+        soonestAfterNs[i] = zeroNs[i];
         for (size_t j = i + 1; j < chunks && m_chunkArrivalNs[j] - m_chunkArrivalNs[i] < kSettleNs;
              ++j)
-            soonestNs = std::min(soonestNs, zeroNs[j]);
-        const size_t begin = i > 0 ? m_chunkEnds[i - 1] : 0;
-        recording.chunkStartNs[i] =
-            soonestNs + static_cast<int64_t>(begin) * 1'000'000'000 / kRateHz;
+            soonestAfterNs[i] = std::min(soonestAfterNs[i], zeroNs[j]);
     }
-    for (size_t i = 1; i < chunks; ++i) {
-        const int64_t expectedNs = recording.chunkStartNs[i - 1] +
-                                   static_cast<int64_t>(sizes[i - 1]) * 1'000'000'000 / kRateHz;
-        if (recording.chunkStartNs[i] - expectedNs > kBreakNs) ++recording.breaks;
+    recording.chunkStartNs.resize(chunks);
+    size_t stretch = 0;
+    int64_t stretchSoonestNs = chunks > 0 ? soonestAfterNs[0] : 0;
+    for (size_t i = 0; i <= chunks; ++i) {
+        if (i < chunks && soonestAfterNs[i] - stretchSoonestNs < kBreakNs) {
+            stretchSoonestNs = std::min(stretchSoonestNs, soonestAfterNs[i]);
+            continue;
+        }
+        const int64_t soonestNs =
+            i > stretch ? *std::min_element(zeroNs.begin() + static_cast<long>(stretch),
+                                            zeroNs.begin() + static_cast<long>(i))
+                        : 0;
+        for (size_t k = stretch; k < i; ++k) {
+            const size_t begin = k > 0 ? m_chunkEnds[k - 1] : 0;
+            recording.chunkStartNs[k] =
+                soonestNs + static_cast<int64_t>(begin) * 1'000'000'000 / kRateHz;
+        }
+        if (i < chunks) {
+            recording.breakChunks.push_back(i);
+            stretchSoonestNs = soonestAfterNs[i];
+        }
+        stretch = i;
     }
+    recording.breaks = static_cast<int>(recording.breakChunks.size());
     if (!sizes.empty()) {
         std::nth_element(sizes.begin(), sizes.begin() + static_cast<long>(sizes.size() / 2),
                          sizes.end());
@@ -130,16 +149,11 @@ int64_t MonitorTimeline::Recording::timeOf(double sample) const {
 
 bool MonitorTimeline::Recording::breakBetween(double fromSample, double toSample) const {
     if (chunkEnds.empty()) return false;
+    // The break lies somewhere in the chunk or two before the one it was found at.
     const size_t first = ChunkOf(chunkEnds, fromSample);
-    const size_t last = std::min(ChunkOf(chunkEnds, toSample) + 1, chunkEnds.size() - 1);
-    for (size_t i = std::max<size_t>(first, 1); i <= last; ++i) {
-        const double begin = static_cast<double>(chunkEnds[i - 1]);
-        const double previousBegin = i > 1 ? static_cast<double>(chunkEnds[i - 2]) : 0.0;
-        const int64_t expectedNs =
-            chunkStartNs[i - 1] + static_cast<int64_t>((begin - previousBegin) * 1e9 / kRateHz);
-        if (chunkStartNs[i] - expectedNs > kBreakNs) return true;
-    }
-    return false;
+    const size_t last = ChunkOf(chunkEnds, toSample) + 2;
+    return std::any_of(breakChunks.begin(), breakChunks.end(),
+                       [&](size_t chunk) { return chunk >= first && chunk <= last; });
 }
 
 }  // namespace cwt

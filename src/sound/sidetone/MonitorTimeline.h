@@ -11,9 +11,8 @@
 //
 // When the server's graph misses a cycle (a busy machine), the sink skips it and the monitor
 // never has it: every later sample stands for a later moment than counting samples would say.
-// Such a break only ever moves the time of the following samples later, so each chunk takes
-// its time from the soonest arrival among the chunks at and shortly after it; the breaks found
-// are counted, and what sounded across one is not what the stream played.
+// The recording is cut at such breaks into stretches, each timed by its soonest chunk; the
+// breaks are counted, and what sounded across one is not what the stream played.
 //
 // The recording asks for nothing small: a monitor that asked for short fragments would drive
 // the sink's cycle itself and hide what the stream under test asks for.
@@ -32,8 +31,10 @@ class PulseClient;
 class MonitorTimeline {
 public:
     static constexpr int kRateHz = 48000;
-    // A chunk that starts this much later than the one before it ends follows a break [ns].
-    static constexpr int64_t kBreakNs = 1'000'000;
+    // Later chunks all this much later mean a break [ns]: less than PipeWire's cycle at the
+    // sidetone's 128 samples (2.7 ms), more than a busy machine delays a whole stretch of
+    // chunks.
+    static constexpr int64_t kBreakNs = 2'000'000;
     // The chunks that fix a chunk's time arrive within this time after it.
     static constexpr int64_t kSettleNs = 400'000'000;
 
@@ -51,7 +52,8 @@ public:
         std::vector<size_t> chunkEnds;      // samples up to the end of each chunk
         std::vector<int64_t> chunkStartNs;  // CLOCK_MONOTONIC time of each chunk's first sample
         size_t typicalChunk = 0;            // the commonest chunk the sink delivered [samples]
-        int breaks = 0;                     // cycles the sink skipped, by the times found
+        int breaks = 0;                     // times the sink skipped cycles, by the arrivals
+        std::vector<size_t> breakChunks;    // the chunks at which they were found
 
         // The monotonic time of a position in samples (fractional).
         int64_t timeOf(double sample) const;

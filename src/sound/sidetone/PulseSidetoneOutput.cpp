@@ -29,6 +29,7 @@ struct PulseSidetoneOutput::Stream {
     SidetoneOutput::Listener& listener;
     pa_stream* stream = nullptr;
     bool realtimeTried = false;
+    bool dry = false;  // the last write found the server past it
 
     void create();
     void release();
@@ -128,8 +129,14 @@ void PulseSidetoneOutput::Stream::WriteRequested(pa_stream* stream, size_t bytes
         pa_usec_t latencyUs = 0;
         int negative = 0;
         int64_t firstNs = SidetoneEngine::kUnknownTime;
-        if (pa_stream_get_latency(stream, &latencyUs, &negative) == 0)
+        if (pa_stream_get_latency(stream, &latencyUs, &negative) == 0) {
             firstNs = nowNs + (negative ? -1 : 1) * static_cast<int64_t>(latencyUs) * 1000;
+            // The server has already played past what is written now: the stream ran dry,
+            // whether or not the server says so (it tells only the first time in a while).
+            const bool dry = negative && latencyUs > 0;
+            if (dry && !me->dry) me->engine.noteDropout(nowNs);
+            me->dry = dry;
+        }
         me->engine.render(static_cast<int16_t*>(block),
                           static_cast<int>(blockBytes / sizeof(int16_t)), firstNs, nowNs);
         if (pa_stream_write(stream, block, blockBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) {

@@ -41,7 +41,7 @@ struct SidetoneOptions {
     int pipewireQuantum = 128;
     // What the stream asks to keep in a PulseAudio server [µs] (PulseAudio splits it between
     // the stream and its sink).
-    int pulseTargetUs = 12000;
+    int pulseTargetUs = 6000;
 };
 
 class Sidetone : public QObject {

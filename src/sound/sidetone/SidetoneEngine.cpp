@@ -73,12 +73,15 @@ void SidetoneEngine::takeHandedIn() {
 void SidetoneEngine::render(int16_t* out, int frames, int64_t reportedFirstNs, int64_t nowNs) {
     int64_t firstNs = 0;
     const int jumpsBefore = m_clock.jumps();
+    const int oddBefore = m_clock.oddReports();
     if (reportedFirstNs != kUnknownTime)
         firstNs = m_clock.observe(m_written, reportedFirstNs);
     else
         firstNs = m_clock.synced() ? m_clock.timeOf(m_written) : nowNs;
-    // The stream's sound moved: the graph skipped its cycle (or it ran dry).
-    if (jumpsBefore > 0 && m_clock.jumps() > jumpsBefore) noteDropout(nowNs);
+    // The stream's sound moved (the graph skipped its cycle, or it ran dry), or the stream was
+    // called too late for a cycle, which the graph may have played without it.
+    if ((jumpsBefore > 0 && m_clock.jumps() > jumpsBefore) || m_clock.oddReports() > oddBefore)
+        noteDropout(nowNs);
     const bool chosenNow = m_gauge.observe(firstNs, nowNs);
     m_renderer.setLatency(std::chrono::nanoseconds(m_gauge.latencyNs()));
     takeHandedIn();

@@ -1,9 +1,13 @@
 #include "sound/sidetone/SidetoneMeter.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 
 namespace cwt {
 
@@ -84,6 +88,22 @@ double TypicalLatencyNs(const std::vector<KeyedElement>& keyed,
     return Median(latencies);
 }
 
+// Which stretch of the recording, between the breaks the monitor found and the dropouts the
+// sidetone told, holds a tone that begins at `sample`, keyed down at `downNs`.
+size_t StretchOf(const MonitorTimeline::Recording& recording, double sample,
+                 const std::vector<int64_t>& dropoutsNs, int64_t downNs) {
+    const size_t chunk =
+        static_cast<size_t>(std::upper_bound(recording.chunkEnds.begin(), recording.chunkEnds.end(),
+                                             static_cast<size_t>(sample)) -
+                            recording.chunkEnds.begin());
+    const auto breaks = static_cast<size_t>(
+        std::count_if(recording.breakChunks.begin(), recording.breakChunks.end(),
+                      [chunk](size_t at) { return at <= chunk; }));
+    const auto dropouts = static_cast<size_t>(std::count_if(
+        dropoutsNs.begin(), dropoutsNs.end(), [downNs](int64_t at) { return at <= downNs; }));
+    return breaks * 1'000'000 + dropouts;
+}
+
 }  // namespace
 
 SidetoneMatch MatchSidetone(const std::vector<KeyedElement>& keyed,
@@ -115,14 +135,35 @@ SidetoneMatch MatchSidetone(const std::vector<KeyedElement>& keyed,
     const double latencyNs = TypicalLatencyNs(keyed, startsNs);
     constexpr double kRoomNs = 5e6;
     std::vector<double> errors;
+    std::map<size_t, std::pair<double, double>> stretchLatencies;  // least and most
+    // A dropout is told after the server found the stream dry, later still when the server is
+    // held up: a tone is near one told from just before its key-down to a while after its end.
+    constexpr int64_t kToldBeforeNs = 20'000'000;
+    constexpr int64_t kToldAfterNs = 50'000'000;
+    auto nearDropout = [&](int64_t fromNs, int64_t toNs) {
+        return std::any_of(dropoutsNs.begin(), dropoutsNs.end(), [&](int64_t dropoutNs) {
+            return dropoutNs >= fromNs - kToldBeforeNs && dropoutNs <= toNs + kToldAfterNs;
+        });
+    };
+    auto extraTone = [&](size_t at) {
+        if (!nearDropout(startsNs[at], recording.timeOf(endSamples[at]))) ++match.extra;
+    };
     size_t tone = 0;
     for (const KeyedElement& element : keyed) {
-        while (tone < tones.size() && startsNs[tone] < element.downNs + latencyNs - kRoomNs) {
-            ++match.extra;
-            ++tone;
-        }
+        while (tone < tones.size() && startsNs[tone] < element.downNs + latencyNs - kRoomNs)
+            extraTone(tone++);
         const size_t first = tone;
         while (tone < tones.size() && startsNs[tone] <= element.upNs + latencyNs + kRoomNs) ++tone;
+        // Left out first, whatever sounded: an element handed in late, or one whose sound the
+        // server lost (it may have lost all of it).
+        if (element.handedLate) {
+            ++match.handedLate;
+            continue;
+        }
+        if (nearDropout(element.downNs, element.upNs + static_cast<int64_t>(latencyNs))) {
+            ++match.nearDropouts;
+            continue;
+        }
         if (tone == first) {
             ++match.missing;
             continue;
@@ -133,30 +174,31 @@ SidetoneMatch MatchSidetone(const std::vector<KeyedElement>& keyed,
             ++match.acrossBreaks;
             continue;
         }
-        // A dropout is told a little after the server found the stream dry.
-        constexpr int64_t kDropoutRoomNs = 20'000'000;
-        if (std::any_of(dropoutsNs.begin(), dropoutsNs.end(), [&](int64_t dropoutNs) {
-                return dropoutNs >= element.downNs - kDropoutRoomNs &&
-                       dropoutNs <= element.upNs + static_cast<int64_t>(latencyNs) + kDropoutRoomNs;
-            })) {
-            ++match.nearDropouts;
-            continue;
-        }
         if (tone - first > 1) {
             ++match.brokenTones;
             continue;
         }
         match.latencyMs.push_back((recording.timeOf(start) - element.downNs) / 1e6);
         match.latencyMs.push_back((recording.timeOf(end) - element.upNs) / 1e6);
+        const size_t stretch = StretchOf(recording, start, dropoutsNs, element.downNs);
+        const auto [downLatency, upLatency] =
+            std::minmax(match.latencyMs.end()[-2], match.latencyMs.back());
+        const auto [range, fresh] = stretchLatencies.try_emplace(stretch, downLatency, upLatency);
+        if (!fresh) {
+            range->second.first = std::min(range->second.first, downLatency);
+            range->second.second = std::max(range->second.second, upLatency);
+        }
         errors.push_back((end - start) / samplesPerMs - (element.upNs - element.downNs) / 1e6);
     }
-    match.extra += tones.size() - tone;
+    while (tone < tones.size()) extraTone(tone++);
     match.lengthErrorMs = errors;
     if (!errors.empty()) {
         const auto [least, most] = std::minmax_element(errors.begin(), errors.end());
         match.lengthSpreadMs = *most - *least;
         match.maxLengthErrorMs = std::max(std::fabs(*least), std::fabs(*most));
     }
+    for (const auto& [stretch, range] : stretchLatencies)
+        match.latencySpreadMs = std::max(match.latencySpreadMs, range.second - range.first);
     if (!match.latencyMs.empty()) {
         match.medianLatencyMs = Median(match.latencyMs);
         const auto [least, most] =
@@ -193,9 +235,15 @@ void SleepUntilNs(int64_t ns) {
 EdgePlayer::EdgePlayer(std::vector<KeyedElement> elements, Sink sink, int64_t aheadNs)
     : m_keyed(std::move(elements)) {
     m_thread = std::thread([this, sink = std::move(sink), aheadNs] {
+        // Real-time where the process may ask for it, as the program's keying threads run; an
+        // ordinary thread on a busy machine hands its edges in tens of milliseconds late.
+        sched_param priority{};
+        priority.sched_priority = 10;
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
         for (KeyedElement& element : m_keyed) {
             if (aheadNs > 0) {
                 SleepUntilNs(element.downNs - aheadNs);
+                element.handedLate = NowNs() > element.downNs;
                 sink({true, keyer::KeyTime(element.downNs)});
                 sink({false, keyer::KeyTime(element.upNs)});
                 continue;

@@ -27,6 +27,7 @@ std::vector<ToneRun> ToneRunsAtHalfLevel(const int16_t* data, size_t count, int 
 struct KeyedElement {
     int64_t downNs = 0;
     int64_t upNs = 0;
+    bool handedLate = false;  // its edges were handed in after the key-down's moment
 };
 
 struct SidetoneMatch {
@@ -43,6 +44,9 @@ struct SidetoneMatch {
     size_t nearDropouts = 0;
     // Elements whose tone broke off and went on with no word from the server: a fault.
     size_t brokenTones = 0;
+    // Elements handed in after their moment (the thread that hands them was held up): they
+    // sound at once, so their latency is that thread's, not the sidetone's. Left out too.
+    size_t handedLate = 0;
     double medianLatencyMs = 0;
     double minLatencyMs = 0;
     double maxLatencyMs = 0;
@@ -50,8 +54,12 @@ struct SidetoneMatch {
     double lengthSpreadMs = 0;    // largest minus smallest length error
     double loudestOutside = 0;    // loudest sample outside the tones, 0..1 of full scale
     bool allHeard() const { return keyed > 0 && missing == 0 && extra == 0; }
-    size_t disturbed() const { return acrossBreaks + nearDropouts; }
-    double latencySpreadMs() const { return maxLatencyMs - minLatencyMs; }
+    size_t disturbed() const { return acrossBreaks + nearDropouts + handedLate; }
+    size_t judged() const { return lengthErrorMs.size(); }
+    // How far the latency moved, within each stretch of the recording that no break or dropout
+    // cuts: there the monitor's samples time every tone exactly against the others, while
+    // across a break the monitor knows the sound's time only to a cycle of the sink.
+    double latencySpreadMs = 0;
 };
 
 // Sets the tones of a monitor's recording beside the keyed elements: each tone belongs to the

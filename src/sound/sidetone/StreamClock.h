@@ -20,9 +20,15 @@ public:
     static constexpr int64_t kJumpNs = 2'000'000;
     // Two reports off the line agree when they are this close [ns].
     static constexpr int64_t kAgreeNs = 500'000;
-    // How much of a report's deviation the line takes over: about a second of blocks to
-    // settle, so that a report's jitter moves an element's edges by microseconds only.
-    static constexpr double kGain = 1.0 / 256;
+    // How long the line takes to settle on the reports' average [s]: a report's deviation is
+    // taken over in the share of this time that its block stands for, whatever the block's
+    // length. Long enough that the reports' jitter and their slow wander (PulseAudio's
+    // interpolated latency wanders by half a millisecond over seconds) move an element's edges
+    // by microseconds only; a sound card 100 parts per million off the system clock then trails
+    // the line by a constant 0.2 ms, which the latency takes in.
+    static constexpr double kSettleSeconds = 2.0;
+    // After a jump the line is the average of this many reports, then it settles as above.
+    static constexpr int kAveragedReports = 64;
 
     explicit StreamClock(int rateHz = 48000) : m_rateHz(rateHz) {}
     // A new stream: the next report sets the line.
@@ -36,14 +42,20 @@ public:
     bool synced() const { return m_synced; }
     // Reports that moved the line at once (the first one included).
     int jumps() const { return m_jumps; }
+    // Reports far off the line that the next one did not confirm: the server called the stream
+    // late, and may have played a cycle without it.
+    int oddReports() const { return m_oddReports; }
 
 private:
     int m_rateHz;
     bool m_synced = false;
     double m_sampleZeroNs = 0;    // when sample 0 would sound
+    int64_t m_lastIndex = 0;      // the sample of the last report
+    int m_sinceJump = 0;          // reports since the line last jumped
     bool m_offLine = false;       // the last report was far off the line
     double m_offDeviationNs = 0;  // by this much
     int m_jumps = 0;
+    int m_oddReports = 0;
 };
 
 }  // namespace cwt

@@ -7,13 +7,17 @@
 // A busy machine makes the server lose sound now and then (PipeWire's graph skips a cycle,
 // PulseAudio finds the stream dry): the monitor shows the skipped cycles and the sidetone says
 // when its stream lost sound. Elements there are counted and left out of the timing figures;
-// the rest must be exact.
+// the rest must be exact. The monitor's arrival times place its sound to about a cycle of the
+// sink, and its samples place one tone against another exactly as long as no cycle was
+// skipped between them: so the latency must be the same to a millisecond between one break and
+// the next, and within the goals everywhere.
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -45,7 +49,7 @@ bool OnPipeWire() {
 // samples or blocks.
 std::vector<double> StraightKeyLengthsMs() {
     std::vector<double> lengths;
-    for (int i = 0; i < 30; ++i) {
+    for (int i = 0; i < 40; ++i) {
         lengths.push_back(40.0 + (i * 37 % 113) + 0.123 * i);
         lengths.push_back(45.0 + (i * 53 % 151) + 0.071 * i);
     }
@@ -96,12 +100,12 @@ std::vector<KeyedElement> TonesOf(const MonitorTimeline::Recording& recording) {
 
 void Report(const char* name, const SidetoneMatch& match, const SidetoneFigures& figures) {
     std::printf(
-        "%-22s %zu elements, %zu disturbed by the server (%zu across skipped cycles, %zu near "
-        "dropouts); key to sound median %.2f ms (%.2f .. %.2f), length error up to %.3f ms; "
-        "latency chosen %.2f ms, %d late edges\n",
+        "%-22s %zu elements, %zu left out (%zu across skipped cycles, %zu near dropouts, %zu "
+        "handed in late); key to sound median %.2f ms (%.2f .. %.2f, spread %.2f between breaks), "
+        "length error up to %.3f ms; latency chosen %.2f ms, %d late edges\n",
         name, match.keyed, match.disturbed(), match.acrossBreaks, match.nearDropouts,
-        match.medianLatencyMs, match.minLatencyMs, match.maxLatencyMs, match.maxLengthErrorMs,
-        figures.latencyNs / 1e6, figures.lateEdges);
+        match.handedLate, match.medianLatencyMs, match.minLatencyMs, match.maxLatencyMs,
+        match.latencySpreadMs, match.maxLengthErrorMs, figures.latencyNs / 1e6, figures.lateEdges);
     std::fflush(stdout);
 }
 
@@ -137,10 +141,10 @@ TEST_F(SidetoneSound, AKeyedRhythmComesBackAsKeyedAtOneLatency) {
         Report(aheadNs ? "handed ahead" : "handed at its time", match, sidetone().figures());
         EXPECT_TRUE(match.allHeard()) << match.missing << " missing, " << match.extra << " extra";
         EXPECT_EQ(match.brokenTones, 0u) << "tones broke off with no word from the server";
-        // Too much lost sound and there is nothing left to judge: the machine is too busy.
-        ASSERT_LE(match.disturbed(), keyed.size() / 2) << "the server lost sound too often";
+        // Too much left out and there is nothing left to judge: the machine is too busy.
+        ASSERT_GE(match.judged(), 8u) << "the machine was too busy to judge";
         EXPECT_LE(match.maxLengthErrorMs, 0.1);
-        EXPECT_LE(match.latencySpreadMs(), 1.0);
+        EXPECT_LE(match.latencySpreadMs, 1.0);
         EXPECT_LE(match.medianLatencyMs, 10.0);
         EXPECT_LE(match.maxLatencyMs, 15.0);
         EXPECT_EQ(match.loudestOutside, 0.0);
@@ -165,20 +169,43 @@ TEST_F(SidetoneSound, EdgesWhoseTimeHasPassedSoundAtOnce) {
     sidetone().keyUp(keyer::KeyTime(upHandedNs - Ms(80)));
     Pause(300);
 
+    // Each element's sound: the first lies before the second key-down.
     const MonitorTimeline::Recording recording = monitor.recording();
-    const std::vector<KeyedElement> tones = TonesOf(recording);
-    ASSERT_EQ(tones.size(), 2u);
-    ASSERT_EQ(recording.breaks, 0) << "the server skipped a cycle meanwhile";
-    const int64_t latencyNs = sidetone().figures().latencyNs;
-    // The late element began when it was handed in (within a block and a cycle of the
-    // monitor), and kept its length.
-    EXPECT_GT(tones[0].downNs, handedNs - Ms(6)) << "it sounded before it was handed in";
-    EXPECT_LT(tones[0].downNs, handedNs + latencyNs + Ms(6)) << "it waited";
-    EXPECT_NEAR((tones[0].upNs - tones[0].downNs) / 1e6, (past.upNs - past.downNs) / 1e6, 0.1);
-    // The second element ended when its key-up was handed in, not 80 ms before, nor never.
-    EXPECT_GT(tones[1].upNs, upHandedNs - Ms(6));
-    EXPECT_LT(tones[1].upNs, upHandedNs + latencyNs + Ms(6));
+    std::vector<KeyedElement> first;
+    std::vector<KeyedElement> second;
+    for (const KeyedElement& tone : TonesOf(recording))
+        (tone.downNs < downNs ? first : second).push_back(tone);
+    ASSERT_FALSE(first.empty()) << "the late element was dropped";
+    ASSERT_FALSE(second.empty());
     EXPECT_GE(sidetone().figures().lateEdges, 2);
+    // Each element is judged unless the server lost sound while it sounded.
+    const std::vector<int64_t> dropouts = sidetone().dropouts();
+    const int64_t latencyNs = sidetone().figures().latencyNs;
+    auto lostSound = [&](int64_t fromNs, int64_t toNs) {
+        auto near = [&](int64_t at) {
+            return at > fromNs - Ms(50) && at < toNs + latencyNs + Ms(50);
+        };
+        return std::any_of(dropouts.begin(), dropouts.end(), near) ||
+               std::any_of(recording.breakChunks.begin(), recording.breakChunks.end(),
+                           [&](size_t chunk) { return near(recording.chunkStartNs[chunk]); });
+    };
+    if (lostSound(handedNs, handedNs + Ms(37.5))) {
+        std::printf("the server lost sound meanwhile: the late element is not judged\n");
+    } else {
+        // It began when it was handed in (within a block and a cycle of the monitor), and kept
+        // its length.
+        ASSERT_EQ(first.size(), 1u);
+        EXPECT_GT(first[0].downNs, handedNs - Ms(6)) << "it sounded before it was handed in";
+        EXPECT_LT(first[0].downNs, handedNs + latencyNs + Ms(6)) << "it waited";
+        EXPECT_NEAR((first[0].upNs - first[0].downNs) / 1e6, (past.upNs - past.downNs) / 1e6, 0.1);
+    }
+    if (lostSound(downNs, upHandedNs)) {
+        std::printf("the server lost sound meanwhile: the late key-up is not judged\n");
+    } else {
+        // It ended when its key-up was handed in, not 80 ms before, nor never.
+        EXPECT_GT(second.back().upNs, upHandedNs - Ms(6));
+        EXPECT_LT(second.back().upNs, upHandedNs + latencyNs + Ms(6));
+    }
 }
 
 TEST_F(SidetoneSound, ClosingWhileTheKeyIsDownLeavesNothingSounding) {
