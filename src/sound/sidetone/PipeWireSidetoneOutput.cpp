@@ -37,8 +37,12 @@ struct PipeWireSidetoneOutput::Connection {
     spa_hook coreListener{};
     spa_hook streamListener{};
     bool listening = false;
+    // Data thread only: the graph's ticks at the last cycle, and that cycle's length in ticks.
+    uint64_t lastTicks = 0;
+    uint64_t lastCycleTicks = 0;
 
     ~Connection();
+    void noteMissedCycles(const pw_time& time, uint64_t frames, int64_t nowNs);
     bool connect(int quantumFrames, std::string& error);
     bool connectStream(int quantumFrames);
 
@@ -193,6 +197,7 @@ void PipeWireSidetoneOutput::Connection::Process(void* self) {
         const double streamNs =
             static_cast<double>(time.queued + time.buffered) * 1e9 / SidetoneOutput::kRateHz;
         firstNs = time.now + static_cast<int64_t>(deviceNs + streamNs);
+        me->noteMissedCycles(time, frames, nowNs);
     }
     me->engine.render(static_cast<int16_t*>(data.data), static_cast<int>(frames), firstNs, nowNs);
     data.chunk->offset = 0;
@@ -200,6 +205,24 @@ void PipeWireSidetoneOutput::Connection::Process(void* self) {
     data.chunk->size = static_cast<uint32_t>(frames * sizeof(int16_t));
     buffer->size = frames;
     pw_stream_queue_buffer(me->stream, buffer);
+}
+
+// Data thread. A busy machine may wake the stream after its cycle has ended, when the graph
+// already went on without its block, or not at all for a cycle or more: either way the sound
+// of those cycles was lost, though the cycle's timing still looks right. Told as dropouts.
+void PipeWireSidetoneOutput::Connection::noteMissedCycles(const pw_time& time, uint64_t frames,
+                                                          int64_t nowNs) {
+    const auto cycleNs = static_cast<int64_t>(frames * 1'000'000'000 / SidetoneOutput::kRateHz);
+    // The cycle in the graph's ticks (the graph may run at another rate than the stream).
+    const auto cycleTicks =
+        static_cast<uint64_t>(static_cast<double>(frames) * time.rate.denom /
+                              (static_cast<double>(time.rate.num) * SidetoneOutput::kRateHz));
+    const bool wokeLate = nowNs - time.now > cycleNs;
+    // More than half a cycle more than the last cycle's ticks: whole cycles went by.
+    const bool skipped = lastTicks != 0 && time.ticks > lastTicks + lastCycleTicks * 3 / 2;
+    if (wokeLate || skipped) engine.noteDropout(nowNs);
+    lastTicks = time.ticks;
+    lastCycleTicks = cycleTicks;
 }
 
 PipeWireSidetoneOutput::PipeWireSidetoneOutput(int quantumFrames)

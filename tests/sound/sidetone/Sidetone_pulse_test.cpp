@@ -218,7 +218,8 @@ TEST_F(SidetoneSound, ClosingWhileTheKeyIsDownLeavesNothingSounding) {
     const int64_t latencyNs = sidetone().figures().latencyNs;
     const int64_t closedNs = NowNs();
     sidetone().close();
-    sidetone().keyDown(keyer::KeyTime(NowNs()));  // ignored while closed
+    const std::vector<int64_t> dropouts = sidetone().dropouts();  // forgotten when reopened
+    sidetone().keyDown(keyer::KeyTime(NowNs()));                  // ignored while closed
     Pause(300);
     // Opened again, the key is up: the earlier key-down is not carried over.
     openReady();
@@ -235,8 +236,17 @@ TEST_F(SidetoneSound, ClosingWhileTheKeyIsDownLeavesNothingSounding) {
     ASSERT_FALSE(tones.empty());
     const double soundedMs = tones.back().endMs - tones.front().startMs;
     const double keyedMs = (closedNs - downNs) / 1e6;
-    EXPECT_GT(soundedMs, keyedMs - latencyNs / 1e6 - 6);
-    EXPECT_LT(soundedMs, keyedMs + 6);
+    // Samples tell the time only where the server lost none of them.
+    const bool lostSound =
+        recording.breaks > 0 || std::any_of(dropouts.begin(), dropouts.end(), [&](int64_t at) {
+            return at > downNs - Ms(50) && at < closedNs + Ms(50);
+        });
+    if (lostSound) {
+        std::printf("the server lost sound meanwhile: the tone's length is not judged\n");
+    } else {
+        EXPECT_GT(soundedMs, keyedMs - latencyNs / 1e6 - 6);
+        EXPECT_LT(soundedMs, keyedMs + 6);
+    }
     const auto end = static_cast<size_t>(tones.back().endMs * MonitorTimeline::kRateHz / 1000) + 48;
     ASSERT_LT(end, recording.samples.size());
     EXPECT_EQ(
