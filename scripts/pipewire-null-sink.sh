@@ -39,6 +39,9 @@ mkdir -p "$cwt_pw_dir/run" "$cwt_pw_dir/home"
 chmod 700 "$cwt_pw_dir/run"
 ln -sfn "$cwt_pw_dir/run/pulse/native" "$cwt_pw_dir/native"
 export PULSE_SERVER=unix:$cwt_pw_dir/run/pulse/native
+# Clients of PipeWire's own (the sidetone) find its socket here, as on a desktop through
+# XDG_RUNTIME_DIR.
+export PIPEWIRE_RUNTIME_DIR=$cwt_pw_dir/run
 export CWT_PULSE_DIR=$cwt_pw_dir
 
 # True when the process of DIR/NAME.pid runs.

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ clang cmake ninja-build pkg-config make
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
-    libpulse-dev pulseaudio pulseaudio-utils
+    libpulse-dev pulseaudio pulseaudio-utils libpipewire-0.3-dev libspa-0.2-dev
     libjpeg62-turbo-dev
     fonts-nanum fonts-nanum-coding
     googletest libgtest-dev libbenchmark-dev

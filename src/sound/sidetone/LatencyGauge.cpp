@@ -1,0 +1,33 @@
+#include "sound/sidetone/LatencyGauge.h"
+
+#include <algorithm>
+
+namespace cwt {
+
+void LatencyGauge::reset() {
+    m_blocks = 0;
+    m_gathered = 0;
+    m_previousNowNs = 0;
+    m_latencyNs = 0;
+    m_chosen = false;
+}
+
+bool LatencyGauge::observe(int64_t firstSampleNs, int64_t nowNs) {
+    const int64_t previousNowNs = m_previousNowNs;
+    m_previousNowNs = nowNs;
+    if (m_chosen || m_blocks++ == 0) return false;
+    const int64_t reachNs = firstSampleNs - previousNowNs;
+    m_latencyNs = std::max({m_latencyNs, reachNs + kMarginNs, kLeastNs});
+    if (m_blocks <= kSkippedBlocks) return false;
+    m_reachNs[static_cast<size_t>(m_gathered++)] = reachNs;
+    if (m_gathered < kBlocks) return false;
+    // The 90th percentile: a block that the scheduler woke late does not set the latency of
+    // the whole session.
+    const auto percentile = m_reachNs.begin() + kBlocks * 9 / 10;
+    std::nth_element(m_reachNs.begin(), percentile, m_reachNs.end());
+    m_latencyNs = std::max(*percentile + kMarginNs, kLeastNs);
+    m_chosen = true;
+    return true;
+}
+
+}  // namespace cwt

@@ -1,0 +1,41 @@
+#pragma once
+// Chooses the sidetone's one fixed latency from the stream itself. An edge that comes in just
+// after the audio thread rendered a block can only go into the next block, which sounds at that
+// block's first sample: so the latency must cover the time from one block's rendering to the
+// next block's sound ("reach"). The gauge watches a stretch of blocks after the stream started
+// and takes a high percentile of that reach plus a margin for the edge's way to the audio
+// thread; an edge that still comes late now and then sounds at once (SidetoneRenderer).
+// Measured rather than computed from the buffer settings, because each server rounds them its
+// own way (PipeWire's graph may run at another quantum than asked, PulseAudio splits the target
+// between the stream and its sink) and only the blocks show what really happens.
+
+#include <array>
+#include <cstdint>
+
+namespace cwt {
+
+class LatencyGauge {
+public:
+    static constexpr int kSkippedBlocks = 16;  // the stream's start fills its buffer at once
+    static constexpr int kBlocks = 96;
+    static constexpr int64_t kMarginNs = 500'000;
+    static constexpr int64_t kLeastNs = 1'000'000;
+
+    void reset();
+    // Audio thread: a block whose first sample sounds at `firstSampleNs` is rendered at `nowNs`.
+    // True once, for the block with which the latency was chosen.
+    bool observe(int64_t firstSampleNs, int64_t nowNs);
+    bool chosen() const { return m_chosen; }
+    // The chosen latency; until then, the largest reach seen so far with the margin.
+    int64_t latencyNs() const { return m_latencyNs; }
+
+private:
+    std::array<int64_t, kBlocks> m_reachNs{};
+    int m_blocks = 0;
+    int m_gathered = 0;
+    int64_t m_previousNowNs = 0;
+    int64_t m_latencyNs = 0;
+    bool m_chosen = false;
+};
+
+}  // namespace cwt

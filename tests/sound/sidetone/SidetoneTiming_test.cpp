@@ -1,0 +1,116 @@
+// The sidetone's clock and latency without a server: a stream's jittering reports must not move
+// the edges, a drifting sound card and a stream that really moved must be followed, and the
+// latency must cover what the blocks show.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "sound/sidetone/LatencyGauge.h"
+#include "sound/sidetone/StreamClock.h"
+
+namespace cwt {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kBlock = 128;
+constexpr double kBlockNs = kBlock * 1e9 / kRate;
+constexpr int64_t kStartNs = 5'000'000'000;
+
+TEST(StreamClock, JitteringReportsDoNotMoveTheEdges) {
+    StreamClock clock(kRate);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> jitterNs(-300'000, 300'000);
+    int64_t lastNs = 0;
+    double worstStepNs = 0;
+    double worstOffNs = 0;
+    for (int block = 0; block < 5000; ++block) {
+        const int64_t index = int64_t{block} * kBlock;
+        const auto trueNs = static_cast<int64_t>(kStartNs + block * kBlockNs);
+        const int64_t lineNs =
+            clock.observe(index, trueNs + static_cast<int64_t>(jitterNs(random)));
+        if (block > 1000) {
+            // From one block to the next the line moves by a block and (almost) nothing else:
+            // an element keeps its length to well under a tenth of a millisecond.
+            worstStepNs = std::max(worstStepNs, std::fabs(lineNs - lastNs - kBlockNs));
+            worstOffNs = std::max(worstOffNs, std::fabs(static_cast<double>(lineNs - trueNs)));
+        }
+        lastNs = lineNs;
+    }
+    EXPECT_LT(worstStepNs, 5'000);
+    EXPECT_LT(worstOffNs, 100'000);
+    EXPECT_EQ(clock.jumps(), 1);
+}
+
+TEST(StreamClock, FollowsASoundCardThatRunsFast) {
+    StreamClock clock(kRate);
+    constexpr double kFast = 100e-6;  // parts per million, as cheap sound cards run
+    const double cardBlockNs = kBlockNs * (1 - kFast);
+    std::vector<int64_t> offNs;
+    for (int block = 0; block < 40000; ++block) {
+        const auto trueNs = static_cast<int64_t>(kStartNs + block * cardBlockNs);
+        offNs.push_back(clock.observe(int64_t{block} * kBlock, trueNs) - trueNs);
+    }
+    // The line trails the card by the drift over its settling time, a constant that the
+    // latency takes in; it does not grow.
+    const double trailNs = kFast * StreamClock::kSettleSeconds * 1e9;
+    EXPECT_NEAR(static_cast<double>(offNs.back()), trailNs, 2'000);
+    EXPECT_NEAR(static_cast<double>(offNs[30000]), static_cast<double>(offNs.back()), 1'000);
+    EXPECT_EQ(clock.jumps(), 1);
+}
+
+TEST(StreamClock, JumpsWhenTheStreamMovedButNotForOneOddReport) {
+    StreamClock clock(kRate);
+    const double cycleNs = kBlockNs;
+    auto report = [&](int block, double shiftNs) {
+        return clock.observe(int64_t{block} * kBlock,
+                             static_cast<int64_t>(kStartNs + block * kBlockNs + shiftNs));
+    };
+    for (int block = 0; block < 100; ++block) report(block, 0);
+    // PipeWire called the stream late and at once again: the first report is a cycle off.
+    report(100, cycleNs);
+    EXPECT_NEAR(report(101, 0), kStartNs + 101 * kBlockNs, 1'000);
+    EXPECT_EQ(clock.jumps(), 1);
+    EXPECT_EQ(clock.oddReports(), 1);  // told: that cycle may have sounded without the stream
+    // The graph skipped the stream's cycle: from here on it sounds a cycle later.
+    report(102, cycleNs);
+    EXPECT_NEAR(report(103, cycleNs), kStartNs + 103 * kBlockNs + cycleNs, 1'000);
+    EXPECT_EQ(clock.jumps(), 2);
+}
+
+// Blocks as a PipeWire stream sees them: rendered a little after the cycle they sound in began.
+TEST(LatencyGauge, CoversTheTimeFromOneBlockToTheNextsSound) {
+    LatencyGauge gauge;
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> wakeNs(50'000, 400'000);
+    bool chosen = false;
+    int block = 0;
+    for (; block < 200 && !chosen; ++block) {
+        const auto firstNs = static_cast<int64_t>(kStartNs + block * kBlockNs);
+        // Now and then the scheduler wakes the thread very late.
+        const double lateNs = block % 40 == 39 ? 4'000'000 : wakeNs(random);
+        chosen = gauge.observe(firstNs, firstNs + static_cast<int64_t>(lateNs));
+    }
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(block, LatencyGauge::kSkippedBlocks + LatencyGauge::kBlocks);
+    // A block's reach is the cycle less how late the block before was rendered: at most
+    // 2.67 - 0.05 ms, and the margin on top. The rare late wake-ups do not raise it.
+    EXPECT_GT(gauge.latencyNs(), 2'900'000);
+    EXPECT_LT(gauge.latencyNs(), 3'200'000);
+    EXPECT_FALSE(gauge.observe(kStartNs, kStartNs));  // chosen once, then fixed
+}
+
+TEST(LatencyGauge, CoversAPulseStreamThatHoldsMilliseconds) {
+    LatencyGauge gauge;
+    int64_t nowNs = kStartNs;
+    while (!gauge.chosen()) {
+        nowNs += 1'000'000;  // a request every millisecond; 4 ms held in the server
+        gauge.observe(nowNs + 4'000'000, nowNs);
+    }
+    EXPECT_EQ(gauge.latencyNs(), 5'000'000 + LatencyGauge::kMarginNs);
+}
+
+}  // namespace
+}  // namespace cwt
