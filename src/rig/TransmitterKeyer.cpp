@@ -136,10 +136,13 @@ QString TransmitterKeyer::liveRefusal() const {
 TransmitterKeyer::LiveKeying TransmitterKeyer::keyLive(std::span<const keyer::KeyEdge> edges) {
     if (!m_thread) return liveKeying();
     const int64_t nowNs = MonotonicNowNs();
-    if (m_soundEndNs > nowNs) {
-        // A send is still being keyed: the live key takes over.
+    if (m_soundEndNs > nowNs || m_placedEndNs > nowNs || !m_held.empty()) {
+        // A send is still being keyed, or its letters wait for their sound: the live key takes
+        // over, and none of them is keyed after it.
         m_thread->cancel();
+        m_held.clear();
         m_soundEndNs = 0;
+        m_placedEndNs = 0;
     }
     const std::vector<TimedEdge> timed = liveEdges(edges, nowNs);
     if (timed.empty()) return LiveKeying::Keyed;

@@ -353,9 +353,6 @@ bool PulseWaveDevice::Impl::startsRun(int64_t nowUs) const {
 
 // Lock held.
 void PulseWaveDevice::Impl::startRun() {
-    if (getenv("DBG"))
-        fprintf(stderr, "RUN now=%lld written=%lld lead=%d\n", (long long)PulseClient::NowUs(),
-                (long long)written, leadMs);
     endRun();
     runStartIndex = written;
     pollTiming();
@@ -400,9 +397,6 @@ bool PulseWaveDevice::Impl::leadIn() {
     if (startsRun(nowUs)) {
         const int64_t endUs = runStartIndex >= 0 ? runEndEstimateUs() : lastRunEndUs;
         if (endUs >= 0 && nowUs < endUs + kPauseUs) return true;
-        if (getenv("DBG"))
-            fprintf(stderr, "LEAD now=%lld written=%lld\n", (long long)PulseClient::NowUs(),
-                    (long long)written);
         if (!writeSilence(leadBytes, true)) {
             failAll(pa_strerror(pa_context_errno(client.context())));
             return false;
@@ -436,10 +430,6 @@ void PulseWaveDevice::Impl::watchFirstByte(Pending& write) {
 // Lock held. Answers every asked write whose run's start is known.
 void PulseWaveDevice::Impl::answerWatched() {
     if (runStartIndex < 0 || runStartUs < 0) return;
-    for (size_t i = 0; i < watchedCount && getenv("DBG"); ++i)
-        fprintf(stderr, "ANSWER now=%lld id=%llu time=%lld\n", (long long)PulseClient::NowUs(),
-                (unsigned long long)watched[i].id,
-                (long long)(runStartUs + soundUs(watched[i].index - runStartIndex)));
     for (size_t i = 0; i < watchedCount; ++i)
         postSoundTime(watched[i].id, runStartUs + soundUs(watched[i].index - runStartIndex));
     watchedCount = 0;
@@ -673,11 +663,6 @@ void PulseWaveDevice::Impl::StreamUnderflow(pa_stream* stream, void* self) {
     // run whose sound is known ends by the clock.
     const int64_t dryAt = pa_stream_get_underflow_index(stream);
     const pa_timing_info* timing = pa_stream_get_timing_info(stream);
-    if (getenv("DBG"))
-        fprintf(stderr, "UNDERFLOW now=%lld known=%lld dryAt=%lld run=%lld shift=%lld\n",
-                (long long)PulseClient::NowUs(), (long long)d->runStartUs, (long long)dryAt,
-                (long long)d->runStartIndex,
-                timing ? (long long)(timing->write_index - d->written) : -999LL);
     if (dryAt >= 0 && timing && !timing->write_index_corrupt) {
         if (d->runStartIndex >= 0 && dryAt > d->runStartIndex + (timing->write_index - d->written))
             d->endRun();
@@ -709,12 +694,6 @@ void PulseWaveDevice::Impl::TimingUpdated(pa_stream* stream, void* self) {
         (timing->read_index == d->runReportRead && sinkUs == d->runReportSinkUs))
         return;
     const int64_t startUs = madeUs + sinkUs - d->soundUs(timing->read_index - runStartRead);
-    if (getenv("DBG"))
-        fprintf(stderr,
-                "REPORT now=%lld run=%lld read=%lld wi=%lld written=%lld sink=%lld start=%lld\n",
-                (long long)PulseClient::NowUs(), (long long)d->runStartIndex,
-                (long long)timing->read_index, (long long)timing->write_index,
-                (long long)d->written, (long long)sinkUs, (long long)startUs);
     d->runReportRead = timing->read_index;
     d->runReportSinkUs = sinkUs;
     if (!d->takeReport(startUs)) return;

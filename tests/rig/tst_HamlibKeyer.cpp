@@ -62,8 +62,10 @@ public:
         m_log = log;
         // It ends with the test, also when the test dies.
         m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        // One channel into the file, so that its buffered output and its messages do not
+        // write over each other.
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.setStandardOutputFile(log);
-        m_process.setStandardErrorFile(log, QIODevice::Append);
         m_process.start(QStringLiteral("rigctld"),
                         {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
                          QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port),

@@ -259,6 +259,22 @@ private slots:
         QCOMPARE(k.handed[0].atNs, at);
     }
 
+    // A live key that breaks into a send takes over from letters still waiting for their
+    // sound too: told afterwards, they are not keyed.
+    void aLiveKeyDropsTheLettersStillWaiting() {
+        ToldKeying k;
+        QVERIFY(k.started);
+        k.player->PlayCode("SL!", false, Speed(1, 4));
+        QVERIFY(k.handed.empty());
+        const int64_t nowNs = cwt::MonotonicNowNs();
+        const cwt::keyer::KeyEdge live[] = {{true, cwt::keyer::KeyTime{nowNs}},
+                                            {false, cwt::keyer::KeyTime{nowNs + 50'000'000}}};
+        QCOMPARE(k.keyer->keyLive(live), cwt::TransmitterKeyer::LiveKeying::Keyed);
+        QCOMPARE(k.handed.size(), size_t(2));
+        k.device->tell(1, ASecondFromNowNs());
+        QCOMPARE(k.handed.size(), size_t(2));
+    }
+
     // Told too late for its first edge (the machine held the program up), a letter is keyed
     // whole from a moment later, and the letters that follow it without a pause keep their
     // distance from it; after a pause the key is back on the sound.
