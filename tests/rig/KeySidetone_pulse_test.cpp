@@ -291,11 +291,12 @@ struct SendOffsets {
                              // at the least
     double scheduleMs = 0;   // the placed edges' largest distance from the schedule
     double heldUpMs = 0;     // the longest time the machine kept the program from running
+    int dryRuns = 0;         // how often the sound ran dry within the send
     double stealMs = 0;      // CPU time the host took away meanwhile
 };
 
-// Longer than this, a wait of the program's thread lets a letter come late to the sound server:
-// the sound may run dry, and the key then follows it a little late.
+// Longer than this, a wait of the program's thread may let a letter come late to the sound
+// server; said in the report, as it explains a send whose sound ran dry.
 constexpr double kHeldUpMs = 15.0;
 
 // The longest time between two turns of the program's event loop while it lives: what the
@@ -335,6 +336,8 @@ void Report(const std::string& name, const SendOffsets& send) {
         std::printf("%44s the host took %.0f ms of CPU meanwhile\n", "", send.stealMs);
     if (send.heldUpMs > kHeldUpMs)
         std::printf("%44s the machine held the program up for %.0f ms\n", "", send.heldUpMs);
+    if (send.dryRuns > 0)
+        std::printf("%44s the sound ran dry %d times within the send\n", "", send.dryRuns);
     std::fflush(stdout);
 }
 
@@ -402,8 +405,11 @@ protected:
         const HeldUp heldUp;
         const int64_t sendStart = MonotonicNowNs();
         const double steal = test::StealMs();
+        const int underflows = m_wave->Device().underflowCount();
         SendWholeText(*m_player, text, {}, settings);
         Pause(500);
+        // The end of the send counts once.
+        const int dryRuns = m_wave->Device().underflowCount() - underflows - 1;
         m_keyer->onHandOver = nullptr;
         std::vector<test::KeyChange> keyed = test::KeyChanges(TIOCM_DTR, false);
         std::erase_if(keyed, [&](const test::KeyChange& k) { return k.ns < sendStart; });
@@ -414,6 +420,7 @@ protected:
                 double(aheadNs) / 1e6,
                 LargestScheduleErrorMs(placed, text, settings),
                 heldUp.longestMs(),
+                std::max(dryRuns, 0),
                 test::StealMs() - steal};
     }
 
@@ -445,12 +452,14 @@ TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
         // When the thread keyed them: late only by what the machine allows (the timing test
         // measures it), and never ahead of where they were placed.
         EXPECT_GE(offsets.keyed.minMs, o.minMs - 0.01) << name;
-        // Unless the machine held the program up, so that a letter came late to the server
-        // and the key followed the sound a little late:
-        if (offsets.heldUpMs > kHeldUpMs) continue;
+        // Unless the machine held the program up so long that the sound ran dry inside the
+        // send (its rhythm is broken then, and the key follows the late letter as well as it
+        // can):
+        if (offsets.dryRuns > 0) continue;
         // the sound keeps the send's rhythm with the silence that lets the key know when it
-        // starts, and every key edge lies where the schedule puts it;
-        EXPECT_LT(offsets.scheduleMs, 0.05) << name;
+        // starts, and every key edge lies where the schedule puts it (within the jitter of the
+        // server's timing reports, where the output placed a letter on a report of its own);
+        EXPECT_LT(offsets.scheduleMs, 0.5) << name;
         // every key edge has its tone edge (an edge or two may go unmatched where the recorder
         // lost a period, never one of the first letter);
         EXPECT_TRUE(o.firstLetterMatched) << name;
