@@ -40,8 +40,9 @@ int FreePort() {
 
 // Whether something listens on 127.0.0.1:`port`, read from the kernel's table of sockets
 // instead of by connecting: rigctld (Hamlib 4.5) closes the descriptor of a finished
-// connection twice, so a probe that connects and leaves at once can close the next client's
-// connection under it.
+// connection more than once (both of its stdio streams, then the descriptor), so a probe that
+// connects and leaves at once can close the keyer's connection, accepted meanwhile under the
+// same number, before the rig is opened through it ("fdopen ... Bad file descriptor").
 bool Listens(int port) {
     QFile table(QStringLiteral("/proc/net/tcp"));
     if (!table.open(QIODevice::ReadOnly)) return false;
