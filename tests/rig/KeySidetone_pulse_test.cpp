@@ -405,11 +405,25 @@ protected:
         const HeldUp heldUp;
         const int64_t sendStart = MonotonicNowNs();
         const double steal = test::StealMs();
-        const int underflows = m_wave->Device().underflowCount();
+        // When the program's stream ran dry, to a few milliseconds.
+        std::vector<int64_t> dryNs;
+        QTimer dryWatch;
+        int underflows = m_wave->Device().underflowCount();
+        QObject::connect(&dryWatch, &QTimer::timeout, [&] {
+            const int now = m_wave->Device().underflowCount();
+            for (; underflows < now; ++underflows) dryNs.push_back(MonotonicNowNs());
+        });
+        dryWatch.start(2);
         SendWholeText(*m_player, text, {}, settings);
         Pause(500);
-        // The end of the send counts once.
-        const int dryRuns = m_wave->Device().underflowCount() - underflows - 1;
+        dryWatch.stop();
+        // Only between its first and its last key edge: the end of a send runs dry too.
+        const int dryRuns =
+            placed.empty()
+                ? 0
+                : static_cast<int>(std::count_if(dryNs.begin(), dryNs.end(), [&](int64_t ns) {
+                      return ns > placed.front().ns && ns < placed.back().ns;
+                  }));
         m_keyer->onHandOver = nullptr;
         std::vector<test::KeyChange> keyed = test::KeyChanges(TIOCM_DTR, false);
         std::erase_if(keyed, [&](const test::KeyChange& k) { return k.ns < sendStart; });
@@ -420,7 +434,7 @@ protected:
                 double(aheadNs) / 1e6,
                 LargestScheduleErrorMs(placed, text, settings),
                 heldUp.longestMs(),
-                std::max(dryRuns, 0),
+                dryRuns,
                 test::StealMs() - steal};
     }
 
