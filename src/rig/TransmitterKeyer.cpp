@@ -12,9 +12,18 @@ namespace cwt {
 
 namespace {
 
-// The output's own idea of when its sound ends may differ from the count of samples by its
-// timing jitter; beyond this the output ran dry or its clock drifted, and the key follows it.
-constexpr int64_t kResyncNs = 2'000'000;
+// Silence in front of a send that starts the sound afresh: the sound server's timing tells
+// when the sound starts only once it has begun to play it, and the first key edge is placed
+// from that. Enough for a few timing reports and for the GUI thread to pass the edges on.
+constexpr int kStartLeadMs = 40;
+// The keying thread needs its edges at least this long before the first is due.
+constexpr int64_t kHandOverAheadNs = 1'000'000;
+// Letters whose sounds meet within this are one stretch of sound (the output tells microseconds).
+constexpr int64_t kMeetNs = 100'000;
+
+int64_t TicksToNs(int64_t ticks, int64_t ticksPerSecond) {
+    return (ticks * 1'000'000'000 + ticksPerSecond / 2) / ticksPerSecond;
+}
 
 QString LineName(const KeyingSettings& s) {
     return QStringLiteral("%1 %2%3").arg(QString::fromStdString(s.device),
@@ -25,7 +34,11 @@ QString LineName(const KeyingSettings& s) {
 }  // namespace
 
 TransmitterKeyer::TransmitterKeyer(TVelWaveCtrl* wave, const SerialCalls& calls, QObject* parent)
-    : QObject(parent), m_wave(wave), m_calls(&calls) {}
+    : QObject(parent), m_wave(wave), m_calls(&calls) {
+    if (m_wave)
+        connect(&m_wave->Device(), &WaveDevice::soundTimeKnown, this,
+                &TransmitterKeyer::soundTimeKnown);
+}
 
 TransmitterKeyer::~TransmitterKeyer() { finish(); }
 
@@ -58,6 +71,7 @@ bool TransmitterKeyer::start(const KeyingSettings& settings) {
     KeyingThread::Options options = threadOptions;
     options.watchdogNs = int64_t{settings.watchdogSeconds} * 1'000'000'000;
     m_thread = std::make_unique<KeyingThread>(*m_line, options);
+    if (m_wave) m_wave->Device().setStartLeadMs(kStartLeadMs);
     m_notifier = new QSocketNotifier(m_thread->eventFd(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TransmitterKeyer::takeThreadEvents);
     return true;
@@ -71,6 +85,8 @@ void TransmitterKeyer::finish() {
         m_notifier = nullptr;
     }
     m_thread.reset();  // the key goes up and the thread ends
+    m_held.clear();
+    if (m_wave) m_wave->Device().setStartLeadMs(0);
     if (m_line) m_line->close();
     m_line.reset();
     delete m_rig;  // stops the rig's keyer and closes it
@@ -80,6 +96,7 @@ void TransmitterKeyer::finish() {
 }
 
 void TransmitterKeyer::stopSending() {
+    m_held.clear();  // none of them has begun
     if (m_thread) m_thread->finishLetter();
     if (m_rig) m_rig->stop();
     m_rigText.clear();
@@ -119,10 +136,13 @@ QString TransmitterKeyer::liveRefusal() const {
 TransmitterKeyer::LiveKeying TransmitterKeyer::keyLive(std::span<const keyer::KeyEdge> edges) {
     if (!m_thread) return liveKeying();
     const int64_t nowNs = MonotonicNowNs();
-    if (m_soundEndNs > nowNs) {
-        // A send is still being keyed: the live key takes over.
+    if (m_soundEndNs > nowNs || m_placedEndNs > nowNs || !m_held.empty()) {
+        // A send is still being keyed, or its letters wait for their sound: the live key takes
+        // over, and none of them is keyed after it.
         m_thread->cancel();
+        m_held.clear();
         m_soundEndNs = 0;
+        m_placedEndNs = 0;
     }
     const std::vector<TimedEdge> timed = liveEdges(edges, nowNs);
     if (timed.empty()) return LiveKeying::Keyed;
@@ -164,42 +184,77 @@ void TransmitterKeyer::codeStarts(std::string_view code, bool syllableEnd, bool 
 }
 
 int64_t TransmitterKeyer::ticksToNs(int64_t ticks) const {
-    return (ticks * 1'000'000'000 + m_ticksPerSecond / 2) / m_ticksPerSecond;
+    return TicksToNs(ticks, m_ticksPerSecond);
 }
 
 int TransmitterKeyer::sampleRate() const {
     return m_wave ? m_wave->FillWaveFormat().samplesPerSec : WaveFormat{}.samplesPerSec;
 }
 
-// Sets the anchor of a letter that does not continue the sound before it.
+// Sets the anchor of a letter that the output does not place: it continues the letters before
+// it while their sound lasts, or begins now.
 void TransmitterKeyer::placeLetter(bool pcSpeaker, int64_t nowNs) {
     const int ticksPerSecond = pcSpeaker ? 1000 : sampleRate();
-    int64_t deviceEndNs = -1;
-    if (!pcSpeaker && m_wave) {
-        const int64_t queuedUs = m_wave->Device().queuedSoundUs();
-        if (queuedUs >= 0) deviceEndNs = nowNs + queuedUs * 1000;
-    }
-    const bool continues = pcSpeaker == m_pcSpeakerTimeline && ticksPerSecond == m_ticksPerSecond &&
-                           m_soundEndNs > nowNs &&
-                           (deviceEndNs < 0 || std::llabs(deviceEndNs - m_soundEndNs) <= kResyncNs);
-    if (continues) return;
+    if (pcSpeaker == m_pcSpeakerTimeline && ticksPerSecond == m_ticksPerSecond &&
+        m_soundEndNs > nowNs)
+        return;
     m_pcSpeakerTimeline = pcSpeaker;
     m_ticksPerSecond = ticksPerSecond;
-    m_anchorNs = std::max(deviceEndNs, nowNs);
+    m_anchorNs = nowNs;
     m_ticks = 0;
 }
 
 void TransmitterKeyer::keyLetter(std::string_view code, bool syllableEnd,
                                  const CodeSettings& settings, long long extraSilence) {
-    placeLetter(settings.pcSpeaker, MonotonicNowNs());
     const KeySchedule schedule = KeyScheduleOfCode(code, syllableEnd, TicksPerUnit(settings));
     ++m_letter;
+    if (!settings.pcSpeaker && holdUntilItSounds(schedule, extraSilence)) return;
+    placeLetter(settings.pcSpeaker, MonotonicNowNs());
     std::vector<TimedEdge> edges;
     edges.reserve(schedule.edges.size());
     for (const KeyEdge& edge : schedule.edges)
         edges.push_back({m_anchorNs + ticksToNs(m_ticks + edge.at), m_letter, edge.down});
     m_ticks += schedule.length + std::max(extraSilence, 0LL);
     m_soundEndNs = m_anchorNs + ticksToNs(m_ticks);
+    handOver(edges);
+}
+
+// Asks the wave output when the letter about to be queued sounds and keeps its edges until it
+// answers; false when it cannot tell.
+bool TransmitterKeyer::holdUntilItSounds(const KeySchedule& schedule, long long extraSilence) {
+    if (!m_wave || schedule.edges.empty()) return false;
+    const uint64_t id = m_wave->Device().askSoundTime();
+    if (id == 0) return false;
+    const int rate = sampleRate();
+    Held held{id, {}, TicksToNs(schedule.length + std::max(extraSilence, 0LL), rate)};
+    for (const KeyEdge& edge : schedule.edges)
+        held.edges.push_back({TicksToNs(edge.at, rate), m_letter, edge.down});
+    m_held.push_back(std::move(held));
+    m_soundEndNs = 0;  // a letter the output does not place starts afresh
+    return true;
+}
+
+// The wave output placed a held letter's first sample at `timeUs` (-1: it never sounds); its
+// edges go to the keying thread from there.
+void TransmitterKeyer::soundTimeKnown(quint64 id, qint64 timeUs) {
+    // Answers come in the order the letters were queued; one asked for before has no letter
+    // any more (the component went away before writing it).
+    while (!m_held.empty() && m_held.front().soundTimeId < id) m_held.pop_front();
+    if (m_held.empty() || m_held.front().soundTimeId != id) return;
+    Held held = std::move(m_held.front());
+    m_held.pop_front();
+    if (timeUs < 0 || !m_thread) return;
+    const int64_t soundNs = timeUs * 1000;
+    if (std::llabs(soundNs - m_placedEndNs) > kMeetNs) m_lagNs = 0;
+    m_placedEndNs = soundNs + held.lengthNs;
+    const int64_t lateNs =
+        MonotonicNowNs() + kHandOverAheadNs - (soundNs + m_lagNs + held.edges.front().atNs);
+    if (lateNs > 0) m_lagNs += lateNs;
+    for (TimedEdge& edge : held.edges) edge.atNs += soundNs + m_lagNs;
+    handOver(held.edges);
+}
+
+void TransmitterKeyer::handOver(std::span<const TimedEdge> edges) {
     if (edges.empty()) return;
     if (onHandOver) onHandOver(edges);
     if (!m_thread->handOver(edges))

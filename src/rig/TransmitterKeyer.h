@@ -4,13 +4,14 @@
 // on a serial line at the moments its tones will sound, or sent as letters to the rig's own
 // keyer through Hamlib.
 //
-// The key follows the sound, not the moment the GUI thread queued it: the wave output plays
-// one letter after another sample for sample while the GUI thread queues each letter a few
-// tens of milliseconds ahead, so a letter queued before the one before it has finished
-// sounding begins exactly where that one ends, and its key edges are placed there, counted in
-// samples and turned into time. A letter that starts afresh begins when the output has sounded
-// what it still holds (as far as the device can tell) or at once. On the PC speaker the unit
-// is DotMs and a letter begins when it is played.
+// The key follows the sound, not the moment the GUI thread queued it: the GUI thread queues
+// each letter a few tens of milliseconds ahead of its sound, and the wave output tells when
+// the letter's first sample sounds once it has handed it to the sound server; its key edges
+// are placed from there, counted in samples and turned into time. Until then the letter is
+// held, so that no key goes down before the output knows when the tone does: a send that
+// starts the sound afresh begins with a little silence, in which the output learns when its
+// sound starts. On the PC speaker (and on an output that cannot tell) the unit is DotMs or a
+// sample, and a letter begins when it is played, or where the one before it ends.
 //
 // A live key (the sending practice's paddle through the keyer, or a straight key) keys the
 // serial line too, not placed on the sound but at the times the keyer gives, through keyLive().
@@ -19,7 +20,9 @@
 // the operator in words (problem()) and turns itself off after a fault (stopped()).
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <set>
@@ -28,6 +31,7 @@
 #include <vector>
 
 #include "engine/keyer/KeyEvents.h"
+#include "engine/keying/KeySchedule.h"
 #include "engine/keying/KeyingSettings.h"
 #include "engine/keying/RigText.h"
 #include "rig/KeyingThread.h"
@@ -111,6 +115,9 @@ signals:
 private:
     void keyLetter(std::string_view code, bool syllableEnd, const CodeSettings& settings,
                    long long extraSilence);
+    bool holdUntilItSounds(const KeySchedule& schedule, long long extraSilence);
+    void soundTimeKnown(quint64 id, qint64 timeUs);
+    void handOver(std::span<const TimedEdge> edges);
     int sampleRate() const;
     void placeLetter(bool pcSpeaker, int64_t nowNs);
     int64_t ticksToNs(int64_t ticks) const;
@@ -120,7 +127,7 @@ private:
     void takeThreadEvents();
     void endAfterFault(const QString& message);
 
-    TVelWaveCtrl* m_wave = nullptr;
+    QPointer<TVelWaveCtrl> m_wave;
     const SerialCalls* m_calls;
     KeyingSettings m_settings;
     std::unique_ptr<KeyLine> m_line;
@@ -132,8 +139,22 @@ private:
     int m_rigWpm = 0;
     std::set<std::string> m_unsendableTold;
 
-    // Where the sound of the letters handed over so far ends: an anchor time and the ticks
-    // (samples, or ms on the PC speaker) laid out from it, so that no rounding adds up.
+    // Letters whose sound the wave output has not placed yet, in the order they were queued:
+    // the id of the output's answer and their edges from the letter's first sample.
+    struct Held {
+        uint64_t soundTimeId = 0;
+        std::vector<TimedEdge> edges;
+        int64_t lengthNs = 0;  // the letter's sound, its final pause included
+    };
+    std::deque<Held> m_held;
+    // A letter whose place came too late for its first edge is keyed that much later, and so
+    // is every letter that follows it without a pause: the transmitter keeps the rhythm.
+    int64_t m_placedEndNs = 0;  // where the sound of the last placed letter ends
+    int64_t m_lagNs = 0;
+
+    // Without the output's answer: where the sound of the letters handed over so far ends, an
+    // anchor time and the ticks (samples, or ms on the PC speaker) laid out from it, so that no
+    // rounding adds up.
     bool m_pcSpeakerTimeline = false;
     int m_ticksPerSecond = 11025;
     int64_t m_anchorNs = 0;

@@ -12,7 +12,9 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "sound/PulseClient.h"
 
@@ -30,11 +32,34 @@ constexpr int kStallMs = 2000;
 constexpr int kWatchdogMs = 250;
 constexpr size_t kPendingCapacity = 64;
 constexpr size_t kNoticeCapacity = 256;
+// While the start of a run is not known, the server is asked for its timing this often [µs].
+constexpr int64_t kTimingPollUs = 2000;
+// A run's start is fixed once the server's timing reports agree on it. Only reports that tell
+// something new count: the server had read more, or its sink's latency changed, since the
+// report before. Two in a row this close fix it [µs] (PulseAudio tells the sink's latency to
+// the microsecond, so its reports agree at once).
+constexpr int64_t kReportsAgreeUs = 500;
+// pipewire-pulse reads the stream once a graph period and tells a fixed latency, so that a
+// report made later in a period puts the start later, by up to a period: the earliest of the
+// last few reports counts once they lie within this of each other [µs]. On a new stream it
+// reads ahead once and then waits some periods, which puts the first reports far apart.
+constexpr int64_t kReportsNearUs = 3000;
+constexpr size_t kNearReports = 4;
+// Without reports that agree, this many fix it at the earliest of the last few.
+constexpr int kMostReports = 12;
 
 }  // namespace
 
 struct PulseWaveDevice::Impl {
     explicit Impl(const std::string& name) : client(name) {}
+
+    // What the GUI thread takes from the libpulse thread: a notice for the wave component, or
+    // the answer to askSoundTime().
+    struct Queued {
+        Notice notice;
+        uint64_t soundTimeId = 0;  // non-zero: an answer, not a notice
+        int64_t timeUs = -1;
+    };
 
     PulseClient client;
     pa_stream* stream = nullptr;
@@ -55,6 +80,7 @@ struct PulseWaveDevice::Impl {
         int size;
         int offset;
         bool barrier;
+        uint64_t soundTimeId;  // askSoundTime() wants to know when its first byte sounds
     };
     std::array<Pending, kPendingCapacity> pending{};
     size_t pendingHead = 0;
@@ -64,31 +90,55 @@ struct PulseWaveDevice::Impl {
 
     // Notices for the GUI thread. Produced with the loop lock held (so by one producer at a
     // time), consumed by the GUI thread without it.
-    std::array<Notice, kNoticeCapacity> notices{};
+    std::array<Queued, kNoticeCapacity> notices{};
     std::atomic<size_t> noticeHead{0};
     std::atomic<size_t> noticeTail{0};
     int wakeFd = -1;
 
     std::atomic<int> underflows{0};
     std::atomic<bool> drained{false};
-    int64_t lastSinkUs = -1;  // the sink's latency when a stream last told it [µs]
 
-    // When the stream's sound plays, for queuedSoundUs(). A run is what plays without the
-    // stream running dry in between: its byte k sounds at runStartUs + k / byte rate. On
-    // PipeWire the stream is played in whole graph periods, and the latency interpolated
-    // between the server's timing reports wanders by several milliseconds; every report tells
-    // when the run's first byte sounds, and the latest of these is kept, so the run's sound is
-    // one straight line that a transmitter keyed alongside can follow without jumps.
+    // When the stream's sound plays, for askSoundTime(). A run is what plays without the stream
+    // running dry in between: its byte k sounds at runStartUs + k / byte rate, one straight line
+    // that a transmitter keyed alongside follows sample for sample. The line is fixed once the
+    // server's timing reports agree on it and is not moved after: the latency interpolated
+    // between later reports wanders by milliseconds (on PipeWire the stream is played in whole
+    // graph periods), while the sound does not.
     int64_t written = 0;         // stream bytes written since the stream was created
     int64_t runStartIndex = -1;  // `written` at the run's first byte; -1: no run
-    int64_t runStartUs = -1;     // when that byte sounds [CLOCK_MONOTONIC µs]; -1: no report yet
+    int64_t runStartUs = -1;     // when that byte sounds [CLOCK_MONOTONIC µs]; -1: not known yet
+    std::array<int64_t, kNearReports> runReportUs{};  // the last reports' starts of the run
+    int runReports = 0;                               // reports on this run that told something new
+    int64_t runReportRead = -1;                       // the server's read index in the last of them
+    int64_t runReportSinkUs = -1;                     // and its sink's latency
+    int64_t lastRunEndUs = -1;  // when the last run's sound ended, as well as the reports told
+    bool leadingIn = false;     // the run began with silence, and the write after it waits
+    bool ledIn = false;         // that write may go now, whether the server asks for it or not
     int64_t lastTimingAskedUs = 0;
+    bool timingAsked = false;  // a timing request is on its way
+    pa_time_event* timingPoll = nullptr;
+    int leadMs = 0;  // silence in front of every run
+
+    // askSoundTime(): the id the next write takes, and the asked writes whose first byte has
+    // been handed over, with where it went, until the start of its run is known.
+    uint64_t lastSoundTimeId = 0;
+    uint64_t soundTimeAsked = 0;
+    struct Watched {
+        uint64_t id;
+        int64_t index;  // `written` at its first byte
+    };
+    std::array<Watched, kPendingCapacity> watched{};
+    size_t watchedCount = 0;
 
     // Any thread holding the lock. No allocation: the libpulse thread calls it.
-    void post(const Notice& notice) {
+    void post(const Notice& notice) { queue({notice, 0, -1}); }
+    void postSoundTime(uint64_t id, int64_t timeUs) {
+        if (id != 0) queue({{}, id, timeUs});
+    }
+    void queue(const Queued& queued) {
         const size_t tail = noticeTail.load(std::memory_order_relaxed);
         if (tail - noticeHead.load(std::memory_order_acquire) < kNoticeCapacity) {
-            notices[tail % kNoticeCapacity] = notice;
+            notices[tail % kNoticeCapacity] = queued;
             noticeTail.store(tail + 1, std::memory_order_release);
         }
         wake();
@@ -104,6 +154,11 @@ struct PulseWaveDevice::Impl {
         --pendingCount;
     }
     void clearPending() {
+        // A write that is forgotten never sounds.
+        for (size_t i = 0; i < pendingCount; ++i) {
+            Pending& p = pending[(pendingHead + i) % kPendingCapacity];
+            if (p.offset == 0) postSoundTime(p.soundTimeId, -1);
+        }
         pendingHead = 0;
         pendingCount = 0;
         blocked = false;
@@ -111,13 +166,25 @@ struct PulseWaveDevice::Impl {
 
     void createStream();
     void releaseStream();
-    void beforeWriting();
-    void countWritten(size_t streamBytes);
+    bool startsRun(int64_t nowUs) const;
+    void startRun();
+    void endRun();
+    bool leadIn();
+    void watchFirstByte(Pending& write);
+    void answerWatched();
+    void pollTiming();
+    void askTiming();
+    void countWritten(size_t streamBytes, bool mayStartRun);
     int64_t runSoundEndUs() const;
+    int64_t runEndEstimateUs() const;
+    int64_t latestReportUs() const;
+    bool takeReport(int64_t startUs);
+    int64_t soundUs(int64_t index) const;
     void applyVolume();
     void feed();
+    size_t writableBytes() const;
     bool handOver(const uint8_t* data, size_t bytes);
-    bool writeSilence(size_t streamBytes);
+    bool writeSilence(size_t streamBytes, bool mayStartRun);
     void padTail();
     void failAll(const char* reason);
     void armWatchdog();
@@ -126,6 +193,9 @@ struct PulseWaveDevice::Impl {
     static void StreamWrite(pa_stream* stream, size_t bytes, void* self);
     static void StreamUnderflow(pa_stream* stream, void* self);
     static void TimingUpdated(pa_stream* stream, void* self);
+    static void TimingAnswered(pa_stream* stream, int success, void* self);
+    static void TimingPollTick(pa_mainloop_api* api, pa_time_event* event, const timeval* when,
+                               void* self);
     static void DrainDone(pa_stream* stream, int success, void* self);
     static void WatchdogTick(pa_mainloop_api* api, pa_time_event* event, const timeval* when,
                              void* self);
@@ -170,8 +240,10 @@ void PulseWaveDevice::Impl::createStream() {
     pa_stream_set_write_callback(stream, &Impl::StreamWrite, this);
     pa_stream_set_underflow_callback(stream, &Impl::StreamUnderflow, this);
     pa_stream_set_latency_update_callback(stream, &Impl::TimingUpdated, this);
+    endRun();
+    lastRunEndUs = -1;  // nothing of it is left in the new stream
     written = 0;
-    runStartIndex = -1;
+    timingAsked = false;  // an answer for the stream before never comes
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength =
@@ -185,7 +257,7 @@ void PulseWaveDevice::Impl::createStream() {
     const pa_cvolume cv = VolumeOf(volume, format.channels);
     triggered = false;
     tailPadded = true;
-    // Timing updates let queuedSoundUs() say when what was written will sound.
+    // Timing updates tell when what was written will sound (askSoundTime()).
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(stream, nullptr, &attr, flags, volumeSet ? &cv : nullptr,
@@ -200,6 +272,7 @@ void PulseWaveDevice::Impl::releaseStream() {
     pa_stream_set_write_callback(stream, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream, nullptr, nullptr);
     pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
+    endRun();
     if (pa_stream_get_state(stream) == PA_STREAM_READY ||
         pa_stream_get_state(stream) == PA_STREAM_CREATING)
         pa_stream_disconnect(stream);
@@ -211,10 +284,9 @@ void PulseWaveDevice::Impl::releaseStream() {
 // stream, widened to 16 bit for an 8-bit format, straight into the server's memory block; the
 // caller's bytes are no longer needed once this returns.
 bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
-    beforeWriting();
     if (!Widened(format)) {
         if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return false;
-        countWritten(bytes);
+        countWritten(bytes, true);
         return true;
     }
     while (bytes > 0) {
@@ -233,51 +305,183 @@ bool PulseWaveDevice::Impl::handOver(const uint8_t* data, size_t bytes) {
         if (pa_stream_write(stream, block, count * sizeof(int16_t), nullptr, 0, PA_SEEK_RELATIVE) <
             0)
             return false;
-        countWritten(count * sizeof(int16_t));
+        countWritten(count * sizeof(int16_t), true);
         data += count;
         bytes -= count;
     }
     return true;
 }
 
-// Lock held; before anything is written. pipewire-pulse keeps back the part of a graph period
-// of silence that is left behind a run, and plays it in front of the next run, which then
-// starts later than the server's timing says. Long after the last run has sounded (by
-// everything the reports told, with a margin for them), only that silence is left: it goes.
-void PulseWaveDevice::Impl::beforeWriting() {
-    constexpr int64_t kLongSilentUs = 100000;
-    if (runStartIndex < 0 || runStartUs < 0) return;
-    if (PulseClient::NowUs() < runSoundEndUs() + kLongSilentUs) return;
-    runStartIndex = -1;
-    if (pa_operation* op = pa_stream_flush(stream, nullptr, nullptr)) pa_operation_unref(op);
+// Lock held. The run's start by the last report that told something new; -1 before the first.
+int64_t PulseWaveDevice::Impl::latestReportUs() const {
+    return runReports > 0 ? runReportUs[static_cast<size_t>(runReports - 1) % kNearReports] : -1;
 }
 
-// Lock held. Bytes written into the stream; the first after the stream ran dry begin a run.
-void PulseWaveDevice::Impl::countWritten(size_t streamBytes) {
-    const int64_t now = PulseClient::NowUs();
-    if (runStartIndex < 0 || (runStartUs >= 0 && now >= runSoundEndUs())) {
-        runStartIndex = written;
-        runStartUs = -1;
+// Lock held. A report that tells something new puts the run's start at `startUs`; true when
+// that fixes the start.
+bool PulseWaveDevice::Impl::takeReport(int64_t startUs) {
+    const int64_t lastUs = latestReportUs();
+    runReportUs[static_cast<size_t>(runReports) % kNearReports] = startUs;
+    ++runReports;
+    if (lastUs >= 0 && std::llabs(startUs - lastUs) <= kReportsAgreeUs) {
+        runStartUs = std::min(startUs, lastUs);
+        return true;
     }
+    if (runReports < static_cast<int>(kNearReports)) return false;
+    const auto [earliest, latest] = std::minmax_element(runReportUs.begin(), runReportUs.end());
+    if (*latest - *earliest > kReportsNearUs && runReports < kMostReports) return false;
+    runStartUs = *earliest;
+    return true;
+}
+
+// Lock held; a run. When everything written so far sounds, as well as the reports tell; -1
+// before the first.
+int64_t PulseWaveDevice::Impl::runEndEstimateUs() const {
+    if (runStartUs >= 0) return runSoundEndUs();
+    const int64_t reportUs = latestReportUs();
+    return reportUs >= 0 ? reportUs + soundUs(written - runStartIndex) : -1;
+}
+
+// Lock held. Whether bytes written now start a run: the stream ran dry, or is about to, so that
+// they would not follow the sound before them sample for sample.
+bool PulseWaveDevice::Impl::startsRun(int64_t nowUs) const {
+    // Bytes that come this close to the end of what sounds may reach the server after it ran
+    // dry. (A sending GUI thread queues the next letter tens of milliseconds before that.)
+    constexpr int64_t kTooLateUs = 5000;
+    return runStartIndex < 0 || (runStartUs >= 0 && nowUs + kTooLateUs >= runSoundEndUs());
+}
+
+// Lock held.
+void PulseWaveDevice::Impl::startRun() {
+    endRun();
+    runStartIndex = written;
+    pollTiming();
+}
+
+// Lock held. The run is over (or the stream went); an asked write in it whose start never
+// became certain gets the best the reports told, or -1 when none came.
+void PulseWaveDevice::Impl::endRun() {
+    if (runStartIndex >= 0) lastRunEndUs = runEndEstimateUs();
+    const int64_t reportUs = latestReportUs();
+    for (size_t i = 0; i < watchedCount; ++i)
+        postSoundTime(watched[i].id,
+                      runStartIndex >= 0 && reportUs >= 0 && watched[i].index >= runStartIndex
+                          ? reportUs + soundUs(watched[i].index - runStartIndex)
+                          : -1);
+    watchedCount = 0;
+    runStartIndex = -1;
+    runStartUs = -1;
+    runReports = 0;
+    runReportRead = -1;
+    runReportSinkUs = -1;
+    leadingIn = false;
+    ledIn = false;
+}
+
+// Lock held; a write's first byte is about to go. With a lead asked for, a run that starts after
+// a pause starts with that much silence, and the write waits until the server's timing has told
+// when the run starts; meanwhile the server is kept playing silence. False while the write
+// waits.
+bool PulseWaveDevice::Impl::leadIn() {
+    // A letter that comes only just too late to follow the sound before it (the machine held
+    // the program up) goes at once: silence in front of it would lengthen the gap that is heard.
+    // Its start is known from the reports a little after it has begun.
+    constexpr int64_t kPauseUs = 100000;
+    if (leadMs <= 0) return true;
+    const pa_sample_spec* sampleFormat = pa_stream_get_sample_spec(stream);
+    const size_t frame = pa_frame_size(sampleFormat);
+    const size_t leadBytes =
+        pa_usec_to_bytes(static_cast<pa_usec_t>(leadMs) * PA_USEC_PER_MSEC, sampleFormat) / frame *
+        frame;
+    const int64_t nowUs = PulseClient::NowUs();
+    if (startsRun(nowUs)) {
+        const int64_t endUs = runStartIndex >= 0 ? runEndEstimateUs() : lastRunEndUs;
+        if (endUs >= 0 && nowUs < endUs + kPauseUs) return true;
+        if (!writeSilence(leadBytes, true)) {
+            failAll(pa_strerror(pa_context_errno(client.context())));
+            return false;
+        }
+        leadingIn = true;
+    }
+    if (!leadingIn) return true;
+    if (runStartUs >= 0) {
+        leadingIn = false;
+        ledIn = true;
+        return true;
+    }
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    const size_t writable = pa_stream_writable_size(stream);
+    if (!attr || writable == static_cast<size_t>(-1)) return false;
+    const size_t held = writable < attr->tlength ? attr->tlength - writable : 0;
+    if (held < leadBytes &&
+        !writeSilence(std::min((leadBytes - held) / frame * frame, writable / frame * frame), true))
+        failAll(pa_strerror(pa_context_errno(client.context())));
+    return false;
+}
+
+// Lock held; `write`'s first byte goes next.
+void PulseWaveDevice::Impl::watchFirstByte(Pending& write) {
+    if (write.soundTimeId == 0) return;
+    if (watchedCount < watched.size()) watched[watchedCount++] = {write.soundTimeId, written};
+    write.soundTimeId = 0;
+    answerWatched();
+}
+
+// Lock held. Answers every asked write whose run's start is known.
+void PulseWaveDevice::Impl::answerWatched() {
+    if (runStartIndex < 0 || runStartUs < 0) return;
+    for (size_t i = 0; i < watchedCount; ++i)
+        postSoundTime(watched[i].id, runStartUs + soundUs(watched[i].index - runStartIndex));
+    watchedCount = 0;
+}
+
+// Lock held. Asks for the server's timing now and then while the start of the run is not known.
+void PulseWaveDevice::Impl::pollTiming() {
+    askTiming();
+    timeval when{};
+    pa_gettimeofday(&when);
+    pa_timeval_add(&when, kTimingPollUs);
+    pa_mainloop_api* api = client.api();
+    if (timingPoll)
+        api->time_restart(timingPoll, &when);
+    else
+        timingPoll = api->time_new(api, &when, &Impl::TimingPollTick, this);
+}
+
+// Lock held.
+void PulseWaveDevice::Impl::askTiming() {
+    if (!stream || timingAsked) return;
+    lastTimingAskedUs = PulseClient::NowUs();
+    if (pa_operation* op = pa_stream_update_timing_info(stream, &Impl::TimingAnswered, this)) {
+        timingAsked = true;
+        pa_operation_unref(op);
+    }
+}
+
+// Lock held. Bytes written into the stream; the first after the stream ran dry begin a run,
+// unless they are only the silence behind the last run.
+void PulseWaveDevice::Impl::countWritten(size_t streamBytes, bool mayStartRun) {
+    if (mayStartRun && startsRun(PulseClient::NowUs())) startRun();
     written += static_cast<int64_t>(streamBytes);
-    // Fresh reports while a run is young and then now and then: each may improve the estimate.
-    if (now - lastTimingAskedUs >= 20000) {
-        lastTimingAskedUs = now;
-        if (pa_operation* op = pa_stream_update_timing_info(stream, nullptr, nullptr))
-            pa_operation_unref(op);
-    }
+    // Fresh reports now and then: they tell whether the stream keeps to its line.
+    if (PulseClient::NowUs() - lastTimingAskedUs >= 20000) askTiming();
 }
 
 // Lock held; a run with a known start. When everything written so far has sounded.
 int64_t PulseWaveDevice::Impl::runSoundEndUs() const {
-    const uint64_t runBytes = static_cast<uint64_t>(written - runStartIndex);
-    return runStartUs +
-           static_cast<int64_t>(pa_bytes_to_usec(runBytes, pa_stream_get_sample_spec(stream)));
+    return runStartUs + soundUs(written - runStartIndex);
+}
+
+// Lock held. Microseconds that `streamBytes` of the stream sound.
+int64_t PulseWaveDevice::Impl::soundUs(int64_t streamBytes) const {
+    return static_cast<int64_t>(
+        pa_bytes_to_usec(static_cast<uint64_t>(std::max<int64_t>(streamBytes, 0)),
+                         pa_stream_get_sample_spec(stream)));
 }
 
 // Lock held; libpulse thread or GUI thread. Writes `streamBytes` of silence (zero bytes in
 // the stream's format).
-bool PulseWaveDevice::Impl::writeSilence(size_t streamBytes) {
+bool PulseWaveDevice::Impl::writeSilence(size_t streamBytes, bool mayStartRun) {
     while (streamBytes > 0) {
         void* block = nullptr;
         size_t blockBytes = streamBytes;
@@ -288,7 +492,7 @@ bool PulseWaveDevice::Impl::writeSilence(size_t streamBytes) {
         std::memset(block, 0, blockBytes);
         if (pa_stream_write(stream, block, blockBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return false;
-        countWritten(blockBytes);
+        countWritten(blockBytes, mayStartRun);
         streamBytes -= blockBytes;
     }
     return true;
@@ -317,8 +521,17 @@ void PulseWaveDevice::Impl::padTail() {
         std::max<size_t>(attr->minreq, asked > attr->tlength ? asked - attr->tlength : 0) + frame;
     if (attr->tlength - writable >= period) return;
     tailPadded = true;
-    if (!writeSilence(std::min(2 * period / frame * frame, writable)))
+    if (!writeSilence(std::min(2 * period / frame * frame, writable), false))
         failAll(pa_strerror(pa_context_errno(client.context())));
+}
+
+// Lock held. What the server asks for, in bytes of the device's format, whole frames.
+size_t PulseWaveDevice::Impl::writableBytes() const {
+    const size_t writableStream = pa_stream_writable_size(stream);
+    if (writableStream == static_cast<size_t>(-1)) return 0;
+    const size_t frameBytes = static_cast<size_t>(std::max(format.blockAlign(), 1));
+    return (Widened(format) ? writableStream / sizeof(int16_t) : writableStream) / frameBytes *
+           frameBytes;
 }
 
 // Lock held; libpulse thread or GUI thread. Hands over as much as the server asks for and
@@ -326,15 +539,26 @@ void PulseWaveDevice::Impl::padTail() {
 void PulseWaveDevice::Impl::feed() {
     if (!stream || pa_stream_get_state(stream) != PA_STREAM_READY) return;
     bool handedOver = false;
-    const size_t writableStream = pa_stream_writable_size(stream);
-    if (writableStream == static_cast<size_t>(-1)) return;
-    // In bytes of the device's format, whole frames.
-    const size_t frameBytes = static_cast<size_t>(std::max(format.blockAlign(), 1));
-    size_t writable = (Widened(format) ? writableStream / sizeof(int16_t) : writableStream) /
-                      frameBytes * frameBytes;
+    if (pa_stream_writable_size(stream) == static_cast<size_t>(-1)) return;
+    size_t writable = writableBytes();
     while (pendingCount > 0 && !blocked) {
         Pending& head = front();
         const int left = head.size - head.offset;
+        if (head.offset == 0 && (left == 0 || writable > 0)) {
+            if (left > 0) {
+                const bool goes = leadIn();
+                if (!stream) return;  // failed
+                if (!goes) break;
+                writable = writableBytes();
+                // It goes at once, behind the silence the server holds: waiting for the server
+                // to ask would leave it only the end of that silence to arrive in.
+                if (std::exchange(ledIn, false))
+                    writable = std::max(writable, static_cast<size_t>(left));
+                // The run its first byte belongs to is settled before it is watched.
+                if (startsRun(PulseClient::NowUs())) startRun();
+            }
+            watchFirstByte(head);
+        }
         if (left > 0) {
             if (writable == 0) break;
             const size_t n = std::min(writable, static_cast<size_t>(left));
@@ -369,6 +593,7 @@ void PulseWaveDevice::Impl::failAll(const char* reason) {
     std::snprintf(error, sizeof error, "%s", reason);
     while (pendingCount > 0) {
         post({Notice::Kind::Done, front().ticket, true});
+        if (front().offset == 0) postSoundTime(front().soundTimeId, -1);
         popFront();
     }
     clearPending();
@@ -430,29 +655,62 @@ void PulseWaveDevice::Impl::StreamWrite(pa_stream*, size_t, void* self) {
 }
 
 // libpulse thread.
-void PulseWaveDevice::Impl::StreamUnderflow(pa_stream*, void* self) {
+void PulseWaveDevice::Impl::StreamUnderflow(pa_stream* stream, void* self) {
     auto* d = static_cast<Impl*>(self);
     d->underflows.fetch_add(1, std::memory_order_relaxed);
-    // Whatever comes next starts afresh; a run whose sound is known ends by the clock.
-    if (d->runStartUs < 0) d->runStartIndex = -1;
+    // Whatever comes next starts afresh. The notice may come late, after a run has begun that
+    // follows the one that ran dry: the server tells where the stream ran dry. Without that, a
+    // run whose sound is known ends by the clock.
+    const int64_t dryAt = pa_stream_get_underflow_index(stream);
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+    if (dryAt >= 0 && timing && !timing->write_index_corrupt) {
+        if (d->runStartIndex >= 0 && dryAt > d->runStartIndex + (timing->write_index - d->written))
+            d->endRun();
+    } else if (d->runStartUs < 0) {
+        d->endRun();
+    }
 }
 
-// libpulse thread: a fresh timing report. The run's first byte sounds no earlier than it says.
+// libpulse thread: a fresh timing report, which tells when the run's first byte sounds. The
+// report says how far the server had read the stream, and how long the sink took to play what it
+// had read, at the moment it was made; libpulse's own latency figure is not used, as its
+// interpolation is held from going back in time and sticks at nothing after a flush. The
+// server counts the stream's bytes from its own write index, which libpulse keeps up to date
+// with every write.
 void PulseWaveDevice::Impl::TimingUpdated(pa_stream* stream, void* self) {
     auto* d = static_cast<Impl*>(self);
     const pa_timing_info* timing = pa_stream_get_timing_info(stream);
-    pa_usec_t latency = 0;
-    int negative = 0;
-    // Only once the server has begun to read the run: before, a report is a forecast, which on
-    // a new stream can be a few milliseconds early and would move the key within the send.
-    if (d->runStartIndex < 0 || !timing || !timing->playing || timing->read_index_corrupt ||
-        timing->read_index <= d->runStartIndex ||
-        pa_stream_get_latency(stream, &latency, &negative) != 0 || negative)
+    if (!timing || timing->read_index_corrupt || timing->write_index_corrupt) return;
+    timeval wallNow{};
+    pa_gettimeofday(&wallNow);
+    const int64_t madeUs =
+        PulseClient::NowUs() - (static_cast<int64_t>(pa_timeval_load(&wallNow)) -
+                                static_cast<int64_t>(pa_timeval_load(&timing->timestamp)));
+    // Only once the server has begun to read the run: before, a report is a forecast.
+    if (d->runStartIndex < 0 || d->runStartUs >= 0 || !timing->playing) return;
+    const int64_t runStartRead = d->runStartIndex + (timing->write_index - d->written);
+    const int64_t sinkUs = static_cast<int64_t>(timing->sink_usec);
+    if (timing->read_index <= runStartRead ||
+        (timing->read_index == d->runReportRead && sinkUs == d->runReportSinkUs))
         return;
-    const int64_t runBytesUs = static_cast<int64_t>(pa_bytes_to_usec(
-        static_cast<uint64_t>(d->written - d->runStartIndex), pa_stream_get_sample_spec(stream)));
-    const int64_t startUs = PulseClient::NowUs() + static_cast<int64_t>(latency) - runBytesUs;
-    d->runStartUs = std::max(d->runStartUs, startUs);
+    const int64_t startUs = madeUs + sinkUs - d->soundUs(timing->read_index - runStartRead);
+    d->runReportRead = timing->read_index;
+    d->runReportSinkUs = sinkUs;
+    if (!d->takeReport(startUs)) return;
+    d->answerWatched();
+    d->feed();  // a write that waited for the start goes
+}
+
+// libpulse thread.
+void PulseWaveDevice::Impl::TimingAnswered(pa_stream*, int, void* self) {
+    static_cast<Impl*>(self)->timingAsked = false;
+}
+
+// libpulse thread.
+void PulseWaveDevice::Impl::TimingPollTick(pa_mainloop_api*, pa_time_event*, const timeval*,
+                                           void* self) {
+    auto* d = static_cast<Impl*>(self);
+    if (d->stream && d->runStartIndex >= 0 && d->runStartUs < 0) d->pollTiming();
 }
 
 // libpulse thread.
@@ -496,6 +754,8 @@ PulseWaveDevice::~PulseWaveDevice() {
         d.releaseStream();
         if (d.watchdog) d.client.api()->time_free(d.watchdog);
         d.watchdog = nullptr;
+        if (d.timingPoll) d.client.api()->time_free(d.timingPoll);
+        d.timingPoll = nullptr;
         d.client.onReady = nullptr;
         d.client.onFailed = nullptr;
         d.client.disconnect();
@@ -515,9 +775,12 @@ void PulseWaveDevice::takeNotices() {
     for (;;) {
         const size_t head = d.noticeHead.load(std::memory_order_relaxed);
         if (head == d.noticeTail.load(std::memory_order_acquire)) break;
-        const Notice notice = d.notices[head % kNoticeCapacity];
+        const Impl::Queued queued = d.notices[head % kNoticeCapacity];
         d.noticeHead.store(head + 1, std::memory_order_release);
-        deliver(notice);
+        if (queued.soundTimeId != 0)
+            emit soundTimeKnown(queued.soundTimeId, queued.timeUs);
+        else
+            deliver(queued.notice);
         if (!alive) return;
     }
 }
@@ -553,13 +816,15 @@ void PulseWaveDevice::open(const WaveFormat& format) {
 void PulseWaveDevice::write(uint64_t ticket, const uint8_t* data, int size, bool barrier) {
     Impl& d = *m_impl;
     PulseClient::Lock lock(d.client);
+    const uint64_t soundTimeId = std::exchange(d.soundTimeAsked, 0);
     if (d.failed || !d.wantOpen || d.pendingCount == kPendingCapacity) {
         d.post({Notice::Kind::Done, ticket, true});
+        d.postSoundTime(soundTimeId, -1);
         return;
     }
     if (d.pendingCount == 0) d.lastProgressUs = PulseClient::NowUs();
     d.pending[(d.pendingHead + d.pendingCount) % kPendingCapacity] = {
-        ticket, data, std::max(size, 0), 0, barrier};
+        ticket, data, std::max(size, 0), 0, barrier, soundTimeId};
     ++d.pendingCount;
     d.armWatchdog();
     d.feed();
@@ -663,29 +928,17 @@ int PulseWaveDevice::underflowCount() const {
     return m_impl->underflows.load(std::memory_order_relaxed);
 }
 
-int64_t PulseWaveDevice::queuedSoundUs() {
+uint64_t PulseWaveDevice::askSoundTime() {
     Impl& d = *m_impl;
     PulseClient::Lock lock(d.client);
-    // Before a stream exists (the first letter after a pause), the sink's latency of the last
-    // stream is the best guess of how long a first letter takes to sound.
-    if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY) return d.lastSinkUs;
-    if (const pa_timing_info* timing = pa_stream_get_timing_info(d.stream))
-        d.lastSinkUs = static_cast<int64_t>(timing->sink_usec);
-    size_t pendingBytes = 0;
-    for (size_t i = 0; i < d.pendingCount; ++i) {
-        const Impl::Pending& p = d.pending[(d.pendingHead + i) % kPendingCapacity];
-        pendingBytes += static_cast<size_t>(p.size - p.offset);
-    }
-    // Not yet handed over: bytes of the device's format (the stream carries them widened).
-    const int64_t pendingUs =
-        static_cast<int64_t>(pendingBytes) * 1000000 / std::max(d.format.avgBytesPerSec(), 1);
-    const int64_t now = PulseClient::NowUs();
-    if (d.runStartIndex >= 0 && d.runStartUs >= 0 && d.runSoundEndUs() > now)
-        return d.runSoundEndUs() - now + pendingUs;
-    pa_usec_t latency = 0;
-    int negative = 0;
-    if (pa_stream_get_latency(d.stream, &latency, &negative) != 0) return d.lastSinkUs;
-    return static_cast<int64_t>(negative ? 0 : latency) + pendingUs;
+    if (d.client.failed()) return 0;
+    d.soundTimeAsked = ++d.lastSoundTimeId;
+    return d.soundTimeAsked;
+}
+
+void PulseWaveDevice::setStartLeadMs(int leadMs) {
+    PulseClient::Lock lock(m_impl->client);
+    m_impl->leadMs = std::max(leadMs, 0);
 }
 
 int PulseWaveDevice::streamIndex() const {

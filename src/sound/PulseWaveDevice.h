@@ -36,7 +36,8 @@ public:
 
     QString lastError() const override;
     int underflowCount() const override;
-    int64_t queuedSoundUs() override;
+    uint64_t askSoundTime() override;
+    void setStartLeadMs(int leadMs) override;
 
     // The server's index of the playback stream (its sink input), or -1 while there is none;
     // lets a mixer find the program's own output.

@@ -77,9 +77,19 @@ public:
     virtual QString lastError() const { return m_lastError; }
     // How often the output ran dry while it played (each end of a send counts once).
     virtual int underflowCount() const { return 0; }
-    // Microseconds from now until every byte written so far has sounded, as far as the output
-    // can tell; -1 when it cannot. A transmitter keyed alongside starts its next letter there.
-    virtual int64_t queuedSoundUs() { return -1; }
+    // Asks when the first byte of the next write() sounds; a transmitter keyed alongside keys
+    // that write's letter from there. The answer comes through soundTimeKnown() once the output
+    // has handed that byte over and knows when its sound starts, after the write has returned;
+    // -1 there means it never will (the write was forgotten, or the output failed). Returns the
+    // id of the answer, or 0 when the output cannot tell.
+    virtual uint64_t askSoundTime() { return 0; }
+    // Silence that goes in front of the sound when it starts again after a pause, so that the
+    // output knows when it starts before anything after the silence sounds (0: none).
+    virtual void setStartLeadMs(int leadMs) { (void)leadMs; }
+
+signals:
+    // GUI thread: the answer to askSoundTime(), as CLOCK_MONOTONIC microseconds.
+    void soundTimeKnown(quint64 id, qint64 timeUs);
 
 protected:
     void deliver(const Notice& notice) {

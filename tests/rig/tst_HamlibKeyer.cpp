@@ -38,16 +38,21 @@ int FreePort() {
     return ntohs(address.sin_port);
 }
 
-bool Answers(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected =
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
+// Whether something listens on 127.0.0.1:`port`, read from the kernel's table of sockets
+// instead of by connecting: rigctld (Hamlib 4.5) closes the descriptor of a finished
+// connection more than once (both of its stdio streams, then the descriptor), so a probe that
+// connects and leaves at once can close the keyer's connection, accepted meanwhile under the
+// same number, before the rig is opened through it ("fdopen ... Bad file descriptor").
+bool Listens(int port) {
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly)) return false;
+    const QByteArray local =
+        "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") return true;  // LISTEN
+    }
+    return false;
 }
 
 // rigctld with the dummy rig, talking about every command into its log.
@@ -58,15 +63,17 @@ public:
         m_log = log;
         // It ends with the test, also when the test dies.
         m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        // One channel into the file, so that its buffered output and its messages do not
+        // write over each other.
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.setStandardOutputFile(log);
-        m_process.setStandardErrorFile(log, QIODevice::Append);
         m_process.start(QStringLiteral("rigctld"),
                         {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
                          QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port),
                          QStringLiteral("-vvvvv")});
         if (!m_process.waitForStarted(5000)) return false;
-        for (int i = 0; i < 100 && !Answers(m_port); ++i) QTest::qWait(50);
-        return Answers(m_port);
+        for (int i = 0; i < 100 && !Listens(m_port); ++i) QTest::qWait(50);
+        return Listens(m_port);
     }
     void stop() {
         m_process.kill();
@@ -118,6 +125,13 @@ struct KeyedThroughRig {
         player.setListener(&keyer);
         return keyer.start(ThroughRigctld(rig.address())) && ready.wait(5000);
     }
+    // Why start() failed: what the keyer reported and the end of rigctld's log.
+    QString whyNotStarted(const Rigctld& rig) const {
+        QStringList told;
+        for (const QList<QVariant>& problem : problems) told << problem.front().toString();
+        return QStringLiteral("problems: [%1]\nrigctld log:\n%2")
+            .arg(told.join(QStringLiteral(" | ")), rig.log().right(4000));
+    }
     cwt::HamlibKeyer* hamlib() { return keyer.findChild<cwt::HamlibKeyer*>(); }
 };
 
@@ -138,7 +152,7 @@ private slots:
         Rigctld rig;
         QVERIFY(rig.start(m_dir.filePath(QStringLiteral("rigctld.log"))));
         KeyedThroughRig k;
-        QVERIFY(k.start(rig));
+        QVERIFY2(k.start(rig), qPrintable(k.whyNotStarted(rig)));
         QVERIFY2(k.ready.front().front().toString().contains(QStringLiteral("rigctld 127.0.0.1")),
                  qPrintable(k.ready.front().front().toString()));
 
@@ -185,7 +199,7 @@ private slots:
         Rigctld rig;
         QVERIFY(rig.start(m_dir.filePath(QStringLiteral("gone.log"))));
         KeyedThroughRig k;
-        QVERIFY(k.start(rig));
+        QVERIFY2(k.start(rig), qPrintable(k.whyNotStarted(rig)));
         rig.stop();
         // Writing to the closed connection must not end the program (SIGPIPE).
         for (int i = 0; i < 5 && k.stopped.isEmpty(); ++i) {
