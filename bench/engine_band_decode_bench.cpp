@@ -251,6 +251,8 @@ int main(int argc, char** argv) {
         const auto number = [&] { return i + 1 < argc ? std::atof(argv[++i]) : 0.0; };
         if (a == "--full")
             full = true;
+        else if (a == "--curve")
+            curve = true;
         else if (a == "--multimon")
             multimon = true;
         else if (a == "--plot" && i + 1 < argc)
