@@ -236,7 +236,8 @@ void Plot(const std::vector<std::pair<Point, Result>>& rows, const std::string& 
           "fig.savefig('"
        << png << "', dpi=100)\n";
     py.close();
-    if (std::system(("python3 " + script).c_str()) != 0)
+    // Debian's own python3, where python3-matplotlib installs, whatever else PATH finds first.
+    if (std::system(("/usr/bin/python3 " + script).c_str()) != 0)
         std::fprintf(stderr, "the plot could not be drawn (python3 with matplotlib?)\n");
 }
 
