@@ -223,7 +223,8 @@ void DecoderWindow::loadChoices() {
 }
 
 void DecoderWindow::saveChoices() {
-    m_store->setChoice(kSourceKey, chosenSource());
+    // The default source is kept as an empty name; a null string would be refused by the store.
+    m_store->setChoice(kSourceKey, chosenSource().isNull() ? QStringLiteral("") : chosenSource());
     m_store->setChoice(kLanguageKey, korean() ? QStringLiteral("ko") : QStringLiteral("en"));
     m_store->setChoice(kLowKey, QString::number(LowBox->value()));
     m_store->setChoice(kHighKey, QString::number(HighBox->value()));
