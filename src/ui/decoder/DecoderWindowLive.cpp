@@ -21,8 +21,8 @@ namespace {
 // conversion follows.
 constexpr int kLiveRateHz = 8000;
 // How often the input is drained. With the server's 20 ms fragments, a sample waits at most
-// about 60 ms before the decoder sees it.
-constexpr int kPollMs = 40;
+// about 45 ms before the decoder sees it.
+constexpr int kPollMs = 25;
 constexpr int kFragmentMs = 20;
 // The pitch, speed and SNR change slowly; a screen reader need not hear them every poll.
 constexpr int kReadingsMs = 500;

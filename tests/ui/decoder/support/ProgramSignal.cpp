@@ -11,19 +11,22 @@ namespace cwt::test {
 std::vector<float> ProgramSignal(std::u16string_view text, const SignalOptions& options) {
     CodeSettings settings;
     settings.dotLength = options.dotSamples;
-    settings.tone.timbre = 8;
-    settings.tone.cut = 90;  // levels 90 and 166: an amplitude of about 0.3
+    settings.tone.timbre = options.halfPeriodSamples;
     std::vector<float> signal(static_cast<size_t>(options.leadSeconds * kSignalRateHz), 0.0f);
     const std::string bytes = cp949::EncodeStrict(text).value_or("");
     for (const PlannedBuffer& buffer : PlanWholeSend(bytes, {})) {
         for (uint8_t byte : CodePlayer::Render(buffer.code, buffer.syllableEnd, settings))
-            signal.push_back((static_cast<int>(byte) - 128) / 128.0f);
+            signal.push_back(byte == 128 ? 0.0f : (byte > 128 ? 1.0f : -1.0f) * options.amplitude);
     }
     signal.resize(signal.size() + static_cast<size_t>(options.tailSeconds * kSignalRateHz), 0.0f);
     std::mt19937 random(options.seed);
     std::normal_distribution<float> noise(0.0f, static_cast<float>(options.noiseRms));
     for (float& sample : signal) sample += noise(random);
     return signal;
+}
+
+double PitchOf(const SignalOptions& options) {
+    return kSignalRateHz / (2.0 * options.halfPeriodSamples);
 }
 
 void MixInto(std::vector<float>& signal, const std::vector<float>& other, float scale) {

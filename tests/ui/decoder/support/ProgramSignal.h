@@ -1,7 +1,7 @@
 #pragma once
 // The program's own sound for a text, as a receiver would hear it from another station
-// sending with CW Tamarik: the main window's square tone (689 Hz), planned and rendered as the
-// Start button sends it, as floats, with white noise added.
+// sending with CW Tamarik: the main window's square tone, planned and rendered as the Start
+// button sends it, as floats, with white noise added.
 
 #include <cstdint>
 #include <string_view>
@@ -10,17 +10,19 @@
 namespace cwt::test {
 
 constexpr int kSignalRateHz = 11025;
-constexpr double kSignalPitchHz = 11025.0 / 16;  // the square tone's half-period: 8 samples
 
 struct SignalOptions {
-    int dotSamples = 600;    // 54 ms: about 20 WPM
-    double noiseRms = 0.02;  // the tone's amplitude is about 0.3
+    int dotSamples = 600;       // 54 ms: about 20 WPM
+    int halfPeriodSamples = 8;  // the square tone's: 11025 / 16 = 689 Hz
+    float amplitude = 0.3f;
+    double noiseRms = 0.02;
     double leadSeconds = 1.0;
     double tailSeconds = 1.5;
     uint32_t seed = 1;
 };
 
 std::vector<float> ProgramSignal(std::u16string_view text, const SignalOptions& options = {});
+double PitchOf(const SignalOptions& options);
 
 // Adds `other` into `signal`, scaled, from the start (for two stations at once).
 void MixInto(std::vector<float>& signal, const std::vector<float>& other, float scale);
