@@ -117,6 +117,9 @@ private slots:
                 nameless << widget->metaObject()->className();
         }
         QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(", ")));
+        QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&window);
+        QCOMPARE(frame->role(), QAccessible::Window);
+        QCOMPARE(frame->text(QAccessible::Name), QStringLiteral("수신 해독"));
         for (QLabel* label :
              {window.PitchLabel, window.SpeedLabel, window.SnrLabel, window.StatusLabel}) {
             QVERIFY(
