@@ -21,6 +21,7 @@
 #include "store/ProgressStore.h"
 #include "ui/decoder/DecodedTextFile.h"
 #include "ui/decoder/DecodedTextView.h"
+#include "ui/decoder/SndFileReader.h"
 #include "ui/decoder/WaterfallView.h"
 
 namespace {
@@ -38,7 +39,9 @@ constexpr int kNarrowestBandHz = 100;
 }  // namespace
 
 DecoderWindow::DecoderWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window), m_store(std::make_unique<cwt::ProgressStore>()) {
+    : QWidget(parent, Qt::Window),
+      m_store(std::make_unique<cwt::ProgressStore>()),
+      m_openFile(cwt::OpenSoundFile) {
     setObjectName(QStringLiteral("DecoderWindow"));
     setWindowTitle(QStringLiteral("수신 해독"));
     buildLayout();
