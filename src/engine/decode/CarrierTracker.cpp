@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numbers>
 
 namespace cwt::decode {
@@ -10,11 +9,10 @@ namespace cwt::decode {
 namespace {
 
 // Loop gains for a natural frequency of about 0.6 Hz at 500 Hz, damping 0.7, at full weight.
-const double kLoopScale = std::getenv("CWT_LOOP") ? std::atof(std::getenv("CWT_LOOP")) : 1.0;
-const double kPhaseGain = 0.011 * kLoopScale;
-const double kFrequencyGain = 5.7e-5 * kLoopScale * kLoopScale;
+constexpr double kPhaseGain = 0.011;
+constexpr double kFrequencyGain = 5.7e-5;
 constexpr double kErrorWeight = 0.002;
-constexpr double kFrequencyPull = 0.02;  // of the discriminator's reading, per weighted sample  // averaging of the phase error's power
+constexpr double kFrequencyPull = 0.02;  // of the discriminator's reading, per weighted sample
 constexpr double kMaxConcentration = 40.0;
 
 }  // namespace
@@ -43,9 +41,10 @@ std::complex<double> CarrierTracker::derotate(std::complex<double> z) {
     // Smoothed noise alone has about noisePower / n of power; the share of the rest is the
     // weight of this step.
     const double noise = m_noisePower / n;
-    const double weight = power > noise ? std::min(1.0, (power - noise) / std::max(power, 1e-30)) *
-                                              std::min(1.0, power / std::max(m_amplitude * m_amplitude, 1e-30))
-                                        : 0.0;
+    const double weight =
+        power > noise ? std::min(1.0, (power - noise) / std::max(power, 1e-30)) *
+                            std::min(1.0, power / std::max(m_amplitude * m_amplitude, 1e-30))
+                      : 0.0;
     // The smoothed signal half a window ago, for the frequency discriminator.
     const std::complex<double> earlier = m_history[m_historyNext];
     m_history[m_historyNext] = m_sum;
@@ -54,7 +53,8 @@ std::complex<double> CarrierTracker::derotate(std::complex<double> z) {
         // A frequency-locked loop pulls in a pitch several hertz off quickly, which the phase
         // loop alone would take seconds over; the phase loop then holds the phase.
         if (std::norm(earlier) > 0.0) {
-            const double turn = std::arg(m_sum * std::conj(earlier)) / static_cast<double>(m_history.size());
+            const double turn =
+                std::arg(m_sum * std::conj(earlier)) / static_cast<double>(m_history.size());
             m_step += kFrequencyPull * weight * turn;
         }
         const double error = std::arg(m_sum);

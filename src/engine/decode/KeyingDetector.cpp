@@ -2,31 +2,29 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace cwt::decode {
 
 namespace {
-std::vector<std::complex<double>> g_turned(8192);
-
-constexpr size_t kBlock = 512;               // working samples handled at a time
+constexpr size_t kBlock = 512;  // working samples handled at a time
 constexpr size_t kBeforeLockKept = 4 * KeyingDetector::kWorkingRateHz;  // four seconds
-constexpr size_t kRecent = 8192;             // baseband samples kept for level estimates
-constexpr long kSettleEvery = 20;            // baseband samples (40 ms)
+constexpr size_t kRecent = 8192;   // baseband samples kept for level estimates
+constexpr long kSettleEvery = 20;  // baseband samples (40 ms)
 constexpr double kDefaultWpm = 20.0;
 constexpr double kSlowestWpm = 5.0;
 constexpr double kFastestWpm = 60.0;
-constexpr double kDuty = 0.45;               // share of key-down in ordinary sending
+constexpr double kDuty = 0.45;                     // share of key-down in ordinary sending
 constexpr double kLongestUnsettledMarkMs = 800.0;  // a 5 WPM dash, before the speed is known
 constexpr double kMinLagMs = 40.0;
 constexpr double kMaxLagMs = 500.0;
-constexpr int kEdgeSamples = 4;              // the low-pass's rise, left out of level estimates
-constexpr double kAmplitudeWeight = 0.3;     // of a new mark's level
-constexpr double kNoiseSamples = 1500.0;     // about three seconds of spaces
+constexpr int kEdgeSamples = 4;           // the low-pass's rise, left out of level estimates
+constexpr double kAmplitudeWeight = 0.3;  // of a new mark's level
+constexpr double kNoiseSamples = 1500.0;  // about three seconds of spaces
 constexpr double kTrustedEvidence = 3.0;
 constexpr long kFramesForLevels = 6;
 constexpr double kRetuneHz = 3.0;
+// The carrier tracker's concentration understates how well the phase is known; weighed up.
+constexpr double kPhaseTrust = 4.0;
 constexpr double kGuessedSnr = 10.0;  // signal over noise per sample when the spectrum shows none
 
 double MsPerBaseband() {
@@ -100,8 +98,8 @@ double KeyingDetector::noiseBandwidthHz() const {
 
 double KeyingDetector::snrDb() const {
     if (!m_levelsKnown || m_noisePower <= 0.0 || m_amplitude <= 0.0) return -99.0;
-    return 10.0 * std::log10(m_amplitude * m_amplitude * noiseBandwidthHz() /
-                             (m_noisePower * 500.0));
+    return 10.0 *
+           std::log10(m_amplitude * m_amplitude * noiseBandwidthHz() / (m_noisePower * 500.0));
 }
 
 double KeyingDetector::timeMs() const {
@@ -123,7 +121,6 @@ void KeyingDetector::processWorking(std::span<const float> block) {
         // The spectrum needs some frames for the first levels, even with a picked pitch.
         if (!m_pitch.locked() || m_spectrum.framesSeen() < kFramesForLevels) return;
         m_pitch.takeJump();
-        if (std::getenv("CWT_DEBUG")) std::fprintf(stderr, "lock %.2f at %.0f ms\n", m_pitch.pitchHz(), timeMs());
         m_basebandOrigin = m_workingSeen - static_cast<long>(m_beforeLock.size());
         startBaseband(m_pitch.pitchHz());
         std::vector<float> held;
@@ -134,7 +131,6 @@ void KeyingDetector::processWorking(std::span<const float> block) {
         return;
     }
     if (m_pitch.takeJump()) {
-        if (std::getenv("CWT_DEBUG")) std::fprintf(stderr, "jump %.2f at %.0f ms\n", m_pitch.pitchHz(), timeMs());
         // Another signal: what was decided of the last one is given out, and the new one is
         // listened to from here with fresh levels and speed.
         std::vector<Segment> segments;
@@ -145,7 +141,6 @@ void KeyingDetector::processWorking(std::span<const float> block) {
     } else if (std::abs(m_pitch.pitchHz() - m_down->pitchHz()) > kRetuneHz) {
         // The carrier tracker follows small drifts itself; the mixer moves only for larger ones,
         // since every move is a step the tracker has to catch up with.
-        if (std::getenv("CWT_DEBUG")) std::fprintf(stderr, "retune %.2f -> %.2f at %.0f ms\n", m_down->pitchHz(), m_pitch.pitchHz(), timeMs());
         m_down->setPitchHz(m_pitch.pitchHz());
     }
     m_workingSeen += static_cast<long>(block.size());
@@ -159,9 +154,9 @@ void KeyingDetector::startBaseband(double pitchHz) {
     m_down->setPitchHz(pitchHz);
     m_scorer = std::make_unique<CoherentScorer>(m_down->noiseCorrelation());
     m_segmenter = std::make_unique<KeySegmenter>(*m_scorer);
-    m_speed = std::make_unique<SpeedTracker>(DotSamplesOfWpm(m_settings.wpm.value_or(kDefaultWpm)),
-                                             DotSamplesOfWpm(kFastestWpm),
-                                             DotSamplesOfWpm(kSlowestWpm));
+    m_speed =
+        std::make_unique<SpeedTracker>(DotSamplesOfWpm(m_settings.wpm.value_or(kDefaultWpm)),
+                                       DotSamplesOfWpm(kFastestWpm), DotSamplesOfWpm(kSlowestWpm));
     m_basebandCount = 0;
     m_modelKnown = false;
     updateModel();
@@ -171,7 +166,8 @@ void KeyingDetector::startBaseband(double pitchHz) {
     m_noisePower = std::max(density * kWorkingRateHz / 2.0 * m_down->noiseGain(), 1e-20);
     // A keyed sine of amplitude A has A²/2 × duty of average power; at baseband it is A/2.
     m_amplitude = std::sqrt(m_pitch.signalPower() / (2.0 * kDuty));
-    if (m_amplitude * m_amplitude < m_noisePower) m_amplitude = std::sqrt(kGuessedSnr * m_noisePower);
+    if (m_amplitude * m_amplitude < m_noisePower)
+        m_amplitude = std::sqrt(kGuessedSnr * m_noisePower);
     m_levelsKnown = true;
     m_scorer->setLevels(m_noisePower, m_amplitude);
     m_carrier = CarrierTracker();
@@ -182,41 +178,20 @@ void KeyingDetector::startBaseband(double pitchHz) {
 void KeyingDetector::processBaseband(std::complex<float> z) {
     m_recent[static_cast<size_t>(m_basebandCount) & (kRecent - 1)] = z;  // as it came
     ++m_basebandCount;
-    static const double kappaScale = std::getenv("CWT_KAPPA") ? std::atof(std::getenv("CWT_KAPPA")) : 4.0;
     const std::complex<double> turned = m_carrier.derotate(std::complex<double>(z));
-    m_scorer->setPhase({1.0, 0.0}, kappaScale * m_carrier.concentration());
-    if (std::getenv("CWT_DEBUG") && m_basebandCount % 5000 == 0) std::fprintf(stderr, "carrier kappa %.2f freq %.3f\n", m_carrier.concentration(), m_carrier.frequencyHz(500));
-    g_turned[(m_basebandCount - 1) & 8191] = turned;
+    m_scorer->setPhase({1.0, 0.0}, kPhaseTrust * m_carrier.concentration());
     m_segmenter->push(turned);
     if (m_basebandCount % kSettleEvery != 0) return;
-    const double lagMs = std::clamp(m_settings.lagDots * m_speed->lengths().dotSamples *
-                                        MsPerBaseband(),
-                                    kMinLagMs, kMaxLagMs);
+    const double lagMs = std::clamp(
+        m_settings.lagDots * m_speed->lengths().dotSamples * MsPerBaseband(), kMinLagMs, kMaxLagMs);
     std::vector<Segment> segments;
     const long idle = m_segmenter->settle(std::lround(lagMs / MsPerBaseband()), segments);
-    if (std::getenv("CWT_TRACE") && timeMs() > 12500 && timeMs() < 13400) {
-        std::fprintf(stderr, "t=%.0f lag=%.0f idle=%.0f:", timeMs(), lagMs, idle >= 0 ? basebandMs(idle) : -1.0);
-        for (auto& g : segments) std::fprintf(stderr, " %c%.0f+%.0f(ev %.1f)", g.mark ? 'M' : 's', basebandMs(g.start), (g.end - g.start) * 2.0, g.evidence);
-        std::fprintf(stderr, "\n");
-    }
     take(segments);
     m_idleUntilMs = idle >= 0 ? basebandMs(idle) : -1.0;
 }
 
 void KeyingDetector::take(const std::vector<Segment>& segments) {
-    static std::vector<Segment> lastThree;
     for (const Segment& seg : segments) {
-        if (std::getenv("CWT_DEBUG")) {
-            lastThree.push_back(seg);
-            if (lastThree.size() > 3) lastThree.erase(lastThree.begin());
-            if (lastThree.size() == 3 && lastThree[0].mark && lastThree[2].mark && lastThree[1].end - lastThree[1].start <= 3) {
-                auto sum = [&](long a, long b) { std::complex<double> x{}; for (long i = a; i < b; ++i) x += g_turned[i & 8191]; return x; };
-                const auto& A = lastThree[0]; const auto& C = lastThree[2];
-                std::fprintf(stderr, "SPLIT %ld+%ld | %ld+%ld: ev %.1f %.1f whole %.1f  |S1| %.3f arg %.2f |S2| %.3f arg %.2f amp %.4f noise %.3g\n", A.start, A.end - A.start, C.start, C.end - C.start,
-                    0.0, 0.0, 0.0,
-                    std::abs(sum(A.start, A.end)) / (A.end - A.start), std::arg(sum(A.start, A.end)), std::abs(sum(C.start, C.end)) / (C.end - C.start), std::arg(sum(C.start, C.end)), m_amplitude, m_noisePower);
-            }
-        }
         KeyStretch stretch;
         stretch.mark = seg.mark;
         stretch.startMs = basebandMs(seg.start);
@@ -242,14 +217,8 @@ void KeyingDetector::learnLevels(const Segment& seg) {
         std::complex<double> sum{};
         for (long i = seg.start; i < seg.end; ++i) sum += std::complex<double>(sample(i));
         const auto n = static_cast<double>(seg.end - seg.start);
-        const double power = (std::norm(sum) - m_noisePower * m_scorer->sumVariance(
-                                                                  static_cast<int>(n))) /
-                             (n * n);
-        if (std::getenv("CWT_DEBUG")) {
-            std::complex<double> h1{}, h2{};
-            for (long i = seg.start; i < seg.end; ++i) ((i - seg.start) * 2 < seg.end - seg.start ? h1 : h2) += std::complex<double>(sample(i));
-            std::fprintf(stderr, "mark %ld n=%ld amp=%.4g est=%.4g noise=%.3g ev=%.1f ph1=%.2f ph2=%.2f\n", seg.start, seg.end - seg.start, std::sqrt(std::max(power, 0.0)), m_amplitude, m_noisePower, seg.evidence, std::arg(h1), std::arg(h2));
-        }
+        const double power =
+            (std::norm(sum) - m_noisePower * m_scorer->sumVariance(static_cast<int>(n))) / (n * n);
         if (power <= 0.0) return;
         const double a2 = m_amplitude * m_amplitude;
         m_amplitude = std::sqrt(a2 + kAmplitudeWeight * (power - a2));
@@ -280,7 +249,6 @@ void KeyingDetector::updateModel() {
         return;
     m_modelKnown = true;
     m_segmenter->setModel(DurationModel(lengths));
-    if (std::getenv("CWT_DEBUG")) std::fprintf(stderr, "model dot %.1f dash %.1f gap %.1f letter %.1f word %.1f spread %.2f gs %.2f max %d\n", lengths.dotSamples, lengths.dashSamples, lengths.gapSamples, lengths.letterGapSamples, lengths.wordGapSamples, lengths.spread, lengths.gapSpread, m_segmenter->model().maxMark());
 }
 
 }  // namespace cwt::decode

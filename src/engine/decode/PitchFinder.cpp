@@ -84,7 +84,6 @@ void PitchFinder::measure(const BandSpectrum& spectrum) {
 
 void PitchFinder::update(const BandSpectrum& spectrum) {
     measure(spectrum);
-    if (m_pick && std::getenv("CWT_ORACLE")) return;
     if (m_pick) {
         const Peak near = strongest(spectrum, *m_pick - kPickRangeHz, *m_pick + kPickRangeHz);
         if (near.prominence >= kLockProminence && std::abs(near.hz - m_pitchHz) <= kFollowHz)
