@@ -67,21 +67,30 @@ void KeySegmenter::update(long b) {
     // Long marks are tried at every few lengths: a dash's start a couple of samples either way
     // changes nothing, and it keeps the work per sample nearly the same at every speed. Each
     // tried length stands for the lengths up to the next, hence log(step) more of the prior.
-    for (int d = m_model.minMark(), step = 1; d <= maxMark; d += step) {
-        step = std::max(1, d / kLengthsPerStep);
+    const auto tryMark = [&](int d, double logStep) {
         const long start = b - d;
         const double before = spaceBefore(start);
-        if (before == kNone) continue;
-        const double prior = before + m_model.markLog(d) + m_logSteps[static_cast<size_t>(step)];
+        if (before == kNone) return;
+        const double prior = before + m_model.markLog(d) + logStep;
         const StretchSums stretch = sums(start, b);
-        if (prior + m_scorer.bound(stretch) <= slot.mark) continue;
+        if (prior + m_scorer.bound(stretch) <= slot.mark) return;
         const double value = prior + m_scorer.score(stretch);
         if (value > slot.mark) {
             slot.mark = value;
             slot.markLength = d;
             slot.markFromLong = longSpaceEnding(start) > shortSpaceEnding(start);
         }
+    };
+    for (int d = m_model.minMark(), step = 1; d <= maxMark; d += step) {
+        step = std::max(1, d / kLengthsPerStep);
+        tryMark(d, m_logSteps[static_cast<size_t>(step)]);
     }
+    // Once the space before a mark in progress is settled, the mark starts exactly at its end:
+    // that length must be tried even where the steps pass over it, or a long mark could only
+    // be read as several.
+    const long anchored = b - m_anchor;
+    if (!m_anchorMark && anchored >= m_model.minMark() && anchored <= maxMark)
+        tryMark(static_cast<int>(anchored), 0.0);
     for (int d = 1; d < m_model.longSpace(); ++d) {
         const double value = markEnding(b - d) + m_model.spaceLog(d);
         if (value > slot.space) {
