@@ -9,6 +9,9 @@ namespace {
 // A space this many units long ends the letter before it: the reader is then between letters,
 // and the language may change without splitting a letter.
 constexpr double kLetterEndUnits = 2.0;
+// A space this many units long between the last character of one language and the first of
+// the other is a word space: the new reader does not know what came before.
+constexpr double kWordSpaceUnits = 5.0;
 
 DetectorSettings DetectorOf(const BandDecoderSettings& s) {
     DetectorSettings d;
@@ -19,25 +22,30 @@ DetectorSettings DetectorOf(const BandDecoderSettings& s) {
     return d;
 }
 
-DecoderSettings ReaderOf(bool korean, std::optional<double> wpm, double unitMs) {
+DecoderSettings ReaderOf(bool korean, double unitMs) {
     DecoderSettings r;
     r.korean = korean;
-    r.initialUnitMs = wpm ? 1200.0 / *wpm : unitMs;
+    r.initialUnitMs = unitMs;
     return r;
 }
+
+double UnitOfWpm(double wpm) { return 1200.0 / wpm; }
 
 }  // namespace
 
 BandDecoder::BandDecoder(int sampleRateHz, const BandDecoderSettings& settings)
     : m_detector(sampleRateHz, DetectorOf(settings)),
-      m_reader(ReaderOf(settings.korean, settings.wpm, DecoderSettings{}.initialUnitMs)),
-      m_korean(settings.korean) {}
+      m_wpm(settings.wpm),
+      m_reading(settings.wpm.has_value()),
+      m_korean(settings.korean) {
+    if (m_wpm) m_reader = KeyedDecoder(ReaderOf(m_korean, UnitOfWpm(*m_wpm)));
+}
 
 void BandDecoder::push(std::span<const float> samples) {
     m_detector.push(samples);
     readStretches();
     const double idleMs = m_detector.idleUntilMs();
-    if (idleMs < 0) return;
+    if (idleMs < 0 || !m_reading) return;
     m_reader.idle(idleMs);
     if (idleMs - m_lastMarkEndMs >= kLetterEndUnits * m_reader.unitMs()) m_betweenLetters = true;
     if (m_switchPending && m_betweenLetters) switchLanguage();
@@ -47,6 +55,7 @@ void BandDecoder::push(std::span<const float> samples) {
 void BandDecoder::finish() {
     m_detector.finish();
     readStretches();
+    if (!m_reading) startReading();
     m_reader.finish();
     collect();
     if (m_switchPending) switchLanguage();
@@ -60,21 +69,42 @@ void BandDecoder::pickPitch(std::optional<double> pitchHz) { m_detector.pickPitc
 
 void BandDecoder::setKorean(bool korean) {
     m_switchPending = korean != m_korean;
+    if (!m_reading) {
+        // Nothing was read yet: the reader starts in the new language.
+        m_korean = korean;
+        m_switchPending = false;
+        return;
+    }
     if (m_switchPending && m_betweenLetters) switchLanguage();
 }
 
 void BandDecoder::readStretches() {
-    for (const KeyStretch& stretch : m_detector.takeStretches()) {
-        if (stretch.mark) {
-            if (m_switchPending && m_betweenLetters) switchLanguage();
-            m_betweenLetters = false;
-            m_lastMarkEndMs = stretch.startMs + stretch.lengthMs;
-        } else if (stretch.lengthMs >= kLetterEndUnits * m_reader.unitMs()) {
-            m_betweenLetters = true;
-        }
-        m_reader.push(stretch);
+    std::vector<KeyStretch> stretches = m_detector.takeStretches();
+    if (!m_reading) {
+        m_waiting.insert(m_waiting.end(), stretches.begin(), stretches.end());
+        if (m_detector.speedSettled()) startReading();
+        return;
     }
+    for (const KeyStretch& stretch : stretches) give(stretch);
     collect();
+}
+
+void BandDecoder::startReading() {
+    m_reading = true;
+    m_reader = KeyedDecoder(ReaderOf(m_korean, UnitOfWpm(m_detector.wpm())));
+    for (const KeyStretch& stretch : std::exchange(m_waiting, {})) give(stretch);
+    collect();
+}
+
+void BandDecoder::give(const KeyStretch& stretch) {
+    if (stretch.mark) {
+        if (m_switchPending && m_betweenLetters) switchLanguage();
+        m_betweenLetters = false;
+        m_lastMarkEndMs = stretch.startMs + stretch.lengthMs;
+    } else if (stretch.lengthMs >= kLetterEndUnits * m_reader.unitMs()) {
+        m_betweenLetters = true;
+    }
+    m_reader.push(stretch);
 }
 
 void BandDecoder::switchLanguage() {
@@ -83,11 +113,19 @@ void BandDecoder::switchLanguage() {
     collect();
     m_korean = !m_korean;
     m_switchPending = false;
-    m_reader = KeyedDecoder(ReaderOf(m_korean, std::nullopt, m_reader.unitMs()));
+    m_wordSpacePending = true;
+    m_reader = KeyedDecoder(ReaderOf(m_korean, m_reader.unitMs()));
 }
 
 void BandDecoder::collect() {
-    for (DecodedChar& c : m_reader.takeCharacters()) m_out.push_back(std::move(c));
+    for (DecodedChar& c : m_reader.takeCharacters()) {
+        if (m_wordSpacePending && m_lastCharEndMs > 0 &&
+            c.startMs - m_lastCharEndMs >= kWordSpaceUnits * m_reader.unitMs())
+            c.wordSpaceBefore = true;
+        m_wordSpacePending = false;
+        m_lastCharEndMs = c.endMs;
+        m_out.push_back(std::move(c));
+    }
 }
 
 }  // namespace cwt::decode

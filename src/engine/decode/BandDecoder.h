@@ -64,12 +64,21 @@ public:
 
 private:
     void readStretches();
+    void give(const KeyStretch& stretch);
+    void startReading();
     void switchLanguage();
     void collect();
 
     KeyingDetector m_detector;
     KeyedDecoder m_reader;
+    std::optional<double> m_wpm;  // the speed the operator gave
+    // Until the detector has measured the speed, its stretches wait here: the reader then starts
+    // with the right unit and reads the first word gaps right.
+    std::vector<KeyStretch> m_waiting;
+    bool m_reading = false;
     bool m_korean;
+    bool m_wordSpacePending = false;  // the first character after a switch starts a word
+    double m_lastCharEndMs = -1;      // of the last character given out; -1 before the first
     bool m_switchPending = false;
     bool m_betweenLetters = true;  // the last stretch given to the reader ended a letter
     double m_lastMarkEndMs = 0;

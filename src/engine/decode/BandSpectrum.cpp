@@ -26,8 +26,8 @@ BandSpectrum::BandSpectrum(int rateHz)
     // Scaled so that a sine of amplitude A puts A² / 2 into its bins together.
     double sumSquares = 0.0;
     for (size_t i = 0; i < kFrameSize; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) /
-                                              kFrameSize);
+        const double w =
+            0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) / kFrameSize);
         m_window[i] = static_cast<float>(w);
         sumSquares += w * w;
     }

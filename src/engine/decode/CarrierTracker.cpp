@@ -12,7 +12,7 @@ namespace {
 constexpr double kPhaseGain = 0.011;
 constexpr double kFrequencyGain = 5.7e-5;
 constexpr double kErrorWeight = 0.002;
-constexpr double kFrequencyPull = 0.02;  // of the discriminator's reading, per weighted sample
+constexpr double kFrequencyPull = 0.002;  // of the discriminator's reading, per weighted sample
 constexpr double kMaxConcentration = 40.0;
 
 }  // namespace
@@ -41,10 +41,12 @@ std::complex<double> CarrierTracker::derotate(std::complex<double> z) {
     // Smoothed noise alone has about noisePower / n of power; the share of the rest is the
     // weight of this step.
     const double noise = m_noisePower / n;
-    const double weight =
-        power > noise ? std::min(1.0, (power - noise) / std::max(power, 1e-30)) *
-                            std::min(1.0, power / std::max(m_amplitude * m_amplitude, 1e-30))
-                      : 0.0;
+    const auto weightOf = [&](double p) {
+        return p > noise ? std::min(1.0, (p - noise) / std::max(p, 1e-30)) *
+                               std::min(1.0, p / std::max(m_amplitude * m_amplitude, 1e-30))
+                         : 0.0;
+    };
+    const double weight = weightOf(power);
     // The smoothed signal half a window ago, for the frequency discriminator.
     const std::complex<double> earlier = m_history[m_historyNext];
     m_history[m_historyNext] = m_sum;
@@ -52,10 +54,14 @@ std::complex<double> CarrierTracker::derotate(std::complex<double> z) {
     if (weight > 0.0) {
         // A frequency-locked loop pulls in a pitch several hertz off quickly, which the phase
         // loop alone would take seconds over; the phase loop then holds the phase.
-        if (std::norm(earlier) > 0.0) {
+        // Only where the window half a window ago held the tone too: at a mark's start it
+        // held the space before, whose phase is noise, and each mark would kick the frequency
+        // off by a random amount that turns the phase within long marks.
+        const double earlierWeight = weightOf(std::norm(earlier) / (n * n));
+        if (earlierWeight > 0.0) {
             const double turn =
                 std::arg(m_sum * std::conj(earlier)) / static_cast<double>(m_history.size());
-            m_step += kFrequencyPull * weight * turn;
+            m_step += kFrequencyPull * std::min(weight, earlierWeight) * turn;
         }
         const double error = std::arg(m_sum);
         m_phase += kPhaseGain * weight * error;

@@ -18,8 +18,9 @@ Downconverter::Downconverter(int rateHz, int decimation)
     double sum = 0.0;
     for (int i = 0; i < kTapCount; ++i) {
         const double n = i - (kTapCount - 1) / 2.0;
-        const double sinc = n == 0.0 ? 2.0 * fc : std::sin(2.0 * std::numbers::pi * fc * n) /
-                                                      (std::numbers::pi * n);
+        const double sinc =
+            n == 0.0 ? 2.0 * fc
+                     : std::sin(2.0 * std::numbers::pi * fc * n) / (std::numbers::pi * n);
         const double x = 2.0 * std::numbers::pi * i / (kTapCount - 1);
         const double blackman = 0.42 - 0.5 * std::cos(x) + 0.08 * std::cos(2.0 * x);
         m_taps[i] = static_cast<float>(sinc * blackman);
@@ -46,8 +47,7 @@ void Downconverter::setPitchHz(double pitchHz) {
     m_step = pitchHz / m_rate;
 }
 
-void Downconverter::push(std::span<const float> samples,
-                         std::vector<std::complex<float>>& out) {
+void Downconverter::push(std::span<const float> samples, std::vector<std::complex<float>>& out) {
     for (float x : samples) {
         const double angle = -2.0 * std::numbers::pi * m_phase;
         m_history.emplace_back(static_cast<float>(x * std::cos(angle)),

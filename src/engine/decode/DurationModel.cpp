@@ -9,16 +9,16 @@ namespace cwt::decode {
 
 namespace {
 
-constexpr double kDotShare = 0.55;     // of marks
+constexpr double kDotShare = 0.55;  // of marks
 // Of spaces: within letters, between letters, between words; the rest are pauses.
 constexpr double kGapShare = 0.55;
 constexpr double kLetterGapShare = 0.3;
 constexpr double kWordGapShare = 0.12;
-constexpr double kEvenShare = 0.02;    // spread evenly over all lengths
-constexpr double kMaxMarkDots = 7.0;   // longer key-down is cut into several marks
+constexpr double kEvenShare = 0.02;   // spread evenly over all lengths
+constexpr double kMaxMarkDots = 7.0;  // longer key-down is cut into several marks
 constexpr double kMinMarkDots = 0.25;
 constexpr double kMinSpaceGaps = 0.5;
-constexpr double kModelledWordGaps = 2.0;  // spaces up to this many word gaps are modelled
+constexpr double kModelledWordGaps = 2.0;    // spaces up to this many word gaps are modelled
 constexpr int kLongestModelledSpace = 1500;  // three seconds at 500 Hz
 constexpr double kPauseMeanWordGaps = 3.0;   // how far a pause runs on, on average
 
@@ -43,14 +43,16 @@ DurationModel::DurationModel(const ElementLengths& lengths) : m_lengths(lengths)
     const double gap = std::max(lengths.gapSamples, 1.0);
     const double letterGap = std::max(lengths.letterGapSamples, gap * 1.5);
     const double wordGap = std::max(lengths.wordGapSamples, letterGap * 1.3);
-    const int maxMark = std::max({4, lengths.longestMark,
-                                  static_cast<int>(std::ceil(std::max(kMaxMarkDots * dot, 2.5 * dash)))});
+    const int maxMark =
+        std::max({4, lengths.longestMark,
+                  static_cast<int>(std::ceil(std::max(kMaxMarkDots * dot, 2.5 * dash)))});
     m_minMark = std::max(1, static_cast<int>(kMinMarkDots * dot));
     m_markLog.assign(static_cast<size_t>(maxMark) + 1, -std::numeric_limits<double>::infinity());
     const double evenMark = kEvenShare / (maxMark - m_minMark + 1);
     for (int d = m_minMark; d <= maxMark; ++d) {
-        const double p = (1.0 - kEvenShare) * (kDotShare * LogNormalMass(d, dot, lengths.spread) +
-                                               (1.0 - kDotShare) * LogNormalMass(d, dash, lengths.spread));
+        const double p =
+            (1.0 - kEvenShare) * (kDotShare * LogNormalMass(d, dot, lengths.spread) +
+                                  (1.0 - kDotShare) * LogNormalMass(d, dash, lengths.spread));
         m_markLog[static_cast<size_t>(d)] = SafeLog(p + evenMark);
     }
 

@@ -8,8 +8,8 @@ namespace cwt::decode {
 
 Fft::Fft(size_t size) : m_size(size), m_twiddles(size / 2), m_reversed(size) {
     for (size_t k = 0; k < size / 2; ++k) {
-        const double angle = -2.0 * std::numbers::pi * static_cast<double>(k) /
-                             static_cast<double>(size);
+        const double angle =
+            -2.0 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(size);
         m_twiddles[k] = {static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))};
     }
     int bits = 0;

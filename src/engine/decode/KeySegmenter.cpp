@@ -206,7 +206,8 @@ double KeySegmenter::markLogOdds(const Segment& seg, const Segment* after) const
     constexpr double kSure = 30.0;
     const long length = seg.end - seg.start;
     if (seg.mark) {
-        const long before = m_given ? m_lastGiven.end - m_lastGiven.start : 4L * m_model.longSpace();
+        const long before =
+            m_given ? m_lastGiven.end - m_lastGiven.start : 4L * m_model.longSpace();
         const long next = after ? after->end - after->start : 4L * m_model.longSpace();
         const double with = spacePrior(before) + markPrior(length) + spacePrior(next) +
                             evidence(seg.start, seg.end);

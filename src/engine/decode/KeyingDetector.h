@@ -54,6 +54,8 @@ public:
     bool locked() const { return m_pitch.locked(); }
     double pitchHz() const { return m_pitch.pitchHz(); }
     double wpm() const;
+    // Whether enough marks were seen to trust wpm().
+    bool speedSettled() const { return m_speed && m_speed->settled(); }
     // Key-on signal to noise ratio in 500 Hz, in dB, as last estimated.
     double snrDb() const;
     const BandSpectrum& spectrum() const { return m_spectrum; }
@@ -78,14 +80,14 @@ private:
     std::unique_ptr<KeySegmenter> m_segmenter;
     std::unique_ptr<SpeedTracker> m_speed;
     CarrierTracker m_carrier;
-    std::vector<float> m_working;         // converted samples not yet handled
-    std::vector<float> m_beforeLock;      // working samples kept until a pitch is found
-    long m_workingSeen = 0;               // working samples handled
-    long m_basebandOrigin = 0;            // working sample of baseband sample 0
+    std::vector<float> m_working;     // converted samples not yet handled
+    std::vector<float> m_beforeLock;  // working samples kept until a pitch is found
+    long m_workingSeen = 0;           // working samples handled
+    long m_basebandOrigin = 0;        // working sample of baseband sample 0
     std::vector<std::complex<float>> m_baseband;
     std::vector<std::complex<float>> m_recent;  // the last baseband samples, by index & mask
     long m_basebandCount = 0;
-    double m_noisePower = 0.0;            // per baseband sample
+    double m_noisePower = 0.0;  // per baseband sample
     double m_amplitude = 0.0;
     bool m_levelsKnown = false;
     std::vector<KeyStretch> m_out;

@@ -9,16 +9,16 @@ namespace cwt::decode {
 
 namespace {
 
-constexpr long kFramesBeforeLock = 6;     // about 0.4 s of spectrum
-constexpr double kLockProminence = 2.5;   // 4 dB over the noise in three bins
-constexpr double kFollowHz = 16.0;        // how far the pitch may move between frames' peaks
-constexpr double kFollowWeight = 0.25;    // of a new peak position, per frame
-constexpr double kPickRangeHz = 40.0;     // around the operator's pick
-constexpr double kRivalRatio = 2.0;       // a rival must be this much stronger...
-constexpr int kRivalFrames = 24;          // ...for this many frames (1.5 s) in a row
+constexpr long kFramesBeforeLock = 6;    // about 0.4 s of spectrum
+constexpr double kLockProminence = 2.5;  // 4 dB over the noise in three bins
+constexpr double kFollowHz = 16.0;       // how far the pitch may move between frames' peaks
+constexpr double kFollowWeight = 0.25;   // of a new peak position, per frame
+constexpr double kPickRangeHz = 40.0;    // around the operator's pick
+constexpr double kRivalRatio = 2.0;      // a rival must be this much stronger...
+constexpr int kRivalFrames = 24;         // ...for this many frames (1.5 s) in a row
 constexpr double kRivalDistanceHz = 30.0;
 constexpr int kSignalBins = 3;
-constexpr int kStandingFrames = 3;            // each side of the pitch, for its power
+constexpr int kStandingFrames = 3;  // each side of the pitch, for its power
 
 }  // namespace
 
@@ -108,10 +108,13 @@ void PitchFinder::update(const BandSpectrum& spectrum) {
     const Peak near = strongest(spectrum, m_pitchHz - kFollowHz, m_pitchHz + kFollowHz);
     if (near.prominence >= kLockProminence) m_pitchHz += kFollowWeight * (near.hz - m_pitchHz);
     const Peak any = strongest(spectrum, m_lowHz, m_highHz);
-    const bool rival = std::abs(any.hz - m_pitchHz) > kRivalDistanceHz &&
-                       any.prominence > kRivalRatio * std::max(near.prominence, kLockProminence / 2);
-    if (rival && std::abs(any.hz - m_rivalHz) <= kFollowHz) ++m_rivalFrames;
-    else m_rivalFrames = rival ? 1 : 0;
+    const bool rival =
+        std::abs(any.hz - m_pitchHz) > kRivalDistanceHz &&
+        any.prominence > kRivalRatio * std::max(near.prominence, kLockProminence / 2);
+    if (rival && std::abs(any.hz - m_rivalHz) <= kFollowHz)
+        ++m_rivalFrames;
+    else
+        m_rivalFrames = rival ? 1 : 0;
     m_rivalHz = any.hz;
     if (m_rivalFrames >= kRivalFrames) {
         m_pitchHz = any.hz;

@@ -9,9 +9,9 @@ namespace cwt::decode {
 
 namespace {
 
-constexpr int kZeroCrossings = 16;   // each side of the kernel's centre
-constexpr int kTableSteps = 512;     // table entries per zero crossing
-constexpr double kKaiserBeta = 8.0;  // about 80 dB of stop band
+constexpr int kZeroCrossings = 16;     // each side of the kernel's centre
+constexpr int kTableSteps = 512;       // table entries per zero crossing
+constexpr double kKaiserBeta = 8.0;    // about 80 dB of stop band
 constexpr double kCutoffShare = 0.45;  // cut-off as a share of the lower of the two rates
 
 // Zeroth-order modified Bessel function of the first kind, by its series.
@@ -41,9 +41,11 @@ RateConverter::RateConverter(int inRateHz, int outRateHz)
     const double i0Beta = BesselI0(kKaiserBeta);
     for (size_t i = 0; i < m_table.size(); ++i) {
         const double u = static_cast<double>(i) / kTableSteps;
-        const double sinc = u == 0.0 ? 1.0 : std::sin(std::numbers::pi * u) / (std::numbers::pi * u);
+        const double sinc =
+            u == 0.0 ? 1.0 : std::sin(std::numbers::pi * u) / (std::numbers::pi * u);
         const double r = u / kZeroCrossings;
-        const double window = r >= 1.0 ? 0.0 : BesselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / i0Beta;
+        const double window =
+            r >= 1.0 ? 0.0 : BesselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / i0Beta;
         m_table[i] = static_cast<float>(sinc * window);
     }
 }

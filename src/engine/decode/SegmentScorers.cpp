@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <numbers>
 
 namespace cwt::decode {
 
@@ -57,13 +56,20 @@ double LogBesselI0(double x) {
     // Abramowitz and Stegun 9.8.1 and 9.8.2.
     if (x < 3.75) {
         const double t = (x / 3.75) * (x / 3.75);
-        return FastLog(1.0 + t * (3.5156229 + t * (3.0899424 + t * (1.2067492 + t * (0.2659732 +
-                                   t * (0.0360768 + t * 0.0045813))))));
+        return FastLog(
+            1.0 + t * (3.5156229 +
+                       t * (3.0899424 +
+                            t * (1.2067492 + t * (0.2659732 + t * (0.0360768 + t * 0.0045813))))));
     }
     const double t = 3.75 / x;
-    const double poly = 0.39894228 + t * (0.01328592 + t * (0.00225319 + t * (-0.00157565 +
-                        t * (0.00916281 + t * (-0.02057706 + t * (0.02635537 + t * (-0.01647633 +
-                        t * 0.00392377)))))));
+    const double poly =
+        0.39894228 +
+        t * (0.01328592 +
+             t * (0.00225319 +
+                  t * (-0.00157565 +
+                       t * (0.00916281 +
+                            t * (-0.02057706 +
+                                 t * (0.02635537 + t * (-0.01647633 + t * 0.00392377)))))));
     // x - ½ log x + log poly, with one logarithm.
     return x + 0.5 * FastLog(poly * poly / x);
 }
@@ -162,10 +168,9 @@ double CoherentScorer::bound(const StretchSums& sums) const {
     const int firstLength = sums.length / 2;
     const double whole = std::norm(sums.sum) / (m_noisePower * sumVariance(sums.length));
     if (firstLength == 0) return whole;
-    const double halves =
-        std::norm(sums.firstHalf) / (m_noisePower * sumVariance(firstLength)) +
-        std::norm(sums.sum - sums.firstHalf) /
-            (m_noisePower * sumVariance(sums.length - firstLength));
+    const double halves = std::norm(sums.firstHalf) / (m_noisePower * sumVariance(firstLength)) +
+                          std::norm(sums.sum - sums.firstHalf) /
+                              (m_noisePower * sumVariance(sums.length - firstLength));
     return std::max(whole, halves);
 }
 

@@ -10,7 +10,8 @@ namespace {
 
 constexpr size_t kMarksKept = 24;
 constexpr size_t kGapsKept = 16;
-constexpr double kMinDashRatio = 1.8;  // two groups of marks further apart than this are dots and dashes
+constexpr double kMinDashRatio =
+    1.8;  // two groups of marks further apart than this are dots and dashes
 constexpr double kUnsettledSpread = 0.5;
 constexpr double kMinSpread = 0.12;
 constexpr size_t kLongGapsKept = 24;
@@ -40,7 +41,8 @@ size_t BestSplit(const std::vector<double>& sorted) {
         lower += sorted[k - 1];
         const double m1 = lower / static_cast<double>(k);
         const double m2 = (total - lower) / static_cast<double>(n - k);
-        const double between = static_cast<double>(k) * static_cast<double>(n - k) * (m2 - m1) * (m2 - m1);
+        const double between =
+            static_cast<double>(k) * static_cast<double>(n - k) * (m2 - m1) * (m2 - m1);
         if (between > best) best = between, split = k;
     }
     return split;
@@ -97,7 +99,8 @@ void SpeedTracker::estimateLongGaps() {
     if (split > 0 && std::exp(Median(words) - Median(letters)) >= kMinWordGapRatio) {
         letter = std::exp(Median(letters));
         word = std::exp(Median(words));
-        within = SquaredDeviation(letters, std::log(letter)) + SquaredDeviation(words, std::log(word));
+        within =
+            SquaredDeviation(letters, std::log(letter)) + SquaredDeviation(words, std::log(word));
     } else {
         const double centre = Median(logs);
         const double ratio = word / letter;
@@ -120,8 +123,7 @@ void SpeedTracker::estimate() {
     const size_t split = BestSplit(logs);
     const std::vector<double> shorts(logs.begin(), logs.begin() + static_cast<long>(split));
     const std::vector<double> longs(logs.begin() + static_cast<long>(split), logs.end());
-    const bool twoGroups =
-        split > 0 && std::exp(Median(longs) - Median(shorts)) >= kMinDashRatio;
+    const bool twoGroups = split > 0 && std::exp(Median(longs) - Median(shorts)) >= kMinDashRatio;
     double dot = m_lengths.dotSamples;
     double dash = m_lengths.dashSamples;
     double within = 0.0;
@@ -132,11 +134,12 @@ void SpeedTracker::estimate() {
     } else {
         // One group: dots or dashes, whichever the lengths lie nearer to.
         const double centre = Median(logs);
-        const bool dashes =
-            std::abs(centre - std::log(dash)) < std::abs(centre - std::log(dot));
+        const bool dashes = std::abs(centre - std::log(dash)) < std::abs(centre - std::log(dot));
         const double ratio = dash / dot;
-        if (dashes) dash = std::exp(centre), dot = dash / ratio;
-        else dot = std::exp(centre), dash = dot * ratio;
+        if (dashes)
+            dash = std::exp(centre), dot = dash / ratio;
+        else
+            dot = std::exp(centre), dash = dot * ratio;
         within = SquaredDeviation(logs, centre);
     }
     // The speeds a decoder is asked to follow, 5 to 60 WPM: nothing outside is a sender.
@@ -145,11 +148,11 @@ void SpeedTracker::estimate() {
     dot = clamped;
     m_lengths.dotSamples = dot;
     m_lengths.dashSamples = dash;
-    m_lengths.gapSamples = std::clamp(
-        m_gaps.size() >= 3 ? std::exp(Median({m_gaps.begin(), m_gaps.end()})) : dot, 0.5 * dot,
-        1.5 * dot);
-    m_lengths.spread = settled() ? std::clamp(std::sqrt(within / n), kMinSpread, kMaxSpread)
-                                 : kUnsettledSpread;
+    m_lengths.gapSamples =
+        std::clamp(m_gaps.size() >= 3 ? std::exp(Median({m_gaps.begin(), m_gaps.end()})) : dot,
+                   0.5 * dot, 1.5 * dot);
+    m_lengths.spread =
+        settled() ? std::clamp(std::sqrt(within / n), kMinSpread, kMaxSpread) : kUnsettledSpread;
 }
 
 }  // namespace cwt::decode
