@@ -1,5 +1,6 @@
 #include "engine/decode/BandDecoder.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace cwt::decode {
@@ -46,6 +47,8 @@ void BandDecoder::push(std::span<const float> samples) {
     readStretches();
     const double idleMs = m_detector.idleUntilMs();
     if (idleMs < 0 || !m_reading) return;
+    // The key is known to be up after the last mark: nothing later joins a held mark.
+    if (m_held && m_held->mark) release();
     m_reader.idle(idleMs);
     if (idleMs - m_lastMarkEndMs >= kLetterEndUnits * m_reader.unitMs()) m_betweenLetters = true;
     if (m_switchPending && m_betweenLetters) switchLanguage();
@@ -56,6 +59,7 @@ void BandDecoder::finish() {
     m_detector.finish();
     readStretches();
     if (!m_reading) startReading();
+    release();
     m_reader.finish();
     collect();
     if (m_switchPending) switchLanguage();
@@ -85,14 +89,35 @@ void BandDecoder::readStretches() {
         if (m_detector.speedSettled()) startReading();
         return;
     }
-    for (const KeyStretch& stretch : stretches) give(stretch);
+    for (const KeyStretch& stretch : stretches) hold(stretch);
     collect();
+}
+
+void BandDecoder::hold(KeyStretch stretch) {
+    if (stretch.mark && stretch.markProbability < 0.5) stretch.mark = false;
+    // A doubted space joins the marks around it only while the mark before is still held.
+    if (!stretch.mark && stretch.markProbability > 0.5 && m_held && m_held->mark)
+        stretch.mark = true;
+    if (m_held && m_held->mark == stretch.mark) {
+        m_held->lengthMs = stretch.startMs + stretch.lengthMs - m_held->startMs;
+        m_held->markProbability = m_held->mark
+                                      ? std::min(m_held->markProbability, stretch.markProbability)
+                                      : std::max(m_held->markProbability, stretch.markProbability);
+        return;
+    }
+    release();
+    m_held = stretch;
+}
+
+void BandDecoder::release() {
+    if (m_held) give(*m_held);
+    m_held.reset();
 }
 
 void BandDecoder::startReading() {
     m_reading = true;
     m_reader = KeyedDecoder(ReaderOf(m_korean, UnitOfWpm(m_detector.wpm())));
-    for (const KeyStretch& stretch : std::exchange(m_waiting, {})) give(stretch);
+    for (const KeyStretch& stretch : std::exchange(m_waiting, {})) hold(stretch);
     collect();
 }
 

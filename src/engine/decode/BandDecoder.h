@@ -64,6 +64,8 @@ public:
 
 private:
     void readStretches();
+    void hold(KeyStretch stretch);
+    void release();
     void give(const KeyStretch& stretch);
     void startReading();
     void switchLanguage();
@@ -75,6 +77,10 @@ private:
     // Until the detector has measured the speed, its stretches wait here: the reader then starts
     // with the right unit and reads the first word gaps right.
     std::vector<KeyStretch> m_waiting;
+    // The last stretch, kept back until the next shows whether they are one: a mark the
+    // detector itself doubts is read as part of the space around it, a space it doubts as part
+    // of the marks around it.
+    std::optional<KeyStretch> m_held;
     bool m_reading = false;
     bool m_korean;
     bool m_wordSpacePending = false;  // the first character after a switch starts a word

@@ -22,7 +22,7 @@ constexpr double kAmplitudeWeight = 0.3;  // of a new mark's level
 constexpr double kNoiseSamples = 1500.0;  // about three seconds of spaces
 constexpr double kTrustedEvidence = 3.0;
 constexpr long kFramesForLevels = 6;
-constexpr double kRetuneHz = 3.0;
+constexpr double kRetuneHz = 1.0;
 // The carrier tracker's concentration understates how well the phase is known; weighed up.
 constexpr double kPhaseTrust = 4.0;
 constexpr double kGuessedSnr = 10.0;  // signal over noise per sample when the spectrum shows none
