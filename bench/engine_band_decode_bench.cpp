@@ -105,8 +105,15 @@ std::optional<std::u16string> Multimon(const std::vector<float>& audio22k) {
     char buffer[4096];
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
     if (pclose(pipe) != 0) return std::nullopt;
+    // It prints the signs as the punctuation that shares their code; the texts hold none of
+    // these marks, so they are read back as the signs.
     std::string cleaned;
-    for (char c : text) cleaned += c == '\n' || c == '\r' ? ' ' : c;
+    for (char c : text) {
+        if (c == '(') cleaned += "[KN]";
+        else if (c == '=') cleaned += "[BT]";
+        else if (c == '+') cleaned += "[AR]";
+        else cleaned += c == '\n' || c == '\r' ? ' ' : c;
+    }
     return Symbols(cleaned);
 }
 
