@@ -1,6 +1,7 @@
 #include "engine/decode/BandDecoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace cwt::decode {
@@ -43,6 +44,14 @@ BandDecoder::BandDecoder(int sampleRateHz, const BandDecoderSettings& settings)
 }
 
 void BandDecoder::push(std::span<const float> samples) {
+    // A sample that is not finite (a broken file, a driver's glitch) would spoil every level
+    // estimate after it: it is taken as silence.
+    if (!std::all_of(samples.begin(), samples.end(), [](float x) { return std::isfinite(x); })) {
+        m_finite.assign(samples.begin(), samples.end());
+        for (float& x : m_finite)
+            if (!std::isfinite(x)) x = 0.0f;
+        samples = m_finite;
+    }
     m_detector.push(samples);
     readStretches();
     const double idleMs = m_detector.idleUntilMs();

@@ -89,6 +89,7 @@ private:
     bool m_betweenLetters = true;  // the last stretch given to the reader ended a letter
     double m_lastMarkEndMs = 0;
     std::vector<DecodedChar> m_out;
+    std::vector<float> m_finite;  // a block with its non-finite samples silenced
 };
 
 }  // namespace cwt::decode
