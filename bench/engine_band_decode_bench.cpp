@@ -7,6 +7,8 @@
 //
 //   engine_band_decode_bench                  a short run of a few points (a minute or so)
 //   engine_band_decode_bench --full           the table: 5,000 characters a point
+//   engine_band_decode_bench --curve --chars 1500 --plot cer.png
+//                                             English and Korean against SNR, and the plot
 //   engine_band_decode_bench --snr 2 [--korean] [--hand] [--doppler 1] [--chars N]
 //                                             one point
 #include <time.h>
@@ -109,10 +111,14 @@ std::optional<std::u16string> Multimon(const std::vector<float>& audio22k) {
     // these marks, so they are read back as the signs.
     std::string cleaned;
     for (char c : text) {
-        if (c == '(') cleaned += "[KN]";
-        else if (c == '=') cleaned += "[BT]";
-        else if (c == '+') cleaned += "[AR]";
-        else cleaned += c == '\n' || c == '\r' ? ' ' : c;
+        if (c == '(')
+            cleaned += "[KN]";
+        else if (c == '=')
+            cleaned += "[BT]";
+        else if (c == '+')
+            cleaned += "[AR]";
+        else
+            cleaned += c == '\n' || c == '\r' ? ' ' : c;
     }
     return Symbols(cleaned);
 }
@@ -238,7 +244,7 @@ void Plot(const std::vector<std::pair<Point, Result>>& rows, const std::string& 
 
 int main(int argc, char** argv) {
     Point one;
-    bool single = false, full = false, multimon = false;
+    bool single = false, full = false, multimon = false, curve = false;
     std::string png;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -280,6 +286,14 @@ int main(int argc, char** argv) {
     std::vector<Point> points;
     if (single) {
         points.push_back(one);
+    } else if (curve) {
+        // The curve of the plot: English and Korean, paddle, white noise, `--chars` a point.
+        for (bool korean : {false, true})
+            for (double snr : {-6.0, -3.0, -1.0, 0.0, 2.0, 6.0})
+                points.push_back({.korean = korean,
+                                  .snrDb500 = snr,
+                                  .characters = one.characters,
+                                  .seed = points.size() + 1});
     } else {
         points = Table(full ? 5000 : 400);
         if (!full) points.resize(4);
