@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 keep=0
 if [ "${1:-}" = "--keep" ]; then keep=1; shift; fi
 seconds=${1:-30}
-targets=(scan_fuzz file_decode_fuzz transcript_fuzz ini_fuzz numeric_picture_fuzz)
+targets=(scan_fuzz file_decode_fuzz transcript_fuzz ini_fuzz numeric_picture_fuzz wav_decode_fuzz)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCWT_FUZZ=ON -DCWT_BUILD_TESTS=OFF \
     -DCWT_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

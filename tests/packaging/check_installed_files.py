@@ -79,7 +79,7 @@ def homepage_of(share):
 
 def check_manual_pages(share, render):
     homepage = homepage_of(share)
-    for name in ("cw-tamarik", "cw-tamarik-render"):
+    for name in ("cw-tamarik", "cw-tamarik-render", "cw-tamarik-decode"):
         page = f"{share}/man/man1/{name}.1.gz"
         check(os.path.exists(page), f"the manual page of {name} is installed compressed")
         if not os.path.exists(page):

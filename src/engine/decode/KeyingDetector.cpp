@@ -1,0 +1,254 @@
+#include "engine/decode/KeyingDetector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cwt::decode {
+
+namespace {
+constexpr size_t kBlock = 512;  // working samples handled at a time
+constexpr size_t kBeforeLockKept = 4 * KeyingDetector::kWorkingRateHz;  // four seconds
+constexpr size_t kRecent = 8192;   // baseband samples kept for level estimates
+constexpr long kSettleEvery = 20;  // baseband samples (40 ms)
+constexpr double kDefaultWpm = 20.0;
+constexpr double kSlowestWpm = 5.0;
+constexpr double kFastestWpm = 60.0;
+constexpr double kDuty = 0.45;                     // share of key-down in ordinary sending
+constexpr double kLongestUnsettledMarkMs = 800.0;  // a 5 WPM dash, before the speed is known
+constexpr double kMinLagMs = 40.0;
+constexpr double kMaxLagMs = 500.0;
+constexpr int kEdgeSamples = 4;           // the low-pass's rise, left out of level estimates
+constexpr double kAmplitudeWeight = 0.3;  // of a new mark's level
+constexpr double kNoiseSamples = 1500.0;  // about three seconds of spaces
+constexpr double kTrustedEvidence = 3.0;
+constexpr long kFramesForLevels = 6;
+constexpr double kRetuneHz = 1.0;
+// The carrier tracker's concentration understates how well the phase is known; weighed up.
+constexpr double kPhaseTrust = 4.0;
+constexpr double kGuessedSnr = 10.0;  // signal over noise per sample when the spectrum shows none
+
+double MsPerBaseband() {
+    return 1000.0 * KeyingDetector::kDecimation / KeyingDetector::kWorkingRateHz;
+}
+
+double DotSamplesOfWpm(double wpm) { return 1200.0 / wpm / MsPerBaseband(); }
+
+double Logistic(double x) {
+    if (x > 30.0) return 1.0;
+    if (x < -30.0) return 0.0;
+    return 1.0 / (1.0 + std::exp(-x));
+}
+
+}  // namespace
+
+KeyingDetector::KeyingDetector(int sampleRateHz, DetectorSettings settings)
+    : m_settings(settings),
+      m_converter(sampleRateHz, kWorkingRateHz),
+      m_spectrum(kWorkingRateHz),
+      m_pitch(settings.lowHz, settings.highHz),
+      m_recent(kRecent) {
+    if (settings.pitchHz) m_pitch.pick(settings.pitchHz);
+}
+
+KeyingDetector::~KeyingDetector() = default;
+
+void KeyingDetector::push(std::span<const float> samples) {
+    m_converter.push(samples, m_working);
+    size_t used = 0;
+    while (m_working.size() - used >= kBlock) {
+        processWorking({m_working.data() + used, kBlock});
+        used += kBlock;
+    }
+    m_working.erase(m_working.begin(), m_working.begin() + static_cast<long>(used));
+}
+
+void KeyingDetector::finish() {
+    m_converter.finish(m_working);
+    for (size_t used = 0; used < m_working.size(); used += kBlock)
+        processWorking({m_working.data() + used, std::min(kBlock, m_working.size() - used)});
+    m_working.clear();
+    if (m_segmenter) {
+        std::vector<Segment> segments;
+        m_segmenter->flush(segments);
+        take(segments);
+        m_idleUntilMs = -1.0;
+    }
+}
+
+std::vector<KeyStretch> KeyingDetector::takeStretches() {
+    std::vector<KeyStretch> out;
+    out.swap(m_out);
+    return out;
+}
+
+void KeyingDetector::pickPitch(std::optional<double> pitchHz) {
+    m_settings.pitchHz = pitchHz;
+    m_pitch.pick(pitchHz);
+}
+
+double KeyingDetector::wpm() const {
+    const double dot = m_speed ? m_speed->lengths().dotSamples
+                               : DotSamplesOfWpm(m_settings.wpm.value_or(kDefaultWpm));
+    return 1200.0 / (dot * MsPerBaseband());
+}
+
+double KeyingDetector::noiseBandwidthHz() const {
+    return m_down ? m_down->noiseGain() * kWorkingRateHz : 0.0;
+}
+
+double KeyingDetector::snrDb() const {
+    if (!m_levelsKnown || m_noisePower <= 0.0 || m_amplitude <= 0.0) return -99.0;
+    return 10.0 *
+           std::log10(m_amplitude * m_amplitude * noiseBandwidthHz() / (m_noisePower * 500.0));
+}
+
+double KeyingDetector::timeMs() const {
+    return 1000.0 * static_cast<double>(m_workingSeen) / kWorkingRateHz;
+}
+
+double KeyingDetector::basebandMs(long index) const {
+    return 1000.0 * static_cast<double>(m_basebandOrigin + index * kDecimation) / kWorkingRateHz;
+}
+
+void KeyingDetector::processWorking(std::span<const float> block) {
+    if (m_spectrum.push(block) > 0) m_pitch.update(m_spectrum);
+    if (!m_down) {
+        m_beforeLock.insert(m_beforeLock.end(), block.begin(), block.end());
+        m_workingSeen += static_cast<long>(block.size());
+        if (m_beforeLock.size() > kBeforeLockKept)
+            m_beforeLock.erase(m_beforeLock.begin(),
+                               m_beforeLock.end() - static_cast<long>(kBeforeLockKept));
+        // The spectrum needs some frames for the first levels, even with a picked pitch.
+        if (!m_pitch.locked() || m_spectrum.framesSeen() < kFramesForLevels) return;
+        m_pitch.takeJump();
+        m_basebandOrigin = m_workingSeen - static_cast<long>(m_beforeLock.size());
+        startBaseband(m_pitch.pitchHz());
+        std::vector<float> held;
+        held.swap(m_beforeLock);
+        m_baseband.clear();
+        m_down->push(held, m_baseband);
+        for (std::complex<float> z : m_baseband) processBaseband(z);
+        return;
+    }
+    if (m_pitch.takeJump()) {
+        // Another signal: what was decided of the last one is given out, and the new one is
+        // listened to from here with fresh levels and speed.
+        std::vector<Segment> segments;
+        m_segmenter->flush(segments);
+        take(segments);
+        m_basebandOrigin = m_workingSeen;
+        startBaseband(m_pitch.pitchHz());
+    } else if (std::abs(m_pitch.pitchHz() - m_down->pitchHz()) > kRetuneHz) {
+        // The carrier tracker follows small drifts itself; the mixer moves only for larger ones,
+        // since every move is a step the tracker has to catch up with.
+        m_down->setPitchHz(m_pitch.pitchHz());
+    }
+    m_workingSeen += static_cast<long>(block.size());
+    m_baseband.clear();
+    m_down->push(block, m_baseband);
+    for (std::complex<float> z : m_baseband) processBaseband(z);
+}
+
+void KeyingDetector::startBaseband(double pitchHz) {
+    m_down = std::make_unique<Downconverter>(kWorkingRateHz, kDecimation);
+    m_down->setPitchHz(pitchHz);
+    m_scorer = std::make_unique<CoherentScorer>(m_down->noiseCorrelation());
+    m_segmenter = std::make_unique<KeySegmenter>(*m_scorer);
+    m_speed =
+        std::make_unique<SpeedTracker>(DotSamplesOfWpm(m_settings.wpm.value_or(kDefaultWpm)),
+                                       DotSamplesOfWpm(kFastestWpm), DotSamplesOfWpm(kSlowestWpm));
+    m_basebandCount = 0;
+    m_modelKnown = false;
+    updateModel();
+    // First levels from the spectrum: the noise per bin gives the noise density, the power
+    // around the pitch the signal's average power.
+    const double density = m_pitch.noisePerBin() / m_spectrum.binHz();  // per Hz, one-sided
+    m_noisePower = std::max(density * kWorkingRateHz / 2.0 * m_down->noiseGain(), 1e-20);
+    // A keyed sine of amplitude A has A²/2 × duty of average power; at baseband it is A/2.
+    m_amplitude = std::sqrt(m_pitch.signalPower() / (2.0 * kDuty));
+    if (m_amplitude * m_amplitude < m_noisePower)
+        m_amplitude = std::sqrt(kGuessedSnr * m_noisePower);
+    m_levelsKnown = true;
+    m_scorer->setLevels(m_noisePower, m_amplitude);
+    m_carrier = CarrierTracker();
+    m_carrier.setLevels(m_noisePower, m_amplitude,
+                        static_cast<int>(std::lround(m_speed->lengths().dotSamples / 2)));
+}
+
+void KeyingDetector::processBaseband(std::complex<float> z) {
+    m_recent[static_cast<size_t>(m_basebandCount) & (kRecent - 1)] = z;  // as it came
+    ++m_basebandCount;
+    const std::complex<double> turned = m_carrier.derotate(std::complex<double>(z));
+    m_scorer->setPhase({1.0, 0.0}, kPhaseTrust * m_carrier.concentration());
+    m_segmenter->push(turned);
+    if (m_basebandCount % kSettleEvery != 0) return;
+    const double lagMs = std::clamp(
+        m_settings.lagDots * m_speed->lengths().dotSamples * MsPerBaseband(), kMinLagMs, kMaxLagMs);
+    std::vector<Segment> segments;
+    const long idle = m_segmenter->settle(std::lround(lagMs / MsPerBaseband()), segments);
+    take(segments);
+    m_idleUntilMs = idle >= 0 ? basebandMs(idle) : -1.0;
+}
+
+void KeyingDetector::take(const std::vector<Segment>& segments) {
+    for (const Segment& seg : segments) {
+        KeyStretch stretch;
+        stretch.mark = seg.mark;
+        stretch.startMs = basebandMs(seg.start);
+        stretch.lengthMs = basebandMs(seg.end) - stretch.startMs;
+        stretch.markProbability = Logistic(seg.markLogOdds);
+        m_out.push_back(stretch);
+        learnLevels(seg);
+        const double length = static_cast<double>(seg.end - seg.start);
+        if (seg.mark && seg.evidence > kTrustedEvidence) m_speed->addMark(length);
+        if (!seg.mark) m_speed->addSpace(length);
+    }
+    if (!segments.empty()) {
+        updateModel();
+        m_segmenter->rescore();
+    }
+}
+
+void KeyingDetector::learnLevels(const Segment& seg) {
+    if (m_basebandCount - seg.start >= static_cast<long>(kRecent)) return;
+    const auto sample = [&](long i) { return m_recent[static_cast<size_t>(i) & (kRecent - 1)]; };
+    if (seg.mark) {
+        if (seg.evidence <= kTrustedEvidence) return;
+        std::complex<double> sum{};
+        for (long i = seg.start; i < seg.end; ++i) sum += std::complex<double>(sample(i));
+        const auto n = static_cast<double>(seg.end - seg.start);
+        const double power =
+            (std::norm(sum) - m_noisePower * m_scorer->sumVariance(static_cast<int>(n))) / (n * n);
+        if (power <= 0.0) return;
+        const double a2 = m_amplitude * m_amplitude;
+        m_amplitude = std::sqrt(a2 + kAmplitudeWeight * (power - a2));
+    } else {
+        const long first = seg.start + kEdgeSamples;
+        const long last = seg.end - kEdgeSamples;
+        if (last <= first) return;
+        double sum = 0.0;
+        for (long i = first; i < last; ++i) sum += std::norm(std::complex<double>(sample(i)));
+        const auto n = static_cast<double>(last - first);
+        const double weight = std::min(0.5, n / kNoiseSamples);
+        m_noisePower += weight * (sum / n - m_noisePower);
+    }
+    m_scorer->setLevels(m_noisePower, m_amplitude);
+    m_carrier.setLevels(m_noisePower, m_amplitude,
+                        static_cast<int>(std::lround(m_speed->lengths().dotSamples / 2)));
+}
+
+void KeyingDetector::updateModel() {
+    ElementLengths lengths = m_speed->lengths();
+    if (!m_speed->settled())
+        lengths.longestMark = static_cast<int>(kLongestUnsettledMarkMs / MsPerBaseband());
+    const ElementLengths& used = m_segmenter->model().lengths();
+    const auto near = [](double a, double b) { return std::abs(a - b) < 0.02 * b; };
+    if (m_modelKnown && near(lengths.dotSamples, used.dotSamples) &&
+        near(lengths.dashSamples, used.dashSamples) && near(lengths.gapSamples, used.gapSamples) &&
+        lengths.spread == used.spread && lengths.longestMark == used.longestMark)
+        return;
+    m_modelKnown = true;
+    m_segmenter->setModel(DurationModel(lengths));
+}
+
+}  // namespace cwt::decode

@@ -1,0 +1,177 @@
+#include "engine/decode/SegmentScorers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace cwt::decode {
+
+namespace {
+
+constexpr int kVarianceTable = 4096;
+constexpr double kMaxSampleSnr = 100.0;
+// Levels around the estimate a mark may have, as multiples of it, and their weights: fading
+// and a lagging estimate make a mark weaker or stronger than the last ones were.
+constexpr std::array<double, 4> kLevels = {0.45, 0.7, 1.0, 1.4};
+constexpr std::array<double, 4> kLevelWeights = {0.15, 0.25, 0.4, 0.2};
+// Of marks of a known level: phase unknown, phase carried over from the marks before (a
+// transmitter's carrier runs on; a tone generator that starts each element afresh does not),
+// and phase turning within the mark.
+constexpr std::array<double, 3> kKindShares = {0.3, 0.4, 0.3};
+// Share of marks whose level is anything around the estimate: fading, a level that changes
+// within the mark. Without it a strong mark whose level falls between the levels above is
+// better explained as several marks.
+constexpr double kUnknownLevelShare = 0.2;
+
+// Natural logarithm of a positive, finite x to about 1e-9: the scorer takes thousands of
+// logarithms per sample, and the library's exact one was most of the decoder's time.
+double FastLog(double x) {
+    int exponent = 0;
+    double m = std::frexp(x, &exponent);  // x = m 2^e, m in [0.5, 1)
+    if (m < std::numbers::sqrt2 / 2.0) {
+        m *= 2.0;
+        --exponent;
+    }
+    // log m = 2 atanh(s), s = (m - 1) / (m + 1), |s| < 0.172.
+    const double s = (m - 1.0) / (m + 1.0);
+    const double s2 = s * s;
+    const double series =
+        s * (2.0 + s2 * (2.0 / 3.0 + s2 * (2.0 / 5.0 + s2 * (2.0 / 7.0 + s2 * (2.0 / 9.0)))));
+    return series + exponent * std::numbers::ln2;
+}
+
+template <size_t N>
+double LogSumExp(const std::array<double, N>& terms) {
+    const double top = *std::max_element(terms.begin(), terms.end());
+    double sum = 0.0;
+    for (double t : terms)
+        if (t > top - 30.0) sum += std::exp(t - top);
+    return top + FastLog(sum);
+}
+
+}  // namespace
+
+double LogBesselI0(double x) {
+    // Abramowitz and Stegun 9.8.1 and 9.8.2.
+    if (x < 3.75) {
+        const double t = (x / 3.75) * (x / 3.75);
+        return FastLog(
+            1.0 + t * (3.5156229 +
+                       t * (3.0899424 +
+                            t * (1.2067492 + t * (0.2659732 + t * (0.0360768 + t * 0.0045813))))));
+    }
+    const double t = 3.75 / x;
+    const double poly =
+        0.39894228 +
+        t * (0.01328592 +
+             t * (0.00225319 +
+                  t * (-0.00157565 +
+                       t * (0.00916281 +
+                            t * (-0.02057706 +
+                                 t * (0.02635537 + t * (-0.01647633 + t * 0.00392377)))))));
+    // x - ½ log x + log poly, with one logarithm.
+    return x + 0.5 * FastLog(poly * poly / x);
+}
+
+CoherentScorer::CoherentScorer(const std::vector<double>& correlation)
+    : m_sumVariance(kVarianceTable + 1, 0.0) {
+    // Var(Σ_{n<N} z_n) = Σ_{|m|<N} (N - |m|) ρ(m), in units of one sample's variance.
+    for (int n = 1; n <= kVarianceTable; ++n) {
+        double v = n;
+        for (int m = 1; m < n && m < static_cast<int>(correlation.size()); ++m)
+            v += 2.0 * (n - m) * correlation[static_cast<size_t>(m)];
+        m_sumVariance[static_cast<size_t>(n)] = v;
+    }
+    m_varianceSlope = m_sumVariance[kVarianceTable] - m_sumVariance[kVarianceTable - 1];
+}
+
+void CoherentScorer::setLevels(double noisePower, double amplitude) {
+    m_amplitude = std::max(amplitude, 0.0);
+    // A real mark is never as steady as the model's: its level wanders with the receiver's
+    // AGC, the fading, the key's shape. Counting that as noise at least this far below the
+    // mark keeps a strong signal's marks from being cut wherever they waver.
+    m_noisePower = std::max({noisePower, m_amplitude * m_amplitude / kMaxSampleSnr, 1e-30});
+}
+
+void CoherentScorer::setPhase(std::complex<double> reference, double kappa) {
+    m_reference = reference;
+    if (kappa != m_kappa) m_logBesselKappa = kappa > 0.0 ? LogBesselI0(kappa) : 0.0;
+    m_kappa = kappa;
+}
+
+double CoherentScorer::sumVariance(int length) const {
+    if (length <= kVarianceTable) return m_sumVariance[static_cast<size_t>(std::max(length, 0))];
+    return m_sumVariance[kVarianceTable] + (length - kVarianceTable) * m_varianceSlope;
+}
+
+double CoherentScorer::score(const StretchSums& sums) const {
+    constexpr size_t kLevelCount = kLevels.size();
+    static const auto logWeights = [] {
+        std::array<double, 3 * kLevelCount> w{};
+        for (size_t i = 0; i < kLevelCount; ++i)
+            for (size_t k = 0; k < 3; ++k)
+                w[k * kLevelCount + i] =
+                    std::log(kLevelWeights[i] * (1.0 - kUnknownLevelShare) * kKindShares[k]);
+        return w;
+    }();
+    static const double logUnknownWeight = std::log(kUnknownLevelShare);
+    static const double logCoherentLeftOut = std::log1p(kKindShares[1] / (1.0 - kKindShares[1]));
+
+    const int length = sums.length;
+    const int firstLength = length / 2;
+    const int secondLength = length - firstLength;
+    const double variance = m_noisePower * sumVariance(length);
+    const double firstVariance = m_noisePower * sumVariance(firstLength);
+    const double secondVariance = m_noisePower * sumVariance(secondLength);
+    const double magnitude = std::sqrt(std::norm(sums.sum));
+    const double firstMagnitude = std::sqrt(std::norm(sums.firstHalf));
+    const double secondMagnitude = std::sqrt(std::norm(sums.sum - sums.firstHalf));
+    const bool coherent = m_kappa > 0.0;
+
+    std::array<double, 3 * kLevelCount + 1> terms{};
+    for (size_t i = 0; i < kLevelCount; ++i) {
+        const double level = m_amplitude * kLevels[i];
+        const double mean = length * level;  // |E S| under "mark"
+        const double base = -mean * mean / variance;
+        // Phase unknown.
+        terms[i] = logWeights[i] + base + LogBesselI0(2.0 * mean * magnitude / variance);
+        // Phase as the marks before had it.
+        if (coherent) {
+            const std::complex<double> u = 2.0 * mean * sums.sum / variance + m_kappa * m_reference;
+            terms[kLevelCount + i] = logWeights[kLevelCount + i] + base +
+                                     LogBesselI0(std::sqrt(std::norm(u))) - m_logBesselKappa;
+        } else {
+            terms[i] += logCoherentLeftOut;
+            terms[kLevelCount + i] = -std::numeric_limits<double>::infinity();
+        }
+        // Each half with a phase of its own.
+        const double firstMean = firstLength * level;
+        const double secondMean = secondLength * level;
+        terms[2 * kLevelCount + i] =
+            logWeights[2 * kLevelCount + i] - firstMean * firstMean / firstVariance -
+            secondMean * secondMean / secondVariance +
+            LogBesselI0(2.0 * firstMean * firstMagnitude / firstVariance) +
+            LogBesselI0(2.0 * secondMean * secondMagnitude / secondVariance);
+    }
+    // A gain that is a complex Gaussian of the estimated power: S ~ CN(0, a²N² + V).
+    const double gain = m_amplitude * m_amplitude * length * length / variance;
+    terms.back() = logUnknownWeight - FastLog(1.0 + gain) +
+                   std::norm(sums.sum) / variance * gain / (1.0 + gain);
+    return LogSumExp(terms);
+}
+
+// Over every level and phase the likelihood ratio of a stretch peaks at |S|²/V (the mean
+// matching the sum), and of its two halves taken apart at |S1|²/V1 + |S2|²/V2; the mixture's
+// weights add up to one.
+double CoherentScorer::bound(const StretchSums& sums) const {
+    const int firstLength = sums.length / 2;
+    const double whole = std::norm(sums.sum) / (m_noisePower * sumVariance(sums.length));
+    if (firstLength == 0) return whole;
+    const double halves = std::norm(sums.firstHalf) / (m_noisePower * sumVariance(firstLength)) +
+                          std::norm(sums.sum - sums.firstHalf) /
+                              (m_noisePower * sumVariance(sums.length - firstLength));
+    return std::max(whole, halves);
+}
+
+}  // namespace cwt::decode
