@@ -59,7 +59,8 @@ double CpuSeconds() {
 // the noise in 500 Hz).
 std::vector<float> Signal(double noiseRms) {
     cwt::CodeSettings settings;
-    settings.dotLength = 600;
+    // A dot lasts five DotLengths with the default tone width: 660 samples, 60 ms, 20 WPM.
+    settings.dotLength = 132;
     settings.tone.timbre = 8;
     std::vector<float> signal(kRateHz, 0.0f);
     const std::string bytes = cwt::cp949::EncodeStrict(kText).value_or("");

@@ -19,6 +19,7 @@
 
 #include "sound/PulseInput.h"
 #include "store/ProgressStore.h"
+#include "ui/decoder/BandReceiveDecoder.h"
 #include "ui/decoder/DecodedTextFile.h"
 #include "ui/decoder/DecodedTextView.h"
 #include "ui/decoder/SndFileReader.h"
@@ -41,6 +42,7 @@ constexpr int kNarrowestBandHz = 100;
 DecoderWindow::DecoderWindow(QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_store(std::make_unique<cwt::ProgressStore>()),
+      m_makeDecoder(cwt::MakeBandReceiveDecoder),
       m_openFile(cwt::OpenSoundFile) {
     setObjectName(QStringLiteral("DecoderWindow"));
     setWindowTitle(QStringLiteral("수신 해독"));

@@ -10,7 +10,7 @@ namespace cwt::test {
 
 std::vector<float> ProgramSignal(std::u16string_view text, const SignalOptions& options) {
     CodeSettings settings;
-    settings.dotLength = options.dotSamples;
+    settings.dotLength = options.dotLength;
     settings.tone.timbre = options.halfPeriodSamples;
     std::vector<float> signal(static_cast<size_t>(options.leadSeconds * kSignalRateHz), 0.0f);
     const std::string bytes = cp949::EncodeStrict(text).value_or("");

@@ -12,7 +12,9 @@ namespace cwt::test {
 constexpr int kSignalRateHz = 11025;
 
 struct SignalOptions {
-    int dotSamples = 600;       // 54 ms: about 20 WPM
+    // The main window's DotLength: with its default tone width a dot lasts five times it, so
+    // 132 makes 660 samples, 60 ms: 20 WPM.
+    int dotLength = 132;
     int halfPeriodSamples = 8;  // the square tone's: 11025 / 16 = 689 Hz
     float amplitude = 0.3f;
     double noiseRms = 0.02;
