@@ -51,6 +51,7 @@ DecoderWindow::DecoderWindow(QWidget* parent)
     NameControlsForScreenReaders();
     OrderControlsForKeyboard();
     loadChoices();
+    refreshReadings();
     setRunning(false);
     setStatus(QStringLiteral("멈춤. 입력 장치를 고르고 해독 시작을 누르십시오."));
 }

@@ -197,7 +197,8 @@ void DecoderWindow::refreshReadings() {
                           QStringLiteral("신호 대 잡음: %1 dB").arg(m_decoder->snrDb(), 0, 'f', 1));
         Waterfall->setPitch(m_decoder->pitchHz(), picked);
     } else {
-        cwt::SetLabelText(PitchLabel, QStringLiteral("음높이: 신호 없음"));
+        cwt::SetLabelText(PitchLabel, m_decoder ? QStringLiteral("음높이: 신호 없음")
+                                                : QStringLiteral("음높이: —"));
         cwt::SetLabelText(SpeedLabel, QStringLiteral("속도: —"));
         cwt::SetLabelText(SnrLabel, QStringLiteral("신호 대 잡음: —"));
         if (!picked) Waterfall->setPitch(std::nullopt, false);
