@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes PNG pictures of the program's windows into out/screens/: the main window idle and
 # while sending, the chart window, the memo window and the copy practice (idle, during a
-# session, after one with its plot), on a virtual X display (Xvfb).
+# session, after one with its plot), the decoding window (idle, after reading a recording), on a
+# virtual X display (Xvfb).
 #   scripts/screenshots.sh [BUILD_DIR]      (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -7,7 +7,7 @@ packages=(
     g++ clang cmake ninja-build pkg-config make
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
     libpulse-dev pulseaudio pulseaudio-utils libpipewire-0.3-dev libspa-0.2-dev
-    libjpeg62-turbo-dev
+    libjpeg62-turbo-dev libsndfile1-dev
     fonts-nanum fonts-nanum-coding
     googletest libgtest-dev libbenchmark-dev
     libclang-rt-14-dev

@@ -18,6 +18,7 @@ WINDOWS = [
     ("매크로 정의", "매크로 정의", WINDOW_ROLES),
     ("키잉 설정", "키잉 설정", WINDOW_ROLES),
     ("수신 연습", "수신 연습", WINDOW_ROLES),
+    ("수신 해독", "수신 해독", WINDOW_ROLES),
     # A message box: a dialog that screen readers read out as it opens.
     ("About", "About", (R.ROLE_ALERT,)),
 ]

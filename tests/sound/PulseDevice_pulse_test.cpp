@@ -16,59 +16,12 @@
 #include "sound/SoundBeepUnit.h"
 #include "sound/VelWaveCtrl.h"
 #include "tests/sound/support/AudioTestSupport.h"
+#include "tests/sound/support/PrivateServer.h"
 
 namespace cwt {
 namespace {
 
-// A PulseAudio server of our own with the null sink, reachable through PULSE_SERVER while
-// the test runs.
-class PrivateServer {
-public:
-    PrivateServer() : m_saved(qgetenv("PULSE_SERVER")) {}
-    ~PrivateServer() {
-        if (pid() > 0) ::kill(pid(), SIGCONT);
-        QProcess::execute(QStringLiteral("bash"),
-                          {Script(), QStringLiteral("--stop"), m_dir.path()});
-        if (m_saved.isNull())
-            qunsetenv("PULSE_SERVER");
-        else
-            qputenv("PULSE_SERVER", m_saved);
-    }
-    // PulseAudio, or PipeWire with its pulse server when CWT_SOUND_SERVER=pipewire.
-    static QString Script() {
-        return qEnvironmentVariable("CWT_SOURCE_DIR") +
-               QStringLiteral("/scripts/pulse-null-sink.sh");
-    }
-    bool start() {
-        QProcess shell;
-        shell.start(
-            QStringLiteral("bash"),
-            {QStringLiteral("-c"), QStringLiteral("source \"$0\" \"$1\""), Script(), m_dir.path()});
-        if (!shell.waitForFinished(20000)) return false;
-        qputenv("PULSE_SERVER",
-                "unix:" + QFile::encodeName(m_dir.filePath(QStringLiteral("native"))));
-        return pid() > 0 && test::PulseServerAnswers();
-    }
-    pid_t pid() const {
-        return cwt::test::ReadAll(m_dir.filePath(QStringLiteral("pid"))).trimmed().toInt();
-    }
-    void signal(int sig) { ::kill(pid(), sig); }
-    void kill() {
-        ::kill(pid(), SIGKILL);
-        test::WaitUntil([] { return !test::PulseServerAnswers(); }, 3000);
-        QFile::remove(m_dir.filePath(QStringLiteral("pid")));
-    }
-    QString lines(const QStringList& pactlArgs) {
-        QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), pactlArgs);
-        pactl.waitForFinished(5000);
-        return QString::fromUtf8(pactl.readAllStandardOutput());
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_saved;
-};
+using test::PrivateServer;
 
 class PulseDevice : public ::testing::Test {
 protected:

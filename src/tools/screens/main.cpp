@@ -2,9 +2,12 @@
 //   cw-tamarik-screens OUTDIR
 // main-idle.png, main-sending.png, chart.png, memo.png, the copy practice idle, while an item
 // sounds and after a session with its plot (practice-idle.png, practice-session.png,
-// practice-plot.png), and the keying dialog (keying.png). The sends play on a simulated device
-// that keeps real time, so the pictures show them in progress without sound. The practice history is written into
-// $XDG_DATA_HOME, which scripts/screenshots.sh points at a folder of its own.
+// practice-plot.png), the decoding window idle and after reading a recording of Hangul
+// (decoder-idle.png, decoder-file.png), and the keying dialog (keying.png). The sends play on a simulated device
+// that keeps real time, so the pictures show them in progress without sound. The practice history
+// is written into $XDG_DATA_HOME, which scripts/screenshots.sh points at a folder of its own.
+
+#include <sndfile.h>
 
 #include <QAction>
 #include <QApplication>
@@ -13,20 +16,27 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <cstdio>
 
+#include "engine/morse/Cp949Text.h"
+#include "engine/morse/SendDispatch.h"
+#include "sound/CodePlayer.h"
 #include "sound/SimulatedWaveDevice.h"
 #include "store/ProgressStore.h"
 #include "ui/chart/MorseCodeShowUnit.h"
 #include "ui/common/Fonts.h"
 #include "ui/common/RadioGroup.h"
+#include "ui/decoder/DecoderWindow.h"
 #include "ui/keying/KeyingDialog.h"
 #include "ui/main/CW_Tamarik.h"
 #include "ui/main/SoundUnit.h"
@@ -120,6 +130,56 @@ bool ShootPractice(TForm1* form, const QString& out) {
     return Save(practice, out + "/practice-plot.png") && ended && ok;
 }
 
+// A recording of this program sending `text` at 20 WPM (a dot is five DotLengths) at 689 Hz,
+// with a little noise, as a WAV file for the decoding window.
+bool WriteRecording(const QString& path, std::u16string_view text) {
+    cwt::CodeSettings settings;
+    settings.dotLength = 132;
+    settings.tone.timbre = 8;
+    std::vector<float> samples(11025, 0.0f);
+    const std::string bytes = cwt::cp949::EncodeStrict(text).value_or("");
+    for (const cwt::PlannedBuffer& buffer : cwt::PlanWholeSend(bytes, {}))
+        for (uint8_t byte : cwt::CodePlayer::Render(buffer.code, buffer.syllableEnd, settings))
+            samples.push_back((static_cast<float>(byte) - 128.0f) / 400.0f);
+    samples.resize(samples.size() + 11025, 0.0f);
+    uint32_t noise = 1;
+    for (float& sample : samples) {
+        noise = noise * 1664525u + 1013904223u;
+        sample += (static_cast<float>(noise >> 8) / 16777216.0f - 0.5f) * 0.05f;
+    }
+    SF_INFO info{};
+    info.samplerate = 11025;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!file) return false;
+    const auto frames = static_cast<sf_count_t>(samples.size());
+    const bool written = sf_writef_float(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && written;
+}
+
+// The decoding window idle, and after reading a recording of Hangul.
+bool ShootDecoder(TForm1* form, const QString& out) {
+    for (QAction* action : form->PracticeMenu->actions())
+        if (action->text() == QStringLiteral("수신 해독")) action->trigger();
+    auto* decoder = form->findChild<DecoderWindow*>();
+    if (!decoder) return false;
+    bool ok = Save(decoder, out + "/decoder-idle.png");
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("received.wav"));
+    decoder->KoreanButton->setChecked(true);
+    ok = WriteRecording(wav, u"안녕하세요 감사합니다 원격 괜찮습니다 [AR]") &&
+         decoder->decodeFile(wav) && ok;
+    QElapsedTimer waited;
+    waited.start();
+    while (decoder->decodingFile() && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ok = Save(decoder, out + "/decoder-file.png") && ok;
+    decoder->EnglishButton->setChecked(true);
+    decoder->close();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +211,7 @@ int main(int argc, char** argv) {
     windows.Form2->bringToFront();
     ok = Save(windows.Form2, out + "/memo.png") && ok;
     ok = ShootPractice(form, out) && ok;
+    ok = ShootDecoder(form, out) && ok;
     form->KeyingSetup->trigger();
     if (auto* keying = form->findChild<KeyingDialog*>())
         ok = Save(keying, out + "/keying.png") && ok;

@@ -1,6 +1,6 @@
-// The main window's side of the copy practice: the menu "연습" that opens its window; and the
-// seam through which another window's send holds the sending state while it sends through this
-// window's sound path.
+// The main window's side of the copy practice: the menu "연습" that opens its window (and the
+// decoding window); and the seam through which another window's send holds the sending state
+// while it sends through this window's sound path.
 
 #include <QAction>
 #include <QEvent>
@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "sound/VelWaveCtrl.h"
+#include "ui/decoder/DecoderWindow.h"
 #include "ui/main/SoundUnit.h"
 #include "ui/practice/CopyPracticeWindow.h"
 
@@ -35,6 +36,15 @@ private:
     std::function<void()> m_enabled;
 };
 
+// "수신 해독" needs nothing of this window: it is found among its children, or made.
+void ShowDecoderWindow(QWidget* owner) {
+    auto* window = owner->findChild<DecoderWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!window) window = new DecoderWindow(owner);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 }  // namespace
 
 void TForm1::buildPracticeMenu() {
@@ -44,6 +54,8 @@ void TForm1::buildPracticeMenu() {
     bar->insertMenu(About1, PracticeMenu);  // just before "About"
     connect(CopyPracticeMenu, &QAction::triggered, this,
             [this] { CopyPracticeMenuClick(CopyPracticeMenu); });
+    connect(PracticeMenu->addAction(QStringLiteral("수신 해독")), &QAction::triggered, this,
+            [this] { ShowDecoderWindow(this); });
 }
 
 void TForm1::CopyPracticeMenuClick(QObject* /*Sender*/) {
