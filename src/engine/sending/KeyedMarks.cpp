@@ -9,14 +9,16 @@ void KeyedMarks::add(const keyer::KeyEdge& edge, bool cut) {
     }
     if (m_openDown) {
         // A straight key's tone ends when its up edge comes, cut or not.
-        if (edge.time > *m_openDown) m_marks.push_back({*m_openDown, edge.time});
+        if (edge.time > *m_openDown) m_marks.push_back({*m_openDown, edge.time, cut});
         m_openDown.reset();
     } else if (cut && !m_marks.empty() && m_marks.back().up > edge.time) {
         // The tone handed out whole is cut short; one cut before it began never sounded.
-        if (edge.time > m_marks.back().down)
+        if (edge.time > m_marks.back().down) {
             m_marks.back().up = edge.time;
-        else
+            m_marks.back().cut = true;
+        } else {
             m_marks.pop_back();
+        }
     }
     // Any other up edge comes with the key up and changes nothing.
 }

@@ -15,6 +15,7 @@ namespace cwt {
 struct KeyedMark {
     keyer::KeyTime down{0};
     keyer::KeyTime up{0};
+    bool cut = false;  // ended early by a reset: a part of what the operator meant to key
     keyer::KeyTime length() const { return up - down; }
 };
 
