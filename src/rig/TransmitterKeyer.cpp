@@ -72,6 +72,7 @@ bool TransmitterKeyer::start(const KeyingSettings& settings) {
     options.watchdogNs = int64_t{settings.watchdogSeconds} * 1'000'000'000;
     m_thread = std::make_unique<KeyingThread>(*m_line, options);
     if (m_wave) m_wave->Device().setStartLeadMs(kStartLeadMs);
+    m_livePath->attach(m_thread.get(), onAirDelayNs);
     m_notifier = new QSocketNotifier(m_thread->eventFd(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TransmitterKeyer::takeThreadEvents);
     return true;
@@ -84,7 +85,8 @@ void TransmitterKeyer::finish() {
         m_notifier->deleteLater();
         m_notifier = nullptr;
     }
-    m_thread.reset();  // the key goes up and the thread ends
+    m_livePath->detach();  // before the thread it leads to ends
+    m_thread.reset();      // the key goes up and the thread ends
     m_held.clear();
     if (m_wave) m_wave->Device().setStartLeadMs(0);
     if (m_line) m_line->close();
@@ -158,17 +160,7 @@ std::vector<TimedEdge> TransmitterKeyer::liveEdges(std::span<const keyer::KeyEdg
     ++m_letter;
     std::vector<TimedEdge> timed;
     timed.reserve(edges.size());
-    for (size_t i = 0; i < edges.size(); ++i) {
-        const int64_t atNs = edges[i].time.count() + onAirDelayNs;
-        const bool endedAlready = edges[i].down && i + 1 < edges.size() && !edges[i + 1].down &&
-                                  edges[i + 1].time.count() + onAirDelayNs <= nowNs;
-        if (endedAlready) {
-            ++m_lateElements;
-            ++i;
-            continue;
-        }
-        timed.push_back({atNs, m_letter, edges[i].down});
-    }
+    LiveTimedEdges(edges, onAirDelayNs, nowNs, m_letter, timed, m_lateElements);
     return timed;
 }
 

@@ -35,6 +35,7 @@
 #include "engine/keying/KeyingSettings.h"
 #include "engine/keying/RigText.h"
 #include "rig/KeyingThread.h"
+#include "rig/LiveKeyPath.h"
 #include "sound/CodePlayer.h"
 
 class QSocketNotifier;
@@ -91,7 +92,10 @@ public:
     // a keyer that hands an element over a little after it began still has it keyed whole.
     int64_t onAirDelayNs = 10'000'000;
     // Live elements that were not keyed because they had ended before they were handed over.
-    int lateElements() const { return m_lateElements; }
+    int lateElements() const { return m_lateElements + m_livePath->lateElements(); }
+    // The key line for a live key's own thread (see LiveKeyPath): keys while a serial line is
+    // keyed, nothing otherwise. The same path for as long as this keyer lives.
+    std::shared_ptr<LiveKeyPath> livePath() const { return m_livePath; }
 
     void codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
                     const CodeSettings& settings, long long extraSilence) override;
@@ -162,6 +166,7 @@ private:
     int64_t m_soundEndNs = 0;
     uint32_t m_letter = 0;
     int m_lateElements = 0;
+    std::shared_ptr<LiveKeyPath> m_livePath = std::make_shared<LiveKeyPath>();
 };
 
 }  // namespace cwt
