@@ -43,9 +43,27 @@ bool LiveKeyPath::attached() const {
     return m_thread != nullptr;
 }
 
+void LiveKeyPath::open() {
+    std::lock_guard lock(m_mutex);
+    m_open = true;
+}
+
+bool LiveKeyPath::close() {
+    std::lock_guard lock(m_mutex);
+    const bool wasOpen = m_open;
+    m_open = false;
+    if (wasOpen && m_thread) m_thread->cancel();
+    return wasOpen;
+}
+
+bool LiveKeyPath::isOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
 bool LiveKeyPath::key(std::span<const keyer::KeyEdge> edges) {
     std::lock_guard lock(m_mutex);
-    if (!m_thread) return false;
+    if (!m_open || !m_thread) return false;
     m_timed.clear();
     int late = 0;
     m_letter = (m_letter + 1) & ~kLiveLetters;

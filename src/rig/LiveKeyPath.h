@@ -7,10 +7,12 @@
 //
 // TransmitterKeyer attaches its keying thread while it keys a serial line and detaches it
 // before the thread ends, so a path held by the keyer's thread never reaches a thread that is
-// gone: then it keys nothing.
+// gone: then it keys nothing. The window that keys live opens the path when it goes on the air
+// and closes it when it leaves: once close() has returned nothing more is keyed, whatever the
+// keyer's thread hands over after it.
 //
 // Threads: attach() and detach() on the GUI thread; key() from one thread at a time (the live
-// keyer's); cut() and attached() from any thread.
+// keyer's); everything else from any thread.
 
 #include <atomic>
 #include <cstdint>
@@ -37,10 +39,17 @@ public:
     void detach();
     bool attached() const;
 
+    // A live key keys the transmitter from now on.
+    void open();
+    // Nothing more is keyed; when the path was open, the key goes up at once and nothing handed
+    // over before is keyed. True when it was open.
+    bool close();
+    bool isOpen() const;
+
     // Keys the edges, in time order, at their times plus the delay. False when nothing can be
-    // keyed (no keying thread) or the keying thread's queue was full.
+    // keyed (closed, or no keying thread) or the keying thread's queue was full.
     bool key(std::span<const keyer::KeyEdge> edges);
-    // The key goes up at once and nothing handed over before is keyed.
+    // The key goes up at once and nothing handed over before is keyed; the path stays open.
     void cut();
 
     // Elements that were not keyed because they had ended before they were handed over.
@@ -49,6 +58,7 @@ public:
 private:
     mutable std::mutex m_mutex;  // held for a hand-over, or while the thread is attached or not
     KeyingThread* m_thread = nullptr;
+    bool m_open = false;
     int64_t m_delayNs = 0;
     uint32_t m_letter = 0;
     std::vector<TimedEdge> m_timed;  // reused, so that a hand-over allocates nothing

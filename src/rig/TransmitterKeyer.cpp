@@ -99,6 +99,8 @@ void TransmitterKeyer::finish() {
 
 void TransmitterKeyer::stopSending() {
     m_held.clear();  // none of them has begun
+    // A live key on the air stops at once: its elements are no letters to finish.
+    m_livePath->close();
     if (m_thread) m_thread->finishLetter();
     if (m_rig) m_rig->stop();
     m_rigText.clear();
@@ -165,6 +167,7 @@ std::vector<TimedEdge> TransmitterKeyer::liveEdges(std::span<const keyer::KeyEdg
 }
 
 void TransmitterKeyer::stopLive() {
+    m_livePath->close();
     if (m_thread) m_thread->cancel();
 }
 

@@ -65,7 +65,7 @@ public:
     void setSerialCalls(const SerialCalls& calls) { m_calls = &calls; }
     const KeyingSettings& settings() const { return m_settings; }
     // The operator's Stop: the letter being keyed ends as it should, nothing after it is keyed;
-    // the rig's keyer is stopped.
+    // the rig's keyer is stopped; a live key on the air (livePath) stops at once.
     void stopSending();
     // What is keyed and how, for the status bar.
     QString statusText() const;
@@ -86,7 +86,7 @@ public:
     // keyed unless the result is Keyed.
     LiveKeying keyLive(std::span<const keyer::KeyEdge> edges);
     // The live key's Stop (the keyer reset, the on-air switch turned off, the paddle lost): the
-    // key goes up at once and nothing handed over before is keyed.
+    // key goes up at once and nothing handed over before is keyed; livePath() is closed.
     void stopLive();
     // How long after the keyer's time a live edge is keyed, the same for every edge, so that
     // a keyer that hands an element over a little after it began still has it keyed whole.
@@ -94,7 +94,8 @@ public:
     // Live elements that were not keyed because they had ended before they were handed over.
     int lateElements() const { return m_lateElements + m_livePath->lateElements(); }
     // The key line for a live key's own thread (see LiveKeyPath): keys while a serial line is
-    // keyed, nothing otherwise. The same path for as long as this keyer lives.
+    // keyed and the path is open, nothing otherwise. The same path for as long as this keyer
+    // lives; stopLive() and the operator's Stop close it.
     std::shared_ptr<LiveKeyPath> livePath() const { return m_livePath; }
 
     void codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
