@@ -1,14 +1,19 @@
 // The live keyer's driving on times of the test's own: every edge reaches the sidetone and the
-// GUI side alike and in order, events that come in late are keyed from their own time, a setting
+// GUI side alike and in order, and the key line (on the fake port) each element as it starts;
+// events that come in late are keyed from their own time, a setting
 // changed between elements takes effect with the next one, a reset hands on what was keyed before
 // it and then cuts the tone on both outputs, and full queues lose nothing silently and block
 // nobody.
 #include "rig/paddle/LiveKeyerCore.h"
 
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
+#include <thread>
 #include <vector>
 
+#include "rig/KeyLine.h"
+#include "tests/common/FakeSerialPort.h"
 #include "tests/engine/keyer/support/KeyerScript.h"
 
 using namespace cwt;
@@ -133,6 +138,55 @@ TEST(LiveKeyerCore, AResetThatCameWithTheLeversHandsOnWhatWasKeyedBeforeIt) {
     d.core.reset(kT0 + 1s);
     d.core.run(kT0 + 1s);
     EXPECT_TRUE(d.gui().empty());
+}
+
+TEST(LiveKeyerCore, OnTheAirAResetCutsTheKeyLineOnlyWhenATonesSounds) {
+    using namespace cwt::test;
+    ResetFakePort();
+    KeyLine line{FakeSerialCalls()};
+    ASSERT_TRUE(line.open({"/dev/ttyUSB0", false, false}));
+    auto keying = std::make_unique<KeyingThread>(line, KeyingThread::Options{});
+    auto path = std::make_shared<LiveKeyPath>();
+    path->attach(keying.get(), 10'000'000);
+    path->open();
+    Driven d;
+    d.core.setKeyLine(path);
+    const KeyTime unit = KeyerUnit(15);
+    auto keyed = [] {
+        std::vector<KeyChange> changes = KeyChanges(TIOCM_DTR, false);
+        while (!changes.empty() && !changes.front().down) changes.erase(changes.begin());
+        return changes;
+    };
+    auto sleepUntil = [](KeyTime t) {
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(t));
+    };
+
+    // A dah cut by a reset a unit after it began: the key goes up then, not two units later.
+    const KeyTime start = KeyTime(MonotonicNowNs());
+    d.core.lever({Lever::Dah, true, start});
+    d.core.run(start);
+    sleepUntil(start + unit);
+    d.core.reset(start + unit);
+    d.core.run(start + unit);
+    sleepUntil(start + 4 * unit);
+    std::vector<KeyChange> changes = keyed();
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_LT(changes[1].ns - changes[0].ns, 2 * unit.count());
+
+    // A reset after a dit has ended, before the key line has keyed its end: the dit goes out
+    // whole.
+    const KeyTime dit = KeyTime(MonotonicNowNs());
+    d.core.lever({Lever::Dit, true, dit});
+    d.core.lever({Lever::Dit, false, dit + unit / 2});
+    d.core.run(dit);
+    sleepUntil(dit + unit + std::chrono::milliseconds(2));
+    d.core.reset(dit + unit + std::chrono::milliseconds(2));
+    d.core.run(dit + unit + std::chrono::milliseconds(2));
+    sleepUntil(dit + 3 * unit);
+    changes = keyed();
+    ASSERT_EQ(changes.size(), 4u);
+    EXPECT_GT(changes[3].ns - changes[2].ns, unit.count() - 2'000'000);
+    path->detach();
 }
 
 TEST(LiveKeyerCore, AStuckLeverIsReportedAsNewsUntilItClosesAgain) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <utility>
 
 namespace cwt {
 
@@ -52,7 +53,7 @@ public:
         const size_t position = m_popAt.load(std::memory_order_relaxed);
         Cell& cell = m_cells[position & (Capacity - 1)];
         if (cell.sequence.load(std::memory_order_acquire) != position + 1) return false;
-        value = cell.value;
+        value = std::move(cell.value);
         cell.sequence.store(position + Capacity, std::memory_order_release);
         m_popAt.store(position + 1, std::memory_order_relaxed);
         return true;

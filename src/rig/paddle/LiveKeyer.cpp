@@ -75,6 +75,11 @@ void LiveKeyer::reset() {
     wake();
 }
 
+void LiveKeyer::setKeyLine(std::shared_ptr<LiveKeyPath> keyLine) {
+    m_core.setKeyLine(std::move(keyLine));
+    wake();
+}
+
 std::vector<LiveEdge> LiveKeyer::takeEdges() {
     std::vector<LiveEdge> edges;
     LiveEdge edge;

@@ -3,7 +3,8 @@
 // while an operator keys a paddle, a bug or a straight key. Lever events come from the keyboard
 // adapter (GUI thread) and the serial port's watcher (its own thread); the thread wakes when
 // one comes in and when the keyer says its next element is due, and hands each edge to the
-// sidetone at once and to the GUI thread, which hears of them through edgesReady().
+// sidetone and the transmitter's key line at once and to the GUI thread, which hears of them
+// through edgesReady().
 //
 // It sleeps on a wake-up descriptor until two milliseconds before the keyer's next moment and
 // the rest with clock_nanosleep on the absolute time, as the keying thread does, with
@@ -15,6 +16,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -51,6 +53,9 @@ public:
     // Any thread: every lever is let go and nothing more is keyed; a tone that sounds now ends
     // now.
     void reset();
+    // Any thread: the transmitter's key line follows the keyer from now on (none: the sidetone
+    // alone). Leaving it raises no key: the caller stops the key line itself.
+    void setKeyLine(std::shared_ptr<LiveKeyPath> keyLine);
 
     // GUI thread: the edges handed on since the last call, in order.
     std::vector<LiveEdge> takeEdges();

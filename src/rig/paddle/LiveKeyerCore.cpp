@@ -39,6 +39,13 @@ bool LiveKeyerCore::reset(keyer::KeyTime at) {
     return push(input);
 }
 
+bool LiveKeyerCore::setKeyLine(std::shared_ptr<LiveKeyPath> keyLine) {
+    Input input;
+    input.kind = Input::Kind::KeyLine;
+    input.keyLine = std::move(keyLine);
+    return push(input);
+}
+
 std::optional<keyer::KeyTime> LiveKeyerCore::run(keyer::KeyTime now) {
     // Everything that came in goes to the keyer before it runs on, so that both levers of a
     // squeeze that came in one wake of the serial lines count as simultaneous.
@@ -60,10 +67,16 @@ void LiveKeyerCore::take(const Input& input) {
             m_keyer.setSettings(input.settings, input.time);
             break;
         case Input::Kind::Reset:
-            // What the operator keyed before the reset is keyed; then the tone is cut.
+            // What the operator keyed before the reset is keyed; then the tone is cut. With
+            // no tone sounding the key line keys out what it has: those elements have ended.
             handOnDecided(input.time);
-            if (const std::optional<keyer::KeyEdge> up = m_keyer.reset(input.time))
+            if (const std::optional<keyer::KeyEdge> up = m_keyer.reset(input.time)) {
                 handOn(*up, true);
+                if (m_keyLine) m_keyLine->cut();
+            }
+            break;
+        case Input::Kind::KeyLine:
+            m_keyLine = input.keyLine;
             break;
     }
 }
@@ -72,6 +85,9 @@ void LiveKeyerCore::handOnDecided(keyer::KeyTime until) {
     m_edges.clear();
     m_keyer.advance(until, m_edges);
     for (const keyer::KeyEdge& edge : m_edges) handOn(edge, false);
+    // An element's down and up edge go together, so the key line can tell one that ended
+    // before it was handed over.
+    if (m_keyLine && !m_edges.empty()) m_keyLine->key(m_edges);
 }
 
 void LiveKeyerCore::handOn(const keyer::KeyEdge& edge, bool cut) {

@@ -2,8 +2,9 @@
 // The keyer as a live key runs it, without the thread: lever events, setting changes and resets
 // come in from any thread through a queue that never blocks; each run, on the driver's thread,
 // gives them to the keyer in the order they came, runs the keyer to the time of the run and
-// hands every edge on: to the sidetone at once (from the driver's thread), and to the GUI
-// thread through a second queue (decoding, the timing strip, the transmitter's key line).
+// hands every edge on from the driver's thread: to the sidetone and, while on the air, to the
+// transmitter's key line (LiveKeyPath), each element as it starts; and to the GUI thread
+// through a second queue (decoding, the timing strip).
 //
 // It reads no clock: every run is given its time, so tests run it on times of their own and
 // LiveKeyer runs it on CLOCK_MONOTONIC.
@@ -12,17 +13,20 @@
 // up to the reset are handed on first; then, when a tone sounds at that moment, its up edge
 // at the reset's time, marked as a cut: the up edge handed on earlier for that tone lies later
 // and no longer holds. The sidetone sorts edges by time and ignores an up edge while the key is
-// up, so it needs nothing more; the GUI side drops the stale edge itself.
+// up, so it needs nothing more; the key line is cut (the key up at once, nothing queued keyed);
+// the GUI side drops the stale edge itself.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "engine/keyer/KeyEvents.h"
 #include "engine/keyer/Keyer.h"
 #include "engine/keyer/KeyerSettings.h"
+#include "rig/LiveKeyPath.h"
 #include "rig/paddle/BoundedQueue.h"
 
 namespace cwt {
@@ -51,6 +55,9 @@ public:
     bool lever(const keyer::LeverEvent& event);
     bool setSettings(const keyer::KeyerSettings& settings, keyer::KeyTime at);
     bool reset(keyer::KeyTime at);
+    // Any thread: the key line the edges go to from the next run on; none for the sidetone
+    // only.
+    bool setKeyLine(std::shared_ptr<LiveKeyPath> keyLine);
 
     // Driver thread: takes in what came, runs the keyer to `now` and hands its edges on.
     // Returns when to run next; empty when the keyer is idle until something comes in.
@@ -72,11 +79,12 @@ public:
 
 private:
     struct Input {
-        enum class Kind { Lever, Settings, Reset };
+        enum class Kind { Lever, Settings, Reset, KeyLine };
         Kind kind = Kind::Lever;
         keyer::LeverEvent event;
         keyer::KeyerSettings settings;
         keyer::KeyTime time{0};
+        std::shared_ptr<LiveKeyPath> keyLine;
     };
 
     bool push(const Input& input);
@@ -86,6 +94,7 @@ private:
 
     keyer::Keyer m_keyer;  // driver thread only
     EdgeSink m_sidetone;
+    std::shared_ptr<LiveKeyPath> m_keyLine;  // driver thread
     std::vector<keyer::KeyEdge> m_edges;  // driver thread: reused, so that a run allocates nothing
     uint64_t m_news = 0;                  // driver thread
     BoundedQueue<Input, kInputCapacity> m_inputs;
