@@ -71,6 +71,7 @@ SendingComparison CompareSending(Course course, std::u16string_view target,
         c.alignment = Align(std::u16string_view(asked).substr(0, length), sent);
         c.errors = ErrorCount(c.alignment);
         c.comparedSymbols = static_cast<int>(length);
+        c.rest = asked.substr(length);
         return c;
     };
     if (whole) return compare(asked.size());

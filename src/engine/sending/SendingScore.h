@@ -28,6 +28,7 @@ struct SendingComparison {
     int targetSymbols = 0;    // of the whole text
     int comparedSymbols = 0;  // of the text, the symbols the alignment covers
     int errors = 0;
+    std::u16string rest;  // the symbols of the text after those compared: still to key
     // The whole text has been keyed: its last symbol is matched or taken for another.
     bool complete() const { return targetSymbols > 0 && comparedSymbols == targetSymbols; }
 };

@@ -25,6 +25,7 @@ TEST(SendingScore, WhileKeyingTheRestOfTheTextIsNoErrorButJudgedWholeItIsMissed)
     const SendingComparison keying = CompareSending(Course::English, u"PARIS KMRSU", u"PARI");
     EXPECT_EQ(keying.errors, 0);
     EXPECT_EQ(keying.comparedSymbols, 4);
+    EXPECT_EQ(keying.rest, u"SKMRSU");
     EXPECT_FALSE(keying.complete());
 
     const SendingComparison whole = CompareSending(Course::English, u"PARIS KMRSU", u"PARI", true);
