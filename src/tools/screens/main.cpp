@@ -32,6 +32,7 @@
 #include "ui/main/SoundUnit.h"
 #include "ui/memo/WaveDispUnit.h"
 #include "ui/practice/CopyPracticeWindow.h"
+#include "ui/sending/SendingPracticeWindow.h"
 
 namespace {
 
@@ -120,6 +121,12 @@ bool ShootPractice(TForm1* form, const QString& out) {
     return Save(practice, out + "/practice-plot.png") && ended && ok;
 }
 
+bool ShootSending(TForm1* form, const QString& out) {
+    form->SendingPracticeMenu->trigger();
+    SendingPracticeWindow* sending = form->sendingPractice();
+    return Save(sending, out + "/sending-idle.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +158,7 @@ int main(int argc, char** argv) {
     windows.Form2->bringToFront();
     ok = Save(windows.Form2, out + "/memo.png") && ok;
     ok = ShootPractice(form, out) && ok;
+    ok = ShootSending(form, out) && ok;
     form->KeyingSetup->trigger();
     if (auto* keying = form->findChild<KeyingDialog*>())
         ok = Save(keying, out + "/keying.png") && ok;
