@@ -268,6 +268,28 @@ private slots:
         w->StopButton->click();
     }
 
+    // The rig's own keyer takes letters: the paddle keys only the sidetone, and the window says
+    // why before the operator keys.
+    void aHamlibRigIsNotKeyedFromThePaddleAndTheWindowSaysSo() {
+        cwt::test::ResetFakePort();
+        cwt::KeyingSettings keying;
+        keying.output = cwt::KeyOutput::RigKeyer;
+        keying.rigctldAddress = "127.0.0.1:1";  // nothing answers there
+        WriteKeyingFile(KeyingFilePath(), keying);
+        form()->TransmitterKeying->trigger();
+        SendingPracticeWindow* w = openForLesson();
+        w->OnAirCheck->click();
+        w->StartButton->click();
+        QVERIFY(w->keying());
+        QVERIFY(!w->onAir());
+        QVERIFY2(w->OnAirLabel->text().contains("Hamlib"), qPrintable(w->OnAirLabel->text()));
+        QVERIFY(form()->AutoStartButton->isEnabled());
+        QVERIFY(keyAndWait(w, "TEN"));
+        w->StopButton->click();
+        QCOMPARE(cwt::test::FakePort().opens, 0);
+        if (form()->TransmitterKeying->isChecked()) form()->TransmitterKeying->trigger();
+    }
+
     void aPaddleOnASerialPortKeysAndAPulledOutPortStopsKeying() {
         cwt::test::ResetFakePort();
         SendingPracticeWindow* w = openForLesson();
