@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
@@ -121,9 +122,14 @@ bool ShootPractice(TForm1* form, const QString& out) {
     return Save(practice, out + "/practice-plot.png") && ended && ok;
 }
 
+// The sending practice idle with a Korean lesson to key: its longest labels and Hangul text.
 bool ShootSending(TForm1* form, const QString& out) {
     form->SendingPracticeMenu->trigger();
     SendingPracticeWindow* sending = form->sendingPractice();
+    sending->CourseBox->setCurrentIndex(static_cast<int>(cwt::Course::Korean));
+    sending->TextKindBox->setCurrentIndex(static_cast<int>(cwt::SendingTextKind::LessonGroups));
+    sending->LessonBox->setValue(5);
+    sending->NewTextButton->click();
     return Save(sending, out + "/sending-idle.png");
 }
 
