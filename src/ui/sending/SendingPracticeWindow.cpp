@@ -528,6 +528,8 @@ void SendingPracticeWindow::showEvent(QShowEvent* event) {
 void SendingPracticeWindow::hideEvent(QHideEvent* event) {
     if (m_keying) stopKeying(QStringLiteral("창을 닫아 키잉을 멈췄습니다."));
     closeKeyer();
+    // A window opened again goes on the air only when the operator asks again.
+    OnAirCheck->setChecked(false);
     QWidget::hideEvent(event);
 }
 

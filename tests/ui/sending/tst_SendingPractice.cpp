@@ -257,6 +257,44 @@ private slots:
         QVERIFY(!(cwt::test::FakePort().lines.load() & TIOCM_DTR));
     }
 
+    // A held lever keeps the transmitter keyed (dah after dah): closing the window raises the
+    // key at once; a key port that goes away takes the window off the air and it says so.
+    void onTheAirClosingOrALostKeyPortEndsTheKeying() {
+        cwt::test::ResetFakePort();
+        WriteKeyingFile(KeyingFilePath(), cwt::KeyingSettings{});
+        form()->findChild<cwt::TransmitterKeyer*>()->setSerialCalls(cwt::test::FakeSerialCalls());
+        form()->TransmitterKeying->trigger();
+        const auto keyDown = [] { return (cwt::test::FakePort().lines.load() & TIOCM_DTR) != 0; };
+
+        SendingPracticeWindow* w = openForLesson();
+        w->OnAirCheck->click();
+        w->StartButton->click();
+        QVERIFY(w->onAir());
+        cwt::test::SendCtrl(w, true, true);
+        QTRY_VERIFY_WITH_TIMEOUT(keyDown(), 1000);
+        w->close();
+        QVERIFY(!keyDown());
+        QVERIFY(!w->onAir());
+        QVERIFY(form()->AutoStartButton->isEnabled());
+        cwt::test::SendCtrl(w, true, false);
+
+        w = open();
+        QVERIFY(!w->OnAirCheck->isChecked());  // closing took the window off the air
+        w->OnAirCheck->click();
+        w->StartButton->click();
+        QVERIFY(w->onAir());
+        cwt::test::SendCtrl(w, true, true);
+        QTRY_VERIFY_WITH_TIMEOUT(keyDown(), 1000);
+        cwt::test::PullOutFakePort();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->onAir(), 3000);
+        cwt::test::SendCtrl(w, true, false);
+        QVERIFY(!w->OnAirCheck->isChecked());
+        QVERIFY2(w->OnAirLabel->text().contains("꺼져"), qPrintable(w->OnAirLabel->text()));
+        QVERIFY(w->keying());  // the practice goes on with the sidetone
+        QVERIFY(form()->AutoStartButton->isEnabled());
+        w->StopButton->click();
+    }
+
     void withoutTransmitterKeyingTheWindowSaysSoAndKeysOnlyTheSidetone() {
         cwt::test::ResetFakePort();
         SendingPracticeWindow* w = openForLesson();
