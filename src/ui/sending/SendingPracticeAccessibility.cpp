@@ -59,12 +59,31 @@ void SendingPracticeWindow::NameControlsForScreenReaders() {
 void SendingPracticeWindow::OrderControlsForKeyboard() {
     for (QTextBrowser* view : {DecodedView, ResultView}) view->setTabChangesFocus(true);
     Plot->Chart->setFocusPolicy(Qt::TabFocus);  // to read its description; nothing to press
-    const QList<QWidget*> order = {
-        InputBox,     KeysBox,        StraightKeyButton, PortBox,         DahLineBox,
-        SupplyBox,    SerialStraightCheck, ModeBox,     SpeedBox,        WeightBox,
-        DitMemoryCheck, DahMemoryCheck, LetterSpaceCheck, SwapCheck,      TextKindBox,
-        CourseBox,    LessonBox,      CountBox,          NewTextButton,   StartButton,
-        StopButton,   OnAirCheck,     DecodedView,       ResultView,      Strip,
-        Plot->Chart};
+    const QList<QWidget*> order = {InputBox,
+                                   KeysBox,
+                                   StraightKeyButton,
+                                   PortBox,
+                                   DahLineBox,
+                                   SupplyBox,
+                                   SerialStraightCheck,
+                                   ModeBox,
+                                   SpeedBox,
+                                   WeightBox,
+                                   DitMemoryCheck,
+                                   DahMemoryCheck,
+                                   LetterSpaceCheck,
+                                   SwapCheck,
+                                   TextKindBox,
+                                   CourseBox,
+                                   LessonBox,
+                                   CountBox,
+                                   NewTextButton,
+                                   StartButton,
+                                   StopButton,
+                                   OnAirCheck,
+                                   DecodedView,
+                                   ResultView,
+                                   Strip,
+                                   Plot->Chart};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }

@@ -70,7 +70,8 @@ bool SendingPracticeWindow::startInput() {
         serialConfig(), [keyer](const cwt::keyer::LeverEvent& event) { keyer->lever(event); },
         [this, keyer] {
             keyer->reset();
-            QMetaObject::invokeMethod(this, [this] { serialLost(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { serialLost(); }, Qt::QueuedConnection);
         });
     if (!started) {
         cwt::SetLabelText(StatusLabel, m_paddle->errorText());
@@ -197,10 +198,10 @@ void SendingPracticeWindow::refreshOnAir() {
     else if (state == LiveKeying::Keyed)
         text = OnAirCheck->isChecked()
                    ? QStringLiteral("키잉을 시작하면 무선기의 키 선이 키어를 따릅니다.")
-                   : QStringLiteral("송신을 켜면 무선기의 키 선이 키어를 따릅니다. 꺼져 있으면 "
-                                    "사이드톤으로만 연습합니다.");
+                   : QStringLiteral(
+                         "송신을 켜면 무선기의 키 선이 키어를 따릅니다. 꺼져 있으면 "
+                         "사이드톤으로만 연습합니다.");
     else
-        text = m_sender.liveKeyingRefusal() +
-               QStringLiteral(" 지금은 사이드톤으로만 연습합니다.");
+        text = m_sender.liveKeyingRefusal() + QStringLiteral(" 지금은 사이드톤으로만 연습합니다.");
     cwt::SetLabelText(OnAirLabel, text);
 }

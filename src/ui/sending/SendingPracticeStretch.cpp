@@ -48,8 +48,7 @@ void SendingPracticeWindow::drawTarget() {
     const cwt::SendingTextKind kind = textKind();
     if (kind == cwt::SendingTextKind::Free) {
         m_target.clear();
-        cwt::SetLabelText(TargetLabel,
-                          QStringLiteral("자유 키잉: 보내는 대로 읽고, 손을 봅니다."));
+        cwt::SetLabelText(TargetLabel, QStringLiteral("자유 키잉: 보내는 대로 읽고, 손을 봅니다."));
         return;
     }
     if (cwt::CheckSendingText(course(), lesson(), kind) != cwt::ItemShortage::None) {
@@ -87,8 +86,8 @@ void SendingPracticeWindow::tick() {
     const std::optional<cwt::keyer::KeyTime> silence = m_stretch->silenceAt(now);
     if (!m_stretch->started() || !silence) return;
     const cwt::keyer::KeyTime unit = cwt::keyer::KeyerUnit(SpeedBox->value());
-    const bool done = !m_target.empty() &&
-                      cwt::CompareSending(course(), m_target, m_stretch->text()).complete();
+    const bool done =
+        !m_target.empty() && cwt::CompareSending(course(), m_target, m_stretch->text()).complete();
     const cwt::keyer::KeyTime pause =
         std::max<cwt::keyer::KeyTime>(std::chrono::milliseconds(pauseMs), kPauseUnits * unit);
     if ((done && *silence >= kDoneUnits * unit) || *silence >= pause) endStretch(false);
@@ -121,8 +120,9 @@ void SendingPracticeWindow::endStretch(bool stopped) {
         return;
     }
     // What was not keyed of the text is not counted: a stretch may end before its end.
-    const cwt::SendingComparison comparison =
-        m_target.empty() ? cwt::SendingComparison{} : cwt::CompareSending(course(), m_target, keyed);
+    const cwt::SendingComparison comparison = m_target.empty()
+                                                  ? cwt::SendingComparison{}
+                                                  : cwt::CompareSending(course(), m_target, keyed);
     showDecoded();
     const cwt::keyer::KeyerSettings settings = keyerSettings();
     const bool keyerElements = settings.mode == cwt::keyer::KeyerMode::IambicA ||
@@ -140,11 +140,10 @@ void SendingPracticeWindow::endStretch(bool stopped) {
     if (!m_target.empty()) {
         const QString errors = ErrorsInWords(comparison);
         html += QStringLiteral("<p>%1</p>").arg(AlignedHtml(comparison));
-        html += errors.isEmpty()
-                    ? QStringLiteral("<p>틀린 글자가 없습니다.</p>")
-                    : QStringLiteral("<p>틀림 %1: %2</p>")
-                          .arg(comparison.errors)
-                          .arg(errors.toHtmlEscaped());
+        html += errors.isEmpty() ? QStringLiteral("<p>틀린 글자가 없습니다.</p>")
+                                 : QStringLiteral("<p>틀림 %1: %2</p>")
+                                       .arg(comparison.errors)
+                                       .arg(errors.toHtmlEscaped());
     } else {
         html += KeyedHtml(keyed, QString());
     }
@@ -167,9 +166,8 @@ void SendingPracticeWindow::endStretch(bool stopped) {
     session.keyedSymbols = static_cast<int>(cwt::SendingSymbols(course(), keyed).size());
     session.errors = comparison.errors;
     if (comparison.comparedSymbols > 0)
-        session.accuracy =
-            std::max(0, comparison.comparedSymbols - comparison.errors) /
-            static_cast<double>(comparison.comparedSymbols);
+        session.accuracy = std::max(0, comparison.comparedSymbols - comparison.errors) /
+                           static_cast<double>(comparison.comparedSymbols);
     if (report.unitMs > 0) session.fistScore = report.score;
     session.figures = FiguresOf(report);
     m_store->saveSendingSession(session);

@@ -349,7 +349,8 @@ cwt::SerialPaddleConfig SendingPracticeWindow::serialConfig() const {
     config.device = PortBox->currentText().trimmed().toStdString();
     config.straightKey = SerialStraightCheck->isChecked();
     config.dahLine = DahLineBox->currentIndex() == 1 ? cwt::DahLine::Dcd : cwt::DahLine::Dsr;
-    config.supply = SupplyBox->currentIndex() == 1 ? cwt::PaddleSupply::Rts : cwt::PaddleSupply::Dtr;
+    config.supply =
+        SupplyBox->currentIndex() == 1 ? cwt::PaddleSupply::Rts : cwt::PaddleSupply::Dtr;
     return config;
 }
 
@@ -381,7 +382,9 @@ void SendingPracticeWindow::loadChoices() {
     auto choice = [this](const QString& key, const QString& fallback) {
         return m_store->choice(key, fallback);
     };
-    auto flag = [&](const QString& key, bool fallback) { return choice(key, Flag(fallback)) == "1"; };
+    auto flag = [&](const QString& key, bool fallback) {
+        return choice(key, Flag(fallback)) == "1";
+    };
     InputBox->setCurrentIndex(choice(kInputKey, QStringLiteral("keyboard")) == "serial" ? 1 : 0);
     m_mapping = cwt::KeyAdapterMapping::fromSetting(choice(kKeysKey, QString()))
                     .value_or(cwt::KeyAdapterMapping::defaults());
@@ -401,8 +404,8 @@ void SendingPracticeWindow::loadChoices() {
     DahMemoryCheck->setChecked(flag(kDahMemoryKey, first.dahMemory));
     LetterSpaceCheck->setChecked(flag(kLetterSpaceKey, first.autoLetterSpace));
     SwapCheck->setChecked(flag(kSwapKey, first.swapLevers));
-    const int kind = choice(kTextKindKey, QString::number(static_cast<int>(cwt::SendingTextKind::Free)))
-                         .toInt();
+    const int kind =
+        choice(kTextKindKey, QString::number(static_cast<int>(cwt::SendingTextKind::Free))).toInt();
     TextKindBox->setCurrentIndex(std::clamp(kind, 0, TextKindBox->count() - 1));
     CountBox->setValue(choice(kCountKey, QStringLiteral("5")).toInt());
     CourseBox->setCurrentIndex(choice(kCourseKey, QStringLiteral("en")) == "ko" ? 1 : 0);

@@ -29,8 +29,9 @@ QString Number(double value, int decimals) { return QString::number(value, 'f', 
 QString FigureRow(const QString& name, const cwt::fist::Figure& figure, double target,
                   const QString& unit) {
     if (figure.count == 0) return QString();
-    return QStringLiteral("<tr><td>%1</td><td align='right'>%2</td><td>± %3 %4</td>"
-                          "<td>목표 %5</td><td>%6개</td></tr>")
+    return QStringLiteral(
+               "<tr><td>%1</td><td align='right'>%2</td><td>± %3 %4</td>"
+               "<td>목표 %5</td><td>%6개</td></tr>")
         .arg(name, Number(figure.mean, 2), Number(figure.spread, 2), unit, Number(target, 0))
         .arg(figure.count);
 }
@@ -88,9 +89,8 @@ QString FistHtml(const cwt::fist::FistReport& report, bool keyerElements) {
     QString score = QStringLiteral("<p><b>손 점수 %1</b> / 100 (타이밍 %2")
                         .arg(Number(report.score, 0), Number(report.timingScore, 0));
     if (report.textSymbols > 0)
-        score += QStringLiteral(", 글 %1자 중 틀림 %2")
-                     .arg(report.textSymbols)
-                     .arg(report.textErrors);
+        score +=
+            QStringLiteral(", 글 %1자 중 틀림 %2").arg(report.textSymbols).arg(report.textErrors);
     score += QStringLiteral(")</p>");
     const QString speed =
         QStringLiteral("<p>속도 %1 WPM (처음 %2, 끝 %3; 분당 %4 WPM 변화)%5</p>")
@@ -104,7 +104,8 @@ QString FistHtml(const cwt::fist::FistReport& report, bool keyerElements) {
 std::vector<cwt::SendingFigure> FiguresOf(const cwt::fist::FistReport& report) {
     std::vector<cwt::SendingFigure> figures;
     auto add = [&](const char* name, const cwt::fist::Figure& figure) {
-        if (figure.count > 0) figures.push_back({QString::fromLatin1(name), figure.mean, figure.spread});
+        if (figure.count > 0)
+            figures.push_back({QString::fromLatin1(name), figure.mean, figure.spread});
     };
     add("dah-dit-ratio", report.dahDitRatio);
     add("weight-percent", report.weightPercent);

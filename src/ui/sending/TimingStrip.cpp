@@ -168,7 +168,10 @@ void TimingStrip::describe() {
         Sum& mark = e.dash ? dashes : dots;
         mark.total += e.markUnits;
         ++mark.count;
-        const int kind = e.idealGapUnits == 1 ? 0 : e.idealGapUnits == 3 ? 1 : e.idealGapUnits == 7 ? 2 : -1;
+        const int kind = e.idealGapUnits == 1   ? 0
+                         : e.idealGapUnits == 3 ? 1
+                         : e.idealGapUnits == 7 ? 2
+                                                : -1;
         if (kind < 0) continue;
         gaps[kind].total += e.gapUnits;
         ++gaps[kind].count;

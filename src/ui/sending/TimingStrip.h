@@ -40,9 +40,9 @@ private:
         bool dash = false;
         double markUnits = 0;
         double idealMarkUnits = 1;
-        double gapUnits = 0;        // 0 after the last
-        double idealGapUnits = 0;   // 1, 3 or 7; 0 after the last
-        bool breaksAfter = false;   // a letter or word gap: a row may wrap here
+        double gapUnits = 0;       // 0 after the last
+        double idealGapUnits = 0;  // 1, 3 or 7; 0 after the last
+        bool breaksAfter = false;  // a letter or word gap: a row may wrap here
         bool markOff() const;
         bool gapOff() const;
     };

@@ -37,7 +37,7 @@ inline std::vector<KeyAction> PlanPaddle(std::string_view letters, double* endUn
             t += 4;  // with the letter gap, seven units
             continue;
         }
-        double start = t;  // of the element being planned
+        double start = t;      // of the element being planned
         double previous = -1;  // the start of the element before it in the letter
         for (char element : CodeOfChar(static_cast<uint8_t>(letter))) {
             if (element != 'S' && element != 'L') continue;
@@ -71,8 +71,7 @@ inline void PlayPaddle(QWidget* window, const std::vector<KeyAction>& actions, i
     clock.start();
     for (const KeyAction& action : actions) {
         const auto due = static_cast<qint64>(action.atUnits * unitMs);
-        while (clock.elapsed() < due)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        while (clock.elapsed() < due) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         SendCtrl(window, action.dah, action.press);
     }
 }
