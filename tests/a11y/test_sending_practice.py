@@ -5,10 +5,8 @@ after which Left and Right Ctrl (pressed by the X server, as a USB paddle adapte
 key the paddle and move no focus; Escape stops, and the focus goes back to "키잉 시작".
 """
 
-import subprocess
-
-from atspi_tools import (check, find, focused_object, has_state, press, pump, pyatspi, run,
-                         wait_for, walk, xdotool)
+from atspi_tools import (check, find, focus_window, focused_object, has_state, menu_item, press,
+                         pump, pyatspi, run, wait_for, walk, xdotool)
 
 R = pyatspi
 SENDING = "송신 연습"
@@ -22,25 +20,6 @@ TAB_ORDER = [("입력", R.ROLE_COMBO_BOX), ("키", R.ROLE_COMBO_BOX),
              ("자동 문자 간격", R.ROLE_CHECK_BOX), ("패들 좌우 바꿈", R.ROLE_CHECK_BOX),
              ("종류", R.ROLE_COMBO_BOX), ("과정", R.ROLE_COMBO_BOX),
              ("키잉 시작", R.ROLE_PUSH_BUTTON), ("송신", R.ROLE_CHECK_BOX)]
-
-
-def menu_item(program, caption):
-    items = [a for a in walk(program.window)
-             if a.getRole() == R.ROLE_MENU_ITEM and a.name == caption]
-    check(len(items) == 1, "expected one menu item %r, found %d" % (caption, len(items)))
-    return items[0]
-
-
-def focus_window(program, caption):
-    """Gives a window of the program the keyboard focus (there is no window manager)."""
-    result = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
-                             str(program.process.pid), "--name", "."],
-                            capture_output=True, text=True, timeout=10)
-    windows = [w for w in result.stdout.split()
-               if subprocess.run(["xdotool", "getwindowname", w], capture_output=True,
-                                 text=True, timeout=10).stdout.strip() == caption]
-    check(len(windows) == 1, "xdotool finds %d windows %r" % (len(windows), caption))
-    xdotool("windowfocus", "--sync", windows[0])
 
 
 def names_of(acc):

@@ -18,7 +18,8 @@ import subprocess
 import tempfile
 import time
 
-from atspi_tools import check, find, has_state, press, pump, pyatspi, run, text_of, wait_for, walk
+from atspi_tools import (check, find, focus_window, has_state, press, pump, pyatspi, run, text_of,
+                         wait_for, walk)
 from monitor_tools import MONITOR_RATE, Monitor, tone_runs_of_samples
 
 R = pyatspi
@@ -76,18 +77,6 @@ def key_in_rhythm(actions):
     started = time.monotonic()
     subprocess.run(command, check=True, timeout=60)
     return started
-
-
-def focus_window(program, caption):
-    result = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
-                             str(program.process.pid), "--name", "."],
-                            capture_output=True, text=True, timeout=10)
-    windows = [w for w in result.stdout.split()
-               if subprocess.run(["xdotool", "getwindowname", w], capture_output=True,
-                                 text=True, timeout=10).stdout.strip() == caption]
-    check(len(windows) == 1, "xdotool finds %d windows %r" % (len(windows), caption))
-    subprocess.run(["xdotool", "windowfocus", "--sync", windows[0]], check=True, timeout=10)
-    return windows[0]
 
 
 def screenshot(window, name):
