@@ -48,6 +48,7 @@ void SendingPracticeWindow::NameControlsForScreenReaders() {
     TargetLabel->setAccessibleName(QStringLiteral("보낼 글"));
     StatusLabel->setAccessibleName(QStringLiteral("진행"));
     OnAirLabel->setAccessibleName(QStringLiteral("송신 상태"));
+    SidetoneLabel->setAccessibleName(QStringLiteral("사이드톤"));
     StoreLabel->setAccessibleName(QStringLiteral("연습 기록"));
     DecodedView->setAccessibleName(QStringLiteral("받은 글"));
     DecodedView->setAccessibleDescription(

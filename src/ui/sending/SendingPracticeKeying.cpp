@@ -19,9 +19,8 @@ using LiveKeying = cwt::TransmitterKeyer::LiveKeying;
 
 // ----- The keyer -----
 
-cwt::LiveKeyerCore::EdgeSink SendingPracticeWindow::sidetoneSink() { return {}; }
-
 void SendingPracticeWindow::openKeyer() {
+    openSidetone();
     if (m_keyer) return;
     m_keyer = std::make_unique<cwt::LiveKeyer>(keyerSettings(), sidetoneSink(),
                                                cwt::LiveKeyer::Options{});
@@ -34,6 +33,7 @@ void SendingPracticeWindow::closeKeyer() {
     stopInput();
     leaveAir();
     m_keyer.reset();  // the key goes up on the sidetone as the keyer ends
+    closeSidetone();
 }
 
 void SendingPracticeWindow::keyerSettingsChanged() {
@@ -99,6 +99,7 @@ void SendingPracticeWindow::serialLost() {
 void SendingPracticeWindow::StartButtonClick() {
     if (m_keying) return;
     openKeyer();
+    refreshSidetone();
     m_keyer->setSettings(keyerSettings());
     cwt::SetLabelText(StatusLabel, QString());
     if (!startInput()) return;

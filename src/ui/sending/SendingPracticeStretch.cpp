@@ -73,6 +73,7 @@ void SendingPracticeWindow::startStretch() {
     settings.initialUnitMs =
         std::chrono::duration<double, std::milli>(cwt::keyer::KeyerUnit(SpeedBox->value())).count();
     m_stretch = std::make_unique<cwt::KeyedStretch>(settings);
+    markSidetoneStretch();
     // A new text shows at once; in free keying the last stretch stays until the next is read.
     if (!m_target.empty()) showDecoded();
 }
@@ -150,6 +151,7 @@ void SendingPracticeWindow::endStretch(bool stopped) {
     html += FistHtml(report, keyerElements);
     ResultView->setHtml(html);
     Strip->showStretch(m_stretch->stretches(), report.unitMs, keyerElements);
+    showSidetoneStretch();
 
     cwt::SendingSession session;
     session.when = QDateTime::currentDateTimeUtc();

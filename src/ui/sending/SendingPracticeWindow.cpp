@@ -109,6 +109,7 @@ SendingPracticeWindow::SendingPracticeWindow(cwt::SendPort& sender, QWidget* par
     buildLayout();
     m_filter = new cwt::KeyAdapterFilter(this, m_mapping);
     m_filter->setEnabled(false);
+    makeSidetone();
     m_ticker = new QTimer(this);
     m_ticker->setInterval(20);
     connectHandlers();
@@ -284,6 +285,9 @@ QWidget* SendingPracticeWindow::buildKeying() {
     OnAirLabel = new QLabel(box);
     OnAirLabel->setWordWrap(true);
     rows->addWidget(OnAirLabel);
+    SidetoneLabel = new QLabel(box);
+    SidetoneLabel->setWordWrap(true);
+    rows->addWidget(SidetoneLabel);
     DecodedView = new QTextBrowser(box);
     QFont font = DecodedView->font();
     font.setPointSizeF(font.pointSizeF() * 1.3);

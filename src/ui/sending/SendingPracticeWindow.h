@@ -45,6 +45,7 @@ class LiveKeyer;
 class ProgressStore;
 class SendPort;
 class SerialPaddle;
+class Sidetone;
 }  // namespace cwt
 
 class SendingPracticeWindow : public QWidget {
@@ -86,34 +87,35 @@ public:
     int pauseMs = 3000;
 
     // ----- Controls -----
-    QComboBox* InputBox = nullptr;          // 입력: keyboard keys or serial port
-    QComboBox* KeysBox = nullptr;           // 키: which adapter keys
+    QComboBox* InputBox = nullptr;             // 입력: keyboard keys or serial port
+    QComboBox* KeysBox = nullptr;              // 키: which adapter keys
     QToolButton* StraightKeyButton = nullptr;  // 스트레이트 키: a key of the operator's choice
-    QComboBox* PortBox = nullptr;           // 직렬 포트
-    QComboBox* DahLineBox = nullptr;        // 장점 선: DSR or DCD
+    QComboBox* PortBox = nullptr;              // 직렬 포트
+    QComboBox* DahLineBox = nullptr;           // 장점 선: DSR or DCD
     QCheckBox* SerialStraightCheck = nullptr;  // 스트레이트 키 (CTS)
-    QComboBox* SupplyBox = nullptr;         // 전원 선: DTR or RTS
-    QComboBox* ModeBox = nullptr;           // 키어 방식
-    QSpinBox* SpeedBox = nullptr;           // 속도 (WPM)
-    QSpinBox* WeightBox = nullptr;          // 무게 (%)
-    QCheckBox* DitMemoryCheck = nullptr;    // 단점 기억
-    QCheckBox* DahMemoryCheck = nullptr;    // 장점 기억
-    QCheckBox* LetterSpaceCheck = nullptr;  // 자동 문자 간격
-    QCheckBox* SwapCheck = nullptr;         // 좌우 바꿈
-    QComboBox* TextKindBox = nullptr;       // 보낼 글
-    QComboBox* CourseBox = nullptr;         // 과정
-    QSpinBox* LessonBox = nullptr;          // 단계
-    QSpinBox* CountBox = nullptr;           // 개수
-    QLabel* TargetLabel = nullptr;          // the text to key
-    QPushButton* NewTextButton = nullptr;   // 새 글
-    QPushButton* StartButton = nullptr;     // 키잉 시작
-    QPushButton* StopButton = nullptr;      // 멈춤
-    QCheckBox* OnAirCheck = nullptr;        // 송신
-    QLabel* StatusLabel = nullptr;          // what to do, or why not
-    QLabel* OnAirLabel = nullptr;           // whether the transmitter follows, and why not
-    QTextBrowser* DecodedView = nullptr;    // the keyed text against the target, as it comes
-    QTextBrowser* ResultView = nullptr;     // the last stretch: errors, figures, score
-    TimingStrip* Strip = nullptr;           // the last stretch's elements against the ideal
+    QComboBox* SupplyBox = nullptr;            // 전원 선: DTR or RTS
+    QComboBox* ModeBox = nullptr;              // 키어 방식
+    QSpinBox* SpeedBox = nullptr;              // 속도 (WPM)
+    QSpinBox* WeightBox = nullptr;             // 무게 (%)
+    QCheckBox* DitMemoryCheck = nullptr;       // 단점 기억
+    QCheckBox* DahMemoryCheck = nullptr;       // 장점 기억
+    QCheckBox* LetterSpaceCheck = nullptr;     // 자동 문자 간격
+    QCheckBox* SwapCheck = nullptr;            // 좌우 바꿈
+    QComboBox* TextKindBox = nullptr;          // 보낼 글
+    QComboBox* CourseBox = nullptr;            // 과정
+    QSpinBox* LessonBox = nullptr;             // 단계
+    QSpinBox* CountBox = nullptr;              // 개수
+    QLabel* TargetLabel = nullptr;             // the text to key
+    QPushButton* NewTextButton = nullptr;      // 새 글
+    QPushButton* StartButton = nullptr;        // 키잉 시작
+    QPushButton* StopButton = nullptr;         // 멈춤
+    QCheckBox* OnAirCheck = nullptr;           // 송신
+    QLabel* StatusLabel = nullptr;             // what to do, or why not
+    QLabel* OnAirLabel = nullptr;              // whether the transmitter follows, and why not
+    QLabel* SidetoneLabel = nullptr;           // which sound path the sidetone takes, or why none
+    QTextBrowser* DecodedView = nullptr;       // the keyed text against the target, as it comes
+    QTextBrowser* ResultView = nullptr;        // the last stretch: errors, figures, score
+    TimingStrip* Strip = nullptr;              // the last stretch's elements against the ideal
     SendingProgressPlot* Plot = nullptr;
     QLabel* StoreLabel = nullptr;  // where the history is kept, or what went wrong
 
@@ -151,8 +153,18 @@ private:
     void showStoreState();
     void setChoicesEnabled(bool enabled);
 
-    // Keying (SendingPracticeKeying.cpp)
+    // The sidetone (SendingPracticeSidetone.cpp)
     cwt::LiveKeyerCore::EdgeSink sidetoneSink();
+    void makeSidetone();
+    void openSidetone();
+    void refreshSidetone();
+    void closeSidetone();
+    void showSidetoneState();
+    int sidetoneDisturbances() const;
+    void markSidetoneStretch();
+    void showSidetoneStretch();
+
+    // Keying (SendingPracticeKeying.cpp)
     void openKeyer();
     void closeKeyer();
     bool startInput();
@@ -178,6 +190,8 @@ private:
     std::mt19937 m_random;
     cwt::KeyAdapterMapping m_mapping;
     cwt::KeyAdapterFilter* m_filter = nullptr;
+    int m_disturbancesAtStretch = 0;
+    cwt::Sidetone* m_sidetone = nullptr;  // a child: ends after the keyer that feeds it
     std::unique_ptr<cwt::LiveKeyer> m_keyer;
     std::unique_ptr<cwt::SerialPaddle> m_paddle;
     const cwt::SerialCalls* m_serialCalls = &cwt::SystemSerialCalls();
