@@ -8,7 +8,8 @@ the rest tapped while the element before sounds, as an operator uses the keyer's
 Checked afterwards: the text the window decoded and the fist score it gives (read through
 AT-SPI, as a screen reader reads it), and the sidetone in the null sink's monitor: a tone for
 every element, each as long as the keyer made it, every element of a letter where the keyer's
-grid puts it, and every letter where its key press was. A screenshot of the window after the
+grid puts it, and the window's own count of the times the sidetone did not sound as keyed (a
+busy machine) no lower than the elements found off. A screenshot of the window after the
 stretch goes to out/screens/e2e-sending.png.
 """
 
@@ -34,7 +35,7 @@ WORK = os.environ.get("CWT_A11Y_WORK", tempfile.mkdtemp())
 
 def plan(text):
     """The key actions (at in units, key, down) and the elements the keyer should make
-    (start in units from the first press, dah) for `text`."""
+    (start in units from the first press, dah, first of its letter) for `text`."""
     actions, elements, t = [], [], 0.0
     for letter in text:
         if letter == " ":
@@ -45,7 +46,7 @@ def plan(text):
             key = "Control_R" if symbol == "-" else "Control_L"
             at = start if previous is None else previous + 0.4
             actions += [(at, key, True), (at + (0.15 if previous is None else 0.3), key, False)]
-            elements.append((start, symbol == "-"))
+            elements.append((start, symbol == "-", previous is None))
             previous = start
             start += 4 if symbol == "-" else 2
         t = start + 2
@@ -86,32 +87,75 @@ def screenshot(window, name):
                    check=False, timeout=20)
 
 
-def check_sidetone(samples, elements):
-    """Every element as a tone of its keyed length, on the keyer's grid within each letter."""
+def find_tone(tones, expected_ms, window_ms):
+    """The tone that starts nearest `expected_ms`, if one starts within `window_ms` of it."""
+    near = [t for t in tones if abs(t[0] - expected_ms) <= window_ms]
+    return min(near, key=lambda t: abs(t[0] - expected_ms)) if near else None
+
+
+def check_sidetone(samples, elements, disturbed):
+    """Every element as a tone of its keyed length, on the keyer's grid within each letter.
+
+    Each element is looked for where it should sound: a letter's first where its key press was
+    (as far as xdotool's sleeps and the X server keep time, which is no measure of the sidetone's
+    latency: the sidetone's benchmark measures that), the others on the keyer's grid after the
+    element before. A busy machine makes the sound server run dry now and then, and
+    the window counts each time the sidetone did not sound as keyed: as many elements as it
+    counted may be off, no more. With none counted, every element must be exact."""
     tones = tone_runs_of_samples(samples, MONITOR_RATE)
-    check(len(tones) == len(elements), "the monitor holds %d tones for %d elements" %
-          (len(tones), len(elements)))
-    worst_length = worst_grid = worst_letter = 0.0
+    check(tones, "the monitor holds no tone at all")
     first_tone, first_element = tones[0][0], elements[0][0] * UNIT_MS
-    for i, ((start, end), (at_units, dah)) in enumerate(zip(tones, elements)):
+    off, errors, previous = [], [], None
+    worst_length = worst_grid = worst_letter = 0.0
+    for i, (at_units, dah, letter_start) in enumerate(elements):
         keyed_ms = (3 if dah else 1) * UNIT_MS
-        worst_length = max(worst_length, abs((end - start) - keyed_ms))
-        letter_start = i == 0 or at_units - elements[i - 1][0] > 4
-        if letter_start:
-            # Where the key was pressed, as far as xdotool's sleeps and the X server keep time.
-            worst_letter = max(worst_letter,
-                               abs((start - first_tone) - (at_units * UNIT_MS - first_element)))
+        if letter_start or previous is None:
+            expected = first_tone + at_units * UNIT_MS - first_element
+            # xdotool's sleeps time the presses: under load they run late by tens of
+            # milliseconds, but a letter's first tone is still the nearest to its press.
+            tone = find_tone(tones, expected, 1.5 * UNIT_MS)
         else:
-            spacing = (at_units - elements[i - 1][0]) * UNIT_MS
-            worst_grid = max(worst_grid, abs((start - tones[i - 1][0]) - spacing))
-    print("sidetone: %d tones; element length error max %.2f ms, grid error max %.2f ms, "
-          "letter start error max %.1f ms" % (len(tones), worst_length, worst_grid, worst_letter),
+            expected = previous[0] + (at_units - elements[i - 1][0]) * UNIT_MS
+            tone = find_tone(tones, expected, 15)
+        previous = tone
+        if tone is None:
+            off.append("%d: missing" % i)
+            continue
+        length = (tone[1] - tone[0]) - keyed_ms
+        place = tone[0] - expected
+        split = any(tone[1] < t[0] < tone[0] + keyed_ms + UNIT_MS / 2 for t in tones)
+        if letter_start:
+            worst_letter = max(worst_letter, abs(place))
+        else:
+            errors.append("%d:%+.2f" % (i, place))
+        if abs(length) >= 0.2 or split or (not letter_start and abs(place) >= 0.2):
+            off.append("%d: %+.2f ms long, %+.2f ms late%s" %
+                       (i, length, place, ", broken up" if split else ""))
+            continue
+        worst_length = max(worst_length, abs(length))
+        if not letter_start:
+            worst_grid = max(worst_grid, abs(place))
+    print("sidetone: %d tones for %d elements, %d off (%s); the window counted %d disturbances"
+          % (len(tones), len(elements), len(off), "; ".join(off) or "none", disturbed),
           flush=True)
+    print("intact elements: length error max %.2f ms, grid error max %.2f ms; press to tone "
+          "(xdotool's timing) max %.1f ms; grid errors [ms]: %s" %
+          (worst_length, worst_grid, worst_letter, " ".join(errors)), flush=True)
     # The tone's edges ramp over one of the program's samples (0.09 ms); the half-level points
     # lie on the keyed edges.
-    check(worst_length < 0.2, "a sidetone element is %.2f ms off its keyed length" % worst_length)
-    check(worst_grid < 0.2, "an element of a letter is %.2f ms off the keyer's grid" % worst_grid)
-    check(worst_letter < 30, "a letter sounded %.1f ms away from its key press" % worst_letter)
+    check(len(off) <= disturbed, "%d elements off with %d disturbances counted" %
+          (len(off), disturbed))
+
+
+def disturbances(frame):
+    """How often the window says the sidetone did not sound as keyed in the stretch."""
+    state = text_of(find(frame, "사이드톤", R.ROLE_LABEL))
+    print(state, flush=True)
+    if "고르게" in state:
+        return 0
+    count = re.search(r"(\d+)번 끊기거나", state)
+    check(count, "the window says nothing of how the sidetone sounded: %r" % state)
+    return int(count.group(1))
 
 
 def test(program):
@@ -146,7 +190,7 @@ def test(program):
     check(re.search(r"보낸 글\s*PARIS CQ\b", shown), "the window decoded %r" % shown)
     score = re.search(r"손 점수 (\d+)", shown)
     check(score and int(score.group(1)) >= 85, "the fist score reads %r" % shown)
-    check_sidetone(samples, elements)
+    check_sidetone(samples, elements, disturbances(frame))
 
 
 run(test)
