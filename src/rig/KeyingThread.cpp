@@ -58,6 +58,7 @@ void KeyingThread::wake() const {
 }
 
 bool KeyingThread::handOver(std::span<const TimedEdge> edges) {
+    std::lock_guard lock(m_producers);
     const uint64_t tail = m_tail.load(std::memory_order_relaxed);
     if (tail + edges.size() - m_head.load(std::memory_order_acquire) > kCapacity) return false;
     for (size_t i = 0; i < edges.size(); ++i) m_ring[(tail + i) % kCapacity] = edges[i];
@@ -72,6 +73,7 @@ void KeyingThread::finishLetter() {
 }
 
 void KeyingThread::cancel() {
+    std::lock_guard lock(m_producers);
     m_cancelBefore.store(m_tail.load(std::memory_order_relaxed), std::memory_order_relaxed);
     m_cancels.fetch_add(1, std::memory_order_release);
     wake();

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <thread>
 #include <vector>
@@ -50,14 +51,16 @@ public:
     KeyingThread(const KeyingThread&) = delete;
     KeyingThread& operator=(const KeyingThread&) = delete;
 
-    // GUI thread: queues edges, in time order, after those already queued. False when the
-    // queue has no room for all of them (none is queued then).
+    // GUI thread, or a live key's thread (LiveKeyPath): queues edges, in time order, after
+    // those already queued. False when the queue has no room for all of them (none is queued
+    // then).
     bool handOver(std::span<const TimedEdge> edges);
     // GUI thread: the letter being keyed ends as it was meant to; every letter handed over
     // before this call that has not begun is dropped.
     void finishLetter();
-    // GUI thread: the key goes up at once and every edge handed over before this call that has
-    // not been keyed is dropped (the live key's Stop). Edges handed over after it are keyed.
+    // GUI thread, or a live key's thread: the key goes up at once and every edge handed over
+    // before this call that has not been keyed is dropped (the live key's Stop). Edges handed
+    // over after it are keyed.
     void cancel();
 
     // GUI thread: the events that happened since the last call.
@@ -85,6 +88,9 @@ private:
     std::vector<TimedEdge> m_ring;
     std::atomic<uint64_t> m_head{0};  // consumer: edges taken
     std::atomic<uint64_t> m_tail{0};  // producer: edges queued
+    // The producers take turns: the GUI thread's letters and a live key's thread. Held for the
+    // few stores of a hand-over only.
+    std::mutex m_producers;
     std::atomic<uint64_t> m_finishBefore{0};
     std::atomic<uint64_t> m_cancelBefore{0};
     std::atomic<uint64_t> m_cancels{0};

@@ -72,6 +72,7 @@ bool TransmitterKeyer::start(const KeyingSettings& settings) {
     options.watchdogNs = int64_t{settings.watchdogSeconds} * 1'000'000'000;
     m_thread = std::make_unique<KeyingThread>(*m_line, options);
     if (m_wave) m_wave->Device().setStartLeadMs(kStartLeadMs);
+    m_livePath->attach(m_thread.get(), onAirDelayNs);
     m_notifier = new QSocketNotifier(m_thread->eventFd(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TransmitterKeyer::takeThreadEvents);
     return true;
@@ -84,7 +85,8 @@ void TransmitterKeyer::finish() {
         m_notifier->deleteLater();
         m_notifier = nullptr;
     }
-    m_thread.reset();  // the key goes up and the thread ends
+    m_livePath->detach();  // before the thread it leads to ends
+    m_thread.reset();      // the key goes up and the thread ends
     m_held.clear();
     if (m_wave) m_wave->Device().setStartLeadMs(0);
     if (m_line) m_line->close();
@@ -97,6 +99,8 @@ void TransmitterKeyer::finish() {
 
 void TransmitterKeyer::stopSending() {
     m_held.clear();  // none of them has begun
+    // A live key on the air stops at once: its elements are no letters to finish.
+    m_livePath->close();
     if (m_thread) m_thread->finishLetter();
     if (m_rig) m_rig->stop();
     m_rigText.clear();
@@ -158,21 +162,12 @@ std::vector<TimedEdge> TransmitterKeyer::liveEdges(std::span<const keyer::KeyEdg
     ++m_letter;
     std::vector<TimedEdge> timed;
     timed.reserve(edges.size());
-    for (size_t i = 0; i < edges.size(); ++i) {
-        const int64_t atNs = edges[i].time.count() + onAirDelayNs;
-        const bool endedAlready = edges[i].down && i + 1 < edges.size() && !edges[i + 1].down &&
-                                  edges[i + 1].time.count() + onAirDelayNs <= nowNs;
-        if (endedAlready) {
-            ++m_lateElements;
-            ++i;
-            continue;
-        }
-        timed.push_back({atNs, m_letter, edges[i].down});
-    }
+    LiveTimedEdges(edges, onAirDelayNs, nowNs, m_letter, timed, m_lateElements);
     return timed;
 }
 
 void TransmitterKeyer::stopLive() {
+    m_livePath->close();
     if (m_thread) m_thread->cancel();
 }
 

@@ -35,6 +35,7 @@
 #include "engine/keying/KeyingSettings.h"
 #include "engine/keying/RigText.h"
 #include "rig/KeyingThread.h"
+#include "rig/LiveKeyPath.h"
 #include "sound/CodePlayer.h"
 
 class QSocketNotifier;
@@ -64,7 +65,7 @@ public:
     void setSerialCalls(const SerialCalls& calls) { m_calls = &calls; }
     const KeyingSettings& settings() const { return m_settings; }
     // The operator's Stop: the letter being keyed ends as it should, nothing after it is keyed;
-    // the rig's keyer is stopped.
+    // the rig's keyer is stopped; a live key on the air (livePath) stops at once.
     void stopSending();
     // What is keyed and how, for the status bar.
     QString statusText() const;
@@ -85,13 +86,17 @@ public:
     // keyed unless the result is Keyed.
     LiveKeying keyLive(std::span<const keyer::KeyEdge> edges);
     // The live key's Stop (the keyer reset, the on-air switch turned off, the paddle lost): the
-    // key goes up at once and nothing handed over before is keyed.
+    // key goes up at once and nothing handed over before is keyed; livePath() is closed.
     void stopLive();
     // How long after the keyer's time a live edge is keyed, the same for every edge, so that
     // a keyer that hands an element over a little after it began still has it keyed whole.
     int64_t onAirDelayNs = 10'000'000;
     // Live elements that were not keyed because they had ended before they were handed over.
-    int lateElements() const { return m_lateElements; }
+    int lateElements() const { return m_lateElements + m_livePath->lateElements(); }
+    // The key line for a live key's own thread (see LiveKeyPath): keys while a serial line is
+    // keyed and the path is open, nothing otherwise. The same path for as long as this keyer
+    // lives; stopLive() and the operator's Stop close it.
+    std::shared_ptr<LiveKeyPath> livePath() const { return m_livePath; }
 
     void codeStarts(std::string_view code, bool syllableEnd, bool runsIntoNext,
                     const CodeSettings& settings, long long extraSilence) override;
@@ -162,6 +167,7 @@ private:
     int64_t m_soundEndNs = 0;
     uint32_t m_letter = 0;
     int m_lateElements = 0;
+    std::shared_ptr<LiveKeyPath> m_livePath = std::make_shared<LiveKeyPath>();
 };
 
 }  // namespace cwt

@@ -8,11 +8,15 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "store/StoreSql.h"
+
 namespace cwt {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// 1: the copy practice's sessions, symbol counts, confusions and the windows' choices.
+// 2: the sending practice's sessions and their figures.
+constexpr int kSchemaVersion = 2;
 
 // SQLite's primary result codes, as Qt's driver reports them in nativeErrorCode().
 enum SqliteCode {
@@ -62,9 +66,31 @@ const char* const kSchema[] = {
     " count INTEGER NOT NULL,"
     " PRIMARY KEY (session_id, sent, copied))",
     "CREATE TABLE IF NOT EXISTS choices (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS sending_sessions ("
+    " id INTEGER PRIMARY KEY,"
+    " ended_at TEXT NOT NULL,"  // ISO 8601, UTC
+    " course TEXT NOT NULL,"    // 'en' or 'ko'
+    " lesson INTEGER NOT NULL,"
+    " text_kind TEXT NOT NULL,"   // 'groups', 'words', 'calls', 'qso' or 'free'
+    " keyer_mode TEXT NOT NULL,"  // 'straight', 'iambic-a', 'iambic-b', 'ultimatic' or 'bug'
+    " keyer_wpm INTEGER NOT NULL,"
+    " measured_wpm REAL NOT NULL,"
+    " target TEXT NOT NULL,"
+    " keyed TEXT NOT NULL,"
+    " target_symbols INTEGER NOT NULL,"
+    " compared_symbols INTEGER NOT NULL,"
+    " keyed_symbols INTEGER NOT NULL,"
+    " errors INTEGER NOT NULL,"
+    " accuracy REAL,"     // 0 .. 1; NULL for free keying
+    " fist_score REAL)",  // 0 .. 100; NULL when too little was keyed
+    "CREATE INDEX IF NOT EXISTS sending_sessions_by_course ON sending_sessions (course, ended_at)",
+    "CREATE TABLE IF NOT EXISTS sending_figures ("
+    " session_id INTEGER NOT NULL REFERENCES sending_sessions (id) ON DELETE CASCADE,"
+    " name TEXT NOT NULL,"
+    " mean REAL NOT NULL,"
+    " spread REAL NOT NULL,"
+    " PRIMARY KEY (session_id, name))",
 };
-
-QString CourseKey(Course course) { return course == Course::Korean ? "ko" : "en"; }
 
 QString KindKey(ItemKind kind) {
     switch (kind) {
@@ -80,17 +106,11 @@ QString KindKey(ItemKind kind) {
 
 QString Symbol(char16_t c) { return QString(QChar(c)); }
 
-QString Stamp(const QDateTime& when) { return when.toUTC().toString(Qt::ISODateWithMs); }
-
-// Runs one statement; false with the error in `error`.
-bool Exec(QSqlDatabase& db, const QString& sql, QSqlError* error = nullptr) {
-    QSqlQuery query(db);
-    if (query.exec(sql)) return true;
-    if (error) *error = query.lastError();
-    return false;
-}
-
 }  // namespace
+
+using storesql::CourseKey;
+using storesql::Exec;
+using storesql::Stamp;
 
 PracticeSession SessionOf(const SessionScore& score) {
     PracticeSession session;
@@ -250,6 +270,15 @@ bool ProgressStore::failed(const QSqlError& error, const QString& doing) {
 
 bool ProgressStore::saveSession(const PracticeSession& session) {
     m_unsaved.push_back(session);
+    return savePending();
+}
+
+bool ProgressStore::saveSendingSession(const SendingSession& session) {
+    m_unsavedSending.push_back(session);
+    return savePending();
+}
+
+bool ProgressStore::savePending() {
     // A file that could not be written before may be writable now (a lock released).
     if (!m_writable) {
         close();
@@ -272,11 +301,18 @@ bool ProgressStore::writePending() {
             return false;
         }
     }
+    for (const SendingSession& pending : m_unsavedSending) {
+        if (!writeSendingSession(pending)) {
+            Exec(db, "ROLLBACK");
+            return false;
+        }
+    }
     if (!Exec(db, "COMMIT", &error)) {
         Exec(db, "ROLLBACK");
         return failed(error, QStringLiteral("쓸"));
     }
     m_unsaved.clear();
+    m_unsavedSending.clear();
     m_problem.clear();
     return true;
 }

@@ -1,6 +1,8 @@
 #pragma once
-// The copy-practice history and the practice window's own choices, kept in an SQLite
-// database (practice.sqlite in $XDG_DATA_HOME/cw-tamarik, created on first use).
+// The practice history (copy practice and sending practice) and the practice windows' own
+// choices, kept in an SQLite database (practice.sqlite in $XDG_DATA_HOME/cw-tamarik, created on
+// first use). A file of an earlier version is brought up to this one in place, in one
+// transaction: its history stays as it was, and a failed upgrade leaves the file untouched.
 //
 // Whatever goes wrong with the file, practice goes on: a locked, unwritable or newer file is
 // reported in words and the sessions of this run are kept in memory instead, so the window can
@@ -10,11 +12,14 @@
 #include <QDateTime>
 #include <QString>
 #include <map>
+#include <optional>
 #include <vector>
 
+#include "engine/keyer/KeyerSettings.h"
 #include "engine/practice/CopyScore.h"
 #include "engine/practice/KochCourse.h"
 #include "engine/practice/PracticeItems.h"
+#include "engine/sending/SendingTexts.h"
 
 class QSqlError;
 
@@ -37,6 +42,41 @@ struct PracticeSession {
     std::vector<Confusion> confusions;
 };
 PracticeSession SessionOf(const SessionScore& score);
+
+// A figure of the operator's keying (a ratio, a gap in units …), by name: its mean and spread.
+struct SendingFigure {
+    QString name;
+    double mean = 0;
+    double spread = 0;
+};
+
+// One stretch of sending practice as it is kept.
+struct SendingSession {
+    QDateTime when;  // when it ended
+    Course course = Course::English;
+    int lesson = 1;
+    SendingTextKind kind = SendingTextKind::LessonGroups;
+    keyer::KeyerMode mode = keyer::KeyerMode::IambicB;
+    int keyerWpm = 15;        // as set
+    double measuredWpm = 0;   // as keyed
+    QString target;           // empty for free keying
+    QString keyed;            // as decoded
+    int targetSymbols = 0;    // of the text asked
+    int comparedSymbols = 0;  // of those, keyed (or missed) before the stretch ended
+    int keyedSymbols = 0;
+    int errors = 0;
+    std::optional<double> accuracy;   // 0 .. 1 of the symbols compared; none for free keying
+    std::optional<double> fistScore;  // 0 .. 100; none when too little was keyed to judge
+    std::vector<SendingFigure> figures;
+};
+
+// A point of the sending practice's progress plot.
+struct SendingPoint {
+    QDateTime when;
+    std::optional<double> accuracy;
+    std::optional<double> fistScore;
+    double measuredWpm = 0;
+};
 
 // A point of the score plot.
 struct ScorePoint {
@@ -72,7 +112,13 @@ public:
     // Characters sent and copied right over every session of a course.
     std::map<char16_t, SymbolTally> symbolTotals(Course course) const;
 
-    // The window's own choices; `fallback` for one never kept.
+    // Keeps a stretch of sending practice; false when it could only be kept in memory.
+    bool saveSendingSession(const SendingSession& session);
+    // Sending sessions of a course, oldest first, those of this run that could not be saved
+    // included.
+    std::vector<SendingPoint> sendingHistory(Course course) const;
+
+    // The windows' own choices; `fallback` for one never kept.
     QString choice(const QString& key, const QString& fallback) const;
     bool setChoice(const QString& key, const QString& value);
 
@@ -84,8 +130,10 @@ private:
     void close();
     bool prepareSchema();
     bool setAsideDamagedFile();
+    bool savePending();
     bool writePending();
     bool writeSession(const PracticeSession& session);
+    bool writeSendingSession(const SendingSession& session);
     bool failed(const QSqlError& error, const QString& doing);
 
     QString m_path;
@@ -97,6 +145,7 @@ private:
     QString m_problem;
     QString m_setAside;
     std::vector<PracticeSession> m_unsaved;
+    std::vector<SendingSession> m_unsavedSending;
     std::map<QString, QString> m_unsavedChoices;
 };
 

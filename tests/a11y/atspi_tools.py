@@ -191,6 +191,20 @@ def xdotool(*args):
     subprocess.run(["xdotool"] + list(args), check=True, timeout=10)
 
 
+def focus_window(program, caption):
+    """Gives the program's window with this caption the keyboard focus (there is no window
+    manager) and returns its X window id."""
+    result = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
+                             str(program.process.pid), "--name", "."],
+                            capture_output=True, text=True, timeout=10)
+    windows = [w for w in result.stdout.split()
+               if subprocess.run(["xdotool", "getwindowname", w], capture_output=True,
+                                 text=True, timeout=10).stdout.strip() == caption]
+    check(len(windows) == 1, "xdotool finds %d windows %r" % (len(windows), caption))
+    xdotool("windowfocus", "--sync", windows[0])
+    return windows[0]
+
+
 def activate_window(program):
     """Gives the program's main window the keyboard focus (there is no window manager)."""
     result = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",

@@ -19,7 +19,6 @@ import ctypes
 import ctypes.util
 import os
 import re
-import struct
 import subprocess
 import tempfile
 import time
@@ -27,6 +26,7 @@ import wave
 
 from atspi_tools import (TestFailure, activate_window, check, find, has_state, pump, pyatspi,
                          run, status_panel, text_of, wait_for, walk, xdotool)
+from monitor_tools import MONITOR_RATE, Monitor, tone_runs_of_samples
 
 R = pyatspi
 SOURCE_DIR = os.environ.get("CWT_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -37,7 +37,6 @@ WORK = os.environ.get("CWT_A11Y_WORK", tempfile.mkdtemp())
 TEXT = "CQ DE HL1ABC 안녕 [AR] 73?"  # letters, digits, Hangul, a sign and a punctuation mark
 FILE_TEXT = "QRL? 감사합니다 73"
 MACRO_F1 = "34567"  # the first run's macro for F1, sent at once
-MONITOR_RATE = 48000
 DEVICE_RATE = 11025
 
 timings = {}
@@ -150,34 +149,6 @@ def bind_spare_keys(text):
 
 # ----- The sound -----
 
-class Monitor:
-    """The null sink's monitor recorded with parec: exactly what speakers would get.
-
-    With 100 ms of recording latency: at 10 ms the recording stream drives PipeWire's graph at
-    a 5.3 ms cycle, and under load the recording then loses or repeats a cycle now and then.
-    """
-
-    def __init__(self, path):
-        self.path = path
-        self.file = open(path, "wb")
-        self.process = subprocess.Popen(
-            ["parec", "-d", "cwnull.monitor", "--rate=%d" % MONITOR_RATE, "--channels=1",
-             "--format=s16le", "--latency-msec=100"], stdout=self.file)
-        wait_for(lambda: os.path.getsize(path) > 0, 10, "parec to deliver samples")
-
-    def mark(self):
-        """Where the recording is now, in samples."""
-        return os.path.getsize(self.path) // 2
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(5)
-        self.file.close()
-        with open(self.path, "rb") as raw:
-            data = raw.read()
-        return struct.unpack("<%dh" % (len(data) // 2), data[:len(data) // 2 * 2])
-
-
 def tone_runs_of_bytes(data, rate, silence=128):
     """Tones of 8-bit data: every byte other than `silence` (as RhythmMeter does)."""
     runs, i, n = [], 0, len(data)
@@ -189,24 +160,6 @@ def tone_runs_of_bytes(data, rate, silence=128):
         while i < n and data[i] != silence:
             i += 1
         runs.append((start * 1000.0 / rate, i * 1000.0 / rate))
-    return runs
-
-
-def tone_runs_of_samples(samples, rate, threshold=1000, min_gap_ms=0.5):
-    """Tones of a 16-bit recording; a quieter stretch under `min_gap_ms` ends none."""
-    runs, in_tone, start, last_loud = [], False, 0, 0
-    min_gap = int(-(-min_gap_ms * rate // 1000))
-    for i, sample in enumerate(samples):
-        if abs(sample) <= threshold:
-            continue
-        if in_tone and i - last_loud > min_gap:
-            runs.append((start * 1000.0 / rate, (last_loud + 1) * 1000.0 / rate))
-            in_tone = False
-        if not in_tone:
-            in_tone, start = True, i
-        last_loud = i
-    if in_tone:
-        runs.append((start * 1000.0 / rate, (last_loud + 1) * 1000.0 / rate))
     return runs
 
 

@@ -208,8 +208,8 @@ void Keyer::startElement(Lever kind, KeyTime time) {
     // mode A and mode B differ on), not as a press during the element.
     if (other.closed) other.latched = false;
     m_element = Element{kind, time + length.period, other.closed && isAutomatic(Other(kind))};
-    emit(true, time);
-    emit(false, time + length.mark);
+    emitEdge(true, time);
+    emitEdge(false, time + length.mark);
     m_autoFreeAt = m_element->end;
 }
 
@@ -229,14 +229,14 @@ void Keyer::followHandContact(KeyTime time) {
 }
 
 void Keyer::handDown(KeyTime time) {
-    emit(true, time);
+    emitEdge(true, time);
     m_handDown = true;
     m_handDownAt = time;
     m_startAt.reset();
 }
 
 void Keyer::handUp(KeyTime time) {
-    emit(false, time);
+    emitEdge(false, time);
     m_handDown = false;
     // A dit after a hand-keyed tone gets at least an element's space.
     m_autoFreeAt = std::max(m_autoFreeAt, time + m_unit);
@@ -270,6 +270,6 @@ void Keyer::letGoStuckHandContacts(KeyTime time) {
     handUp(time);
 }
 
-void Keyer::emit(bool down, KeyTime time) { m_pending.push_back(KeyEdge{down, time}); }
+void Keyer::emitEdge(bool down, KeyTime time) { m_pending.push_back(KeyEdge{down, time}); }
 
 }  // namespace cwt::keyer

@@ -121,7 +121,7 @@ private:
     void handUp(KeyTime time);
     void letGoStuckPaddles(KeyTime time);
     void letGoStuckHandContacts(KeyTime time);
-    void emit(bool down, KeyTime time);
+    void emitEdge(bool down, KeyTime time);
 
     KeyerSettings m_settings;
     KeyTime m_unit{0};

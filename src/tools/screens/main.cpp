@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
@@ -42,6 +43,7 @@
 #include "ui/main/SoundUnit.h"
 #include "ui/memo/WaveDispUnit.h"
 #include "ui/practice/CopyPracticeWindow.h"
+#include "ui/sending/SendingPracticeWindow.h"
 
 namespace {
 
@@ -180,6 +182,17 @@ bool ShootDecoder(TForm1* form, const QString& out) {
     return ok;
 }
 
+// The sending practice idle with a Korean lesson to key: its longest labels and Hangul text.
+bool ShootSending(TForm1* form, const QString& out) {
+    form->SendingPracticeMenu->trigger();
+    SendingPracticeWindow* sending = form->sendingPractice();
+    sending->CourseBox->setCurrentIndex(static_cast<int>(cwt::Course::Korean));
+    sending->TextKindBox->setCurrentIndex(static_cast<int>(cwt::SendingTextKind::LessonGroups));
+    sending->LessonBox->setValue(5);
+    sending->NewTextButton->click();
+    return Save(sending, out + "/sending-idle.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -212,6 +225,7 @@ int main(int argc, char** argv) {
     ok = Save(windows.Form2, out + "/memo.png") && ok;
     ok = ShootPractice(form, out) && ok;
     ok = ShootDecoder(form, out) && ok;
+    ok = ShootSending(form, out) && ok;
     form->KeyingSetup->trigger();
     if (auto* keying = form->findChild<KeyingDialog*>())
         ok = Save(keying, out + "/keying.png") && ok;

@@ -6,8 +6,17 @@
 // recording it runs ends with it. The main window implements it; the other windows take it
 // and never see the main window's class.
 //
+// A live key (the sending practice's paddle through the keyer) keys the transmitter of the
+// main window's 무선기 키잉 through it too, while the window holds the sending state, so that
+// the main window sends nothing on the air meanwhile.
+//
 // GUI thread only, as everything of the windows.
 
+#include <QString>
+#include <memory>
+
+#include "rig/LiveKeyPath.h"
+#include "rig/TransmitterKeyer.h"
 #include "sound/CodePlayer.h"
 
 namespace cwt {
@@ -35,6 +44,16 @@ public:
     virtual CodeSettings codeSettings() const = 0;
     // Samples per second of the wave output, which the unit's length in milliseconds depends on.
     virtual int outputSampleRate() const = 0;
+
+    // Whether a live key would key the transmitter now (무선기 키잉 on a serial key line), and
+    // why not in words (empty when it would).
+    virtual TransmitterKeyer::LiveKeying liveKeying() const = 0;
+    virtual QString liveKeyingRefusal() const = 0;
+    // The key line a live keyer's thread keys the transmitter through. Only for a send held
+    // with beginSend(): otherwise none.
+    virtual std::shared_ptr<LiveKeyPath> liveKeyPath() = 0;
+    // The live key's Stop: the key goes up at once and nothing handed over before is keyed.
+    virtual void stopLive() = 0;
 };
 
 }  // namespace cwt

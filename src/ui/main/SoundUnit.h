@@ -51,6 +51,7 @@ class QWidget;
 
 class CodePictures;
 class CopyPracticeWindow;
+class SendingPracticeWindow;
 class RadioGroup;
 class TEditMacrosForm;
 class TForm2;
@@ -157,6 +158,9 @@ public:
     // Shows the copy-practice window "수신 연습", made on first use.
     void CopyPracticeMenuClick(QObject* Sender);
     CopyPracticeWindow* copyPractice() const { return m_practice; }
+    // Shows the sending-practice window "송신 연습", made on first use.
+    void SendingPracticeMenuClick(QObject* Sender);
+    SendingPracticeWindow* sendingPractice() const { return m_sending; }
 
     // ----- The seam of the other windows' sends (SoundUnitPractice.cpp) -----
     // Another window's send goes through this window's sound path and settings, and is a send
@@ -170,6 +174,11 @@ public:
     cwt::CodePlayer& codePlayer() override { return *m_player; }
     cwt::CodeSettings codeSettings() const override;
     int outputSampleRate() const override;
+    // The transmitter of 무선기 키잉 for another window's live key (SoundUnitPractice.cpp).
+    cwt::TransmitterKeyer::LiveKeying liveKeying() const override;
+    QString liveKeyingRefusal() const override;
+    std::shared_ptr<cwt::LiveKeyPath> liveKeyPath() override;
+    void stopLive() override;
 
     // ----- Displays -----
     void Timer1Timer();
@@ -291,6 +300,7 @@ public:
     QAction* TransmitterKeying = nullptr;  // "무선기 키잉": keys a transmitter while sending
     QMenu* PracticeMenu = nullptr;        // "연습"
     QAction* CopyPracticeMenu = nullptr;  // "수신 연습"
+    QAction* SendingPracticeMenu = nullptr;  // "송신 연습"
     QAction* About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* N10 = nullptr;
@@ -415,6 +425,7 @@ private:
     TVolumeForm* m_mixer = nullptr;
     TEditMacrosForm* m_macros = nullptr;
     CopyPracticeWindow* m_practice = nullptr;
+    SendingPracticeWindow* m_sending = nullptr;
     QObject* m_otherSendWatch = nullptr;  // sees Stop end another window's send
     bool m_otherSend = false;             // another window's send holds the sending state
 

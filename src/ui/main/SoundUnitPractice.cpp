@@ -1,6 +1,7 @@
-// The main window's side of the copy practice: the menu "연습" that opens its window (and the
-// decoding window); and the seam through which another window's send holds the sending state
-// while it sends through this window's sound path.
+// The main window's side of the practice windows: the menu "연습" that opens them (copy
+// practice, sending practice, decoding); and the seam through which another window's send
+// holds the sending state while it sends through this window's sound path, or keys its
+// transmitter from a live key.
 
 #include <QAction>
 #include <QEvent>
@@ -11,9 +12,11 @@
 #include <functional>
 
 #include "sound/VelWaveCtrl.h"
+#include "rig/TransmitterKeyer.h"
 #include "ui/decoder/DecoderWindow.h"
 #include "ui/main/SoundUnit.h"
 #include "ui/practice/CopyPracticeWindow.h"
+#include "ui/sending/SendingPracticeWindow.h"
 
 namespace {
 
@@ -54,6 +57,9 @@ void TForm1::buildPracticeMenu() {
     bar->insertMenu(About1, PracticeMenu);  // just before "About"
     connect(CopyPracticeMenu, &QAction::triggered, this,
             [this] { CopyPracticeMenuClick(CopyPracticeMenu); });
+    SendingPracticeMenu = PracticeMenu->addAction(QStringLiteral("송신 연습"));
+    connect(SendingPracticeMenu, &QAction::triggered, this,
+            [this] { SendingPracticeMenuClick(SendingPracticeMenu); });
     connect(PracticeMenu->addAction(QStringLiteral("수신 해독")), &QAction::triggered, this,
             [this] { ShowDecoderWindow(this); });
 }
@@ -63,6 +69,13 @@ void TForm1::CopyPracticeMenuClick(QObject* /*Sender*/) {
     m_practice->show();
     m_practice->raise();
     m_practice->activateWindow();
+}
+
+void TForm1::SendingPracticeMenuClick(QObject* /*Sender*/) {
+    if (!m_sending) m_sending = new SendingPracticeWindow(*this, this);
+    m_sending->show();
+    m_sending->raise();
+    m_sending->activateWindow();
 }
 
 bool TForm1::beginSend() {
@@ -94,3 +107,15 @@ void TForm1::endSend() {
 }
 
 int TForm1::outputSampleRate() const { return SamplesPerSecValue(VelWaveCtrl1->SamplesPerSec()); }
+
+cwt::TransmitterKeyer::LiveKeying TForm1::liveKeying() const { return m_keyer->liveKeying(); }
+
+QString TForm1::liveKeyingRefusal() const { return m_keyer->liveRefusal(); }
+
+std::shared_ptr<cwt::LiveKeyPath> TForm1::liveKeyPath() {
+    // Only a window that holds the sending state keys live: the main window then sends nothing.
+    if (!m_otherSend) return nullptr;
+    return m_keyer->livePath();
+}
+
+void TForm1::stopLive() { m_keyer->stopLive(); }

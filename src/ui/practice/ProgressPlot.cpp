@@ -14,44 +14,11 @@
 
 #include "engine/practice/CopyScore.h"
 #include "store/ProgressStore.h"
+#include "ui/common/ChartParts.h"
 
 namespace {
 
 constexpr int kChartHeight = 210;
-
-QChartView* MakeView(const QString& name, QWidget* parent) {
-    auto* chart = new QChart;
-    chart->legend()->hide();
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    chart->setBackgroundRoundness(0);
-    QFont title = chart->titleFont();
-    title.setBold(true);
-    chart->setTitleFont(title);
-    chart->setTitle(name);
-    auto* view = new QChartView(chart, parent);
-    view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(kChartHeight);
-    view->setAccessibleName(name);
-    return view;
-}
-
-// Removes the chart's series and axes, so it can be drawn anew.
-void Clear(QChart* chart) {
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
-}
-
-QValueAxis* PercentAxis(QChart* chart) {
-    auto* axis = new QValueAxis;
-    axis->setRange(0, 100);
-    axis->setTickCount(6);
-    axis->setLabelFormat("%d%%");
-    chart->addAxis(axis, Qt::AlignLeft);
-    return axis;
-}
 
 int Percent(double share) { return static_cast<int>(share * 100 + 1e-9); }
 
@@ -60,8 +27,8 @@ int Percent(double share) { return static_cast<int>(share * 100 + 1e-9); }
 ProgressPlot::ProgressPlot(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    ScoreChart = MakeView(QStringLiteral("점수 그래프"), this);
-    AccuracyChart = MakeView(QStringLiteral("글자별 정확도 그래프"), this);
+    ScoreChart = cwt::MakeChartView(QStringLiteral("점수 그래프"), kChartHeight, this);
+    AccuracyChart = cwt::MakeChartView(QStringLiteral("글자별 정확도 그래프"), kChartHeight, this);
     row->addWidget(ScoreChart, 1);
     row->addWidget(AccuracyChart, 1);
     showScores({});
@@ -70,7 +37,7 @@ ProgressPlot::ProgressPlot(QWidget* parent) : QWidget(parent) {
 
 void ProgressPlot::showScores(const std::vector<cwt::ScorePoint>& points) {
     QChart* chart = ScoreChart->chart();
-    Clear(chart);
+    cwt::ClearChart(chart);
     auto* line = new QLineSeries;
     auto* dots = new QScatterSeries;
     dots->setMarkerSize(7);
@@ -97,7 +64,7 @@ void ProgressPlot::showScores(const std::vector<cwt::ScorePoint>& points) {
     time->setTickCount(5);
     time->setRange(first.toLocalTime(), last.toLocalTime());
     chart->addAxis(time, Qt::AlignBottom);
-    QValueAxis* percent = PercentAxis(chart);
+    QValueAxis* percent = cwt::AddPercentAxis(chart);
     for (QXYSeries* series : std::initializer_list<QXYSeries*>{pass, line, dots}) {
         series->attachAxis(time);
         series->attachAxis(percent);
@@ -118,7 +85,7 @@ void ProgressPlot::showScores(const std::vector<cwt::ScorePoint>& points) {
 void ProgressPlot::showAccuracy(std::u16string_view order,
                                 const std::map<char16_t, cwt::SymbolTally>& totals) {
     QChart* chart = AccuracyChart->chart();
-    Clear(chart);
+    cwt::ClearChart(chart);
     auto* bars = new QBarSet(QStringLiteral("정확도"));
     QStringList symbols;
     QStringList spoken;
@@ -137,7 +104,7 @@ void ProgressPlot::showAccuracy(std::u16string_view order,
     axis->append(symbols.isEmpty() ? QStringList{QString()} : symbols);
     chart->addAxis(axis, Qt::AlignBottom);
     series->attachAxis(axis);
-    series->attachAxis(PercentAxis(chart));
+    series->attachAxis(cwt::AddPercentAxis(chart));
     AccuracyChart->setAccessibleDescription(
         spoken.isEmpty() ? QStringLiteral("아직 보낸 글자가 없습니다") : spoken.join(", "));
 }
