@@ -472,8 +472,11 @@ TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
         if (offsets.dryRuns > 0) continue;
         // the sound keeps the send's rhythm with the silence that lets the key know when it
         // starts, and every key edge lies where the schedule puts it (within the jitter of the
-        // server's timing reports, where the output placed a letter on a report of its own);
-        EXPECT_LT(offsets.scheduleMs, 0.5) << name;
+        // server's timing reports, where the output placed a letter on a report of its own),
+        // unless the program's thread was held up: a short letter at x5 then reaches the sound
+        // late and the sound, and with it the key, leaves the schedule (the sound's own rhythm
+        // tests judge that); the key must still follow the sound exactly, as checked below;
+        if (offsets.heldUpMs <= kHeldUpMs) EXPECT_LT(offsets.scheduleMs, 0.5) << name;
         // every key edge has its tone edge (an edge or two may go unmatched where the recorder
         // lost a period, never one of the first letter);
         EXPECT_TRUE(o.firstLetterMatched) << name;
