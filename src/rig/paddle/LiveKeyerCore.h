@@ -27,7 +27,7 @@
 #include "engine/keyer/Keyer.h"
 #include "engine/keyer/KeyerSettings.h"
 #include "rig/LiveKeyPath.h"
-#include "rig/paddle/BoundedQueue.h"
+#include "sound/BoundedQueue.h"
 
 namespace cwt {
 

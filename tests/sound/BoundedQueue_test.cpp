@@ -1,7 +1,7 @@
 // The queue between the key inputs and the live keyer: two producers pushing at once while the
 // consumer takes, every value arrives once and each producer's values in their order; a full
 // queue refuses instead of overwriting.
-#include "rig/paddle/BoundedQueue.h"
+#include "sound/BoundedQueue.h"
 
 #include <gtest/gtest.h>
 

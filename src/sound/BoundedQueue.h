@@ -1,10 +1,10 @@
 #pragma once
 // A queue between threads that never blocks and allocates nothing after construction: several
-// producers (the keyboard on the GUI thread, a serial port's watcher thread) hand values in at
-// the same time, one consumer takes them out. A producer preempted in the middle of a push
-// holds back only its own value, never the consumer or the other producers. A bounded queue
-// after Dmitry Vyukov: every cell carries a sequence number that says whose turn it is, so the
-// producers contend on one counter only.
+// producers (the keyboard on the GUI thread, a serial port's watcher thread, a keyer's thread)
+// hand values in at the same time, one consumer takes them out. A producer preempted in the
+// middle of a push holds back only its own value, never the consumer or the other producers. A
+// bounded queue after Dmitry Vyukov: every cell carries a sequence number that says whose turn
+// it is, so the producers contend on one counter only.
 
 #include <array>
 #include <atomic>
@@ -18,6 +18,8 @@ class BoundedQueue {
     static_assert(Capacity >= 2 && (Capacity & (Capacity - 1)) == 0, "a power of two");
 
 public:
+    static constexpr size_t kCapacity = Capacity;
+
     BoundedQueue() {
         for (size_t i = 0; i < Capacity; ++i)
             m_cells[i].sequence.store(i, std::memory_order_relaxed);
