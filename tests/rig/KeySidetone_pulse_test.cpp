@@ -456,6 +456,7 @@ TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
         {sink + ", x1 width 4", send("CQ TEST", 1, 4, false)},
         {sink + ", x5 width 4", send("TEST", 5, 4, false)},
     };
+    int notJudged = 0;
     for (const auto& [name, offsets] : sends) {
         Report(name, offsets);
         const Offsets& o = offsets.placed;
@@ -468,15 +469,17 @@ TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
         EXPECT_GE(offsets.keyed.minMs, o.minMs - 0.01) << name;
         // Unless the machine held the program up so long that the sound ran dry inside the
         // send (its rhythm is broken then, and the key follows the late letter as well as it
-        // can):
-        if (offsets.dryRuns > 0) continue;
+        // can). PipeWire's pulse server does not always tell a stream that it ran dry, so a
+        // hold-up longer than the letters' lead counts as one too; most sends must still be
+        // judged in full:
+        if (offsets.dryRuns > 0 || offsets.heldUpMs > kHeldUpMs) {
+            ++notJudged;
+            continue;
+        }
         // the sound keeps the send's rhythm with the silence that lets the key know when it
         // starts, and every key edge lies where the schedule puts it (within the jitter of the
-        // server's timing reports, where the output placed a letter on a report of its own),
-        // unless the program's thread was held up: a short letter at x5 then reaches the sound
-        // late and the sound, and with it the key, leaves the schedule (the sound's own rhythm
-        // tests judge that); the key must still follow the sound exactly, as checked below;
-        if (offsets.heldUpMs <= kHeldUpMs) EXPECT_LT(offsets.scheduleMs, 0.5) << name;
+        // server's timing reports, where the output placed a letter on a report of its own);
+        EXPECT_LT(offsets.scheduleMs, 0.5) << name;
         // every key edge has its tone edge (an edge or two may go unmatched where the recorder
         // lost a period, never one of the first letter);
         EXPECT_TRUE(o.firstLetterMatched) << name;
@@ -488,9 +491,12 @@ TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
         // and that distance is some milliseconds beside the monitor's times, which are the
         // server's rendering, ahead of the sound by up to the sink's latency (PulseAudio) or
         // behind it by the recording's delivery (PipeWire; on a new stream pipewire-pulse's
-        // timing puts its sound up to some 30 ms later than the monitor hears it).
-        EXPECT_LT(std::abs(o.medianMs), 40.0) << name;
+        // timing puts its sound up to some 30 ms later than the monitor hears it, and
+        // PulseAudio's up to 50 ms). That distance is the server's, not the program's: only a
+        // gross error is judged here; the checks above are the key's.
+        EXPECT_LT(std::abs(o.medianMs), 100.0) << name;
     }
+    EXPECT_LE(notJudged, 2) << sink << ": too few sends judged in full";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sinks, KeySidetone,
