@@ -190,10 +190,21 @@ TEST(KeyTiming, EdgesUnderLoadAtX1AndX10) {
     Report("x1 width 1 (5.4 ms unit)", x1);
     const Errors x10 = Measure(kText, 10, 1, 16, true);
     Report("x10 width 1 (54 ms unit)", x10);
-    Report("bare sleeps every 5.4 ms", BareSleeps(5.44, 8));
+    const Errors floor = BareSleeps(5.44, 8);
+    Report("bare sleeps every 5.4 ms", floor);
     if (x1.way == RealtimeWay::Ordinary)
         GTEST_SKIP() << "no real-time scheduling here (neither SCHED_FIFO nor RTKit): the "
                         "figures above are those of an ordinary thread under load";
+    // A virtual machine can stall a real-time thread that does nothing but sleep for about a
+    // millisecond without counting it as stolen time: then no keying thread can keep 1 ms on
+    // it, and the largest error says nothing about ours. The median is judged all the same.
+    if (floor.maxMs >= 0.9) {
+        std::printf("the machine's own floor reaches %.3f ms: the 1 ms goal is not checked\n",
+                    floor.maxMs);
+        EXPECT_LT(x1.medianMs, 0.25);
+        EXPECT_LT(x10.medianMs, 0.25);
+        return;
+    }
     ExpectGoal("x1", x1);
     ExpectGoal("x10", x10);
 }
