@@ -79,15 +79,15 @@ struct PulseInput::Impl {
 
 // Lock held.
 bool PulseInput::Impl::connect(const std::string& source, int fragmentMs) {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<uint32_t>(rateHz);
-    spec.channels = 1;
-    if (!pa_sample_spec_valid(&spec)) {
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+    sampleFormat.rate = static_cast<uint32_t>(rateHz);
+    sampleFormat.channels = 1;
+    if (!pa_sample_spec_valid(&sampleFormat)) {
         error = "invalid sample rate";
         return false;
     }
-    stream = pa_stream_new(client.context(), "Received signal", &spec, nullptr);
+    stream = pa_stream_new(client.context(), "Received signal", &sampleFormat, nullptr);
     if (!stream) {
         setError();
         return false;
@@ -98,7 +98,7 @@ bool PulseInput::Impl::connect(const std::string& source, int fragmentMs) {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(fragmentMs) * PA_USEC_PER_MSEC, &spec));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(fragmentMs) * PA_USEC_PER_MSEC, &sampleFormat));
     attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
     if (!source.empty()) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
