@@ -25,6 +25,7 @@
 #include "rig/paddle/SerialPaddle.h"
 #include "tests/common/CpuLoad.h"
 #include "tests/common/FakeSerialPort.h"
+#include "tests/common/RealtimeFloor.h"
 #include "tests/common/StealTime.h"
 
 using namespace cwt;
@@ -239,8 +240,11 @@ TEST(PaddleTiming, LiveKeyOnTheKeyLineUnderLoad) {
         GTEST_SKIP() << "no real-time scheduling here: the figures are an ordinary thread's";
     EXPECT_LT(paddle.lateness.medianMs, 0.25);
     EXPECT_LT(straight.lateness.medianMs, 0.5);
-    // An element handed over later than the on-air delay is keyed late by as much.
-    if (paddle.stealMs == 0 && paddle.handOver.maxMs < 10) {
+    // An element handed over later than the on-air delay is keyed late by as much; and where
+    // a thread that only sleeps is stalled for a millisecond, so is the keying thread.
+    const FloorProbe floor = BareSleeps(5.44, 8);
+    std::printf("bare real-time sleeps every 5.4 ms: largest lateness %.3f ms\n", floor.maxMs());
+    if (paddle.stealMs == 0 && paddle.handOver.maxMs < 10 && floor.maxMs() < kFloorLimitMs) {
         EXPECT_LT(paddle.lateness.maxMs, 1.0);
     }
 }

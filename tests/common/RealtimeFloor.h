@@ -1,0 +1,51 @@
+#pragma once
+// The machine's own floor for a real-time thread: one that does nothing but sleep to absolute
+// times, every `periodMs` for `seconds`, with every core kept busy. A virtual machine can stall
+// such a thread for a millisecond or more without counting it as stolen time; where it does,
+// no keying thread can keep a 1 ms goal and the timing tests judge their medians only.
+
+#include <time.h>
+
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "rig/KeyingThread.h"
+#include "rig/RealtimePriority.h"
+#include "tests/common/CpuLoad.h"
+
+namespace cwt::test {
+
+// Above this largest lateness of a bare sleep, the 1 ms goal is not judged.
+constexpr double kFloorLimitMs = 0.9;
+
+struct FloorProbe {
+    std::vector<double> lateMs;  // each wake-up's lateness, in order
+    RealtimeWay way = RealtimeWay::Ordinary;
+    double maxMs() const {
+        double m = 0;
+        for (double v : lateMs) m = v > m ? v : m;
+        return m;
+    }
+};
+
+inline FloorProbe BareSleeps(double periodMs, double seconds) {
+    constexpr int64_t kMs = 1'000'000;
+    FloorProbe probe;
+    CpuLoad load;
+    std::thread sleeper([&] {
+        probe.way = MakeThisThreadRealtime(20);
+        const auto period = static_cast<int64_t>(periodMs * kMs);
+        int64_t at = MonotonicNowNs() + 10 * kMs;
+        for (int i = 0; i < seconds * 1000 / periodMs; ++i, at += period) {
+            const timespec due{static_cast<time_t>(at / 1'000'000'000),
+                               static_cast<long>(at % 1'000'000'000)};
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr);
+            probe.lateMs.push_back(double(MonotonicNowNs() - at) / kMs);
+        }
+    });
+    sleeper.join();
+    return probe;
+}
+
+}  // namespace cwt::test
