@@ -1,11 +1,21 @@
 # One CTest entry per test executable.
 #   cwt_add_gtest(name SOURCES ... LIBS ... [LABELS ...])   GoogleTest, plain C++
 #   cwt_add_qtest(name SOURCES ... LIBS ... [LABELS ...])   QtTest, offscreen platform
+
+# What every test executable shares: warnings, includes from the project root, and in the
+# sanitized build CWT_SANITIZED, under which tests print their speed figures without judging them.
+function(cwt_test_target name)
+    cwt_warnings(${name})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    if(CWT_SANITIZE)
+        target_compile_definitions(${name} PRIVATE CWT_SANITIZED=1)
+    endif()
+endfunction()
+
 function(cwt_add_gtest name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
-    cwt_warnings(${name})
-    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    cwt_test_target(${name})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
     add_test(NAME ${name} COMMAND ${name})
     if(NOT T_TIMEOUT)
@@ -22,8 +32,7 @@ function(cwt_add_qtest name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
-    cwt_warnings(${name})
-    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    cwt_test_target(${name})
     target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
     add_test(NAME ${name} COMMAND ${name})
     if(NOT T_TIMEOUT)

@@ -21,8 +21,8 @@
 
 #include "engine/keying/KeySchedule.h"
 #include "engine/morse/Timing.h"
-#include "rig/KeyingThread.h"
 #include "rig/KeyLine.h"
+#include "rig/KeyingThread.h"
 #include "tests/common/CpuLoad.h"
 #include "tests/common/FakeSerialPort.h"
 #include "tests/common/RealtimeFloor.h"

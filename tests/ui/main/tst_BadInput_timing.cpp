@@ -27,6 +27,7 @@
 #include "engine/morse/Cp949Text.h"
 #include "engine/morse/TextPrep.h"
 #include "tests/common/FaultSupport.h"
+#include "tests/common/Sanitized.h"
 #include "tests/ui/support/MainWindowHarness.h"
 #include "ui/common/RadioGroup.h"
 #include "ui/main/LongLineWrap.h"
@@ -225,8 +226,11 @@ private slots:
             watch.busyShown() ? "shown" : "not shown");
         QVERIFY(h.warnings.empty());
         QVERIFY(watch.busyShown());
-        QVERIFY2(openMs < 20000, qPrintable(QString::number(openMs)));
-        QVERIFY2(watch.longestGapMs() < 5000, qPrintable(QString::number(watch.longestGapMs())));
+        if (cwt::test::kSpeedJudged) {
+            QVERIFY2(openMs < 20000, qPrintable(QString::number(openMs)));
+            QVERIFY2(watch.longestGapMs() < 5000,
+                     qPrintable(QString::number(watch.longestGapMs())));
+        }
         QCOMPARE(f->Memo1->document()->firstBlock().text(), firstLine);
         QCOMPARE(f->Memo1->document()->lastBlock().text(), lastLine);
         QCOMPARE(f->statusText(2), QStringLiteral("문자수: %1").arg(bytes.size()));
@@ -254,8 +258,11 @@ private slots:
             "50 MB file: a key typed into it %lld ms, Start to the first letter done "
             "%lld ms\n",
             static_cast<long long>(keyMs), static_cast<long long>(firstLetterMs));
-        QVERIFY2(keyMs < 2000, qPrintable(QString::number(keyMs)));
-        QVERIFY(firstLetterMs >= 0 && firstLetterMs < 10000);
+        QVERIFY(firstLetterMs >= 0);
+        if (cwt::test::kSpeedJudged) {
+            QVERIFY2(keyMs < 2000, qPrintable(QString::number(keyMs)));
+            QVERIFY2(firstLetterMs < 10000, qPrintable(QString::number(firstLetterMs)));
+        }
         QVERIFY(f->AutoStartButton->isEnabled());
         QCOMPARE(f->Memo1->document()->firstBlock().text(), " " + firstLine);
         QCOMPARE(f->statusText(2), QStringLiteral("문자수: %1").arg(bytes.size() + 1));
@@ -291,7 +298,8 @@ private slots:
         const double msPerLetter = static_cast<double>(clock.elapsed()) / kLetters;
         std::printf("1 MB line: opened in %lld ms, %.2f ms of work per letter sent\n",
                     static_cast<long long>(openMs), msPerLetter);
-        QVERIFY2(msPerLetter < 80, qPrintable(QString::number(msPerLetter)));
+        if (cwt::test::kSpeedJudged)
+            QVERIFY2(msPerLetter < 80, qPrintable(QString::number(msPerLetter)));
 
         // Short lines again: no wrapping.
         h.setText("CQ CQ");
