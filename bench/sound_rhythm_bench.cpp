@@ -6,21 +6,20 @@
 
 #include <benchmark/benchmark.h>
 #include <pulse/pulseaudio.h>
-#include <sys/resource.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <thread>
 
+#include "bench/support/CpuTime.h"
+#include "bench/support/SoundServerBench.h"
 #include "engine/morse/Timing.h"
 #include "sound/CodePlayer.h"
 #include "sound/PulseWaveDevice.h"
@@ -33,36 +32,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-QCoreApplication* App() {
-    static int argc = 1;
-    static char name[] = "sound_rhythm_bench";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    return app;
-}
-
-void Pause(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick;
-    tick.start(5);
-    while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-bool ServerAnswers() {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-}
-
-// Every benchmark here needs the application and an answering server; false (the benchmark
-// skipped) without one.
-bool ReadyToSound(benchmark::State& state) {
-    App();
-    if (ServerAnswers()) return true;
-    state.SkipWithError("no sound server (source scripts/pulse-null-sink.sh DIR)");
-    return false;
-}
+using cwt::bench::CpuSeconds;
+using cwt::bench::Pause;
+// Every benchmark here needs the application and an answering server.
+using cwt::bench::ServerReady;
 
 cwt::CodeSettings Settings(int multiplier, int width) {
     cwt::TimingModel timing;
@@ -180,19 +153,12 @@ std::string TextOf(const cwt::CodeSettings& settings, double seconds) {
     }
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // The rhythm of a few seconds of text at one speed, recorded from the sink's monitor, and the
 // loudest sample outside the tones: before the send, while the stream idles and when it is let
 // go, then around a short second send after which the component is destroyed at once, as when
 // the program quits.
 void BM_RhythmThroughServer(benchmark::State& state) {
-    if (!ReadyToSound(state)) return;
+    if (!ServerReady(state)) return;
     const cwt::CodeSettings settings = Settings(state);
     const std::string text = TextOf(settings, 6.0);
     const std::string lastText = "PARIS";
@@ -245,7 +211,7 @@ BENCHMARK(BM_RhythmThroughServer)
 
 // The same bytes played by paplay from a WAV file: what the server itself makes of them.
 void BM_PaplayRhythmThroughServer(benchmark::State& state) {
-    if (!ReadyToSound(state)) return;
+    if (!ServerReady(state)) return;
     const cwt::CodeSettings settings = Settings(state);
     QTemporaryDir dir;
     const QString wavPath = dir.filePath(QStringLiteral("reference.wav"));
@@ -278,7 +244,7 @@ BENCHMARK(BM_PaplayRhythmThroughServer)
 
 // CPU time of the whole process (GUI and libpulse threads) while a 60-second text is sent.
 void BM_CpuWhileSending60s(benchmark::State& state) {
-    if (!ReadyToSound(state)) return;
+    if (!ServerReady(state)) return;
     const cwt::CodeSettings settings = Settings(state);
     const std::string text = TextOf(settings, 60.0);
     double cpu = 0;
@@ -410,7 +376,7 @@ private:
 // the letter before (warm), after the stream was let go (cold), and, for comparison, from
 // starting paplay with the same letter in a WAV file (paplay).
 void BM_StartToFirstTone(benchmark::State& state) {
-    if (!ReadyToSound(state)) return;
+    if (!ServerReady(state)) return;
     enum Way { Warm, Cold, Paplay };
     const auto way = static_cast<Way>(state.range(0));
     MonitorListener listener;
