@@ -308,14 +308,11 @@ public:
         cwt::PulseClient::Lock lock(m_client);
         double latencyMs = -1;
         if (!m_client.ready()) return latencyMs;
+        const auto takeLatency = [](pa_context*, const pa_sink_info* info, int eol, void* out) {
+            if (!eol && info) *static_cast<double*>(out) = info->configured_latency / 1000.0;
+        };
         m_client.waitOperation(
-            pa_context_get_sink_info_by_name(
-                m_client.context(), "cwnull",
-                [](pa_context*, const pa_sink_info* info, int eol, void* out) {
-                    if (!eol && info)
-                        *static_cast<double*>(out) = info->configured_latency / 1000.0;
-                },
-                &latencyMs),
+            pa_context_get_sink_info_by_name(m_client.context(), "cwnull", takeLatency, &latencyMs),
             5000);
         return latencyMs;
     }
