@@ -6,23 +6,22 @@
 
 #include <benchmark/benchmark.h>
 #include <pulse/pulseaudio.h>
-#include <sys/resource.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
+#include "bench/support/CpuTime.h"
+#include "bench/support/SoundServerBench.h"
 #include "engine/morse/Timing.h"
 #include "sound/CodePlayer.h"
+#include "sound/PulseClient.h"
 #include "sound/PulseWaveDevice.h"
 #include "sound/RhythmMeter.h"
 #include "sound/SimulatedWaveDevice.h"
@@ -33,36 +32,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-QCoreApplication* App() {
-    static int argc = 1;
-    static char name[] = "sound_rhythm_bench";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    return app;
-}
-
-void Pause(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick;
-    tick.start(5);
-    while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-bool ServerAnswers() {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-}
-
-// Every benchmark here needs the application and an answering server; false (the benchmark
-// skipped) without one.
-bool ReadyToSound(benchmark::State& state) {
-    App();
-    if (ServerAnswers()) return true;
-    state.SkipWithError("no sound server (source scripts/pulse-null-sink.sh DIR)");
-    return false;
-}
+using cwt::bench::CpuSeconds;
+using cwt::bench::Pause;
+// Every benchmark here needs the application and an answering server.
+using cwt::bench::ServerReady;
 
 cwt::CodeSettings Settings(int multiplier, int width) {
     cwt::TimingModel timing;
@@ -180,19 +153,12 @@ std::string TextOf(const cwt::CodeSettings& settings, double seconds) {
     }
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // The rhythm of a few seconds of text at one speed, recorded from the sink's monitor, and the
 // loudest sample outside the tones: before the send, while the stream idles and when it is let
 // go, then around a short second send after which the component is destroyed at once, as when
 // the program quits.
 void BM_RhythmThroughServer(benchmark::State& state) {
-    if (!ReadyToSound(state)) return;
+    if (!ServerReady(state)) return;
     const cwt::CodeSettings settings = Settings(state);
     const std::string text = TextOf(settings, 6.0);
     const std::string lastText = "PARIS";
@@ -245,7 +211,7 @@ BENCHMARK(BM_RhythmThroughServer)
 
 // The same bytes played by paplay from a WAV file: what the server itself makes of them.
 void BM_PaplayRhythmThroughServer(benchmark::State& state) {
-    if (!ReadyToSound(state)) return;
+    if (!ServerReady(state)) return;
     const cwt::CodeSettings settings = Settings(state);
     QTemporaryDir dir;
     const QString wavPath = dir.filePath(QStringLiteral("reference.wav"));
@@ -278,7 +244,7 @@ BENCHMARK(BM_PaplayRhythmThroughServer)
 
 // CPU time of the whole process (GUI and libpulse threads) while a 60-second text is sent.
 void BM_CpuWhileSending60s(benchmark::State& state) {
-    if (!ReadyToSound(state)) return;
+    if (!ServerReady(state)) return;
     const cwt::CodeSettings settings = Settings(state);
     const std::string text = TextOf(settings, 60.0);
     double cpu = 0;
@@ -308,23 +274,11 @@ BENCHMARK(BM_CpuWhileSending60s)
 // Listens to the sink's monitor in this process and notes when the first loud sample arrives.
 class MonitorListener {
 public:
-    MonitorListener() {
-        m_loop = pa_threaded_mainloop_new();
-        pa_threaded_mainloop_start(m_loop);
-        pa_threaded_mainloop_lock(m_loop);
-        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "first-tone monitor");
-        pa_context_set_state_callback(
-            m_context,
-            [](pa_context*, void* loop) {
-                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-            },
-            m_loop);
-        pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
-        while (pa_context_get_state(m_context) != PA_CONTEXT_READY &&
-               PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)))
-            pa_threaded_mainloop_wait(m_loop);
+    MonitorListener() : m_client("first-tone monitor") {
+        cwt::PulseClient::Lock lock(m_client);
+        if (!m_client.waitReady(5000)) return;
         const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 48000, 1};
-        m_stream = pa_stream_new(m_context, "monitor", &sampleFormat, nullptr);
+        m_stream = pa_stream_new(m_client.context(), "monitor", &sampleFormat, nullptr);
         pa_stream_set_read_callback(m_stream, &MonitorListener::Read, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
@@ -332,19 +286,14 @@ public:
         // sink's latency and flatter the figure.
         attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10000, &sampleFormat));
         pa_stream_connect_record(m_stream, "cwnull.monitor", &attr, PA_STREAM_ADJUST_LATENCY);
-        pa_threaded_mainloop_unlock(m_loop);
     }
     ~MonitorListener() {
-        pa_threaded_mainloop_lock(m_loop);
+        cwt::PulseClient::Lock lock(m_client);
+        if (!m_stream) return;
         // A disconnected stream may still deliver what it holds; nothing may reach this object.
         pa_stream_set_read_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
-        pa_context_disconnect(m_context);
-        pa_context_unref(m_context);
-        pa_threaded_mainloop_unlock(m_loop);
-        pa_threaded_mainloop_stop(m_loop);
-        pa_threaded_mainloop_free(m_loop);
     }
     void arm() {
         m_heardNs.store(0);
@@ -356,21 +305,15 @@ public:
     // The sink's configured latency [ms]: how long a rendered sample takes to the speakers at
     // most, on a sink with a sound card.
     double sinkLatencyMs() {
-        pa_threaded_mainloop_lock(m_loop);
+        cwt::PulseClient::Lock lock(m_client);
         double latencyMs = -1;
-        pa_operation* op = pa_context_get_sink_info_by_name(
-            m_context, "cwnull",
-            [](pa_context*, const pa_sink_info* info, int eol, void* out) {
-                if (!eol && info) *static_cast<double*>(out) = info->configured_latency / 1000.0;
-            },
-            &latencyMs);
-        while (op && pa_operation_get_state(op) == PA_OPERATION_RUNNING) {
-            pa_threaded_mainloop_unlock(m_loop);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            pa_threaded_mainloop_lock(m_loop);
-        }
-        if (op) pa_operation_unref(op);
-        pa_threaded_mainloop_unlock(m_loop);
+        if (!m_client.ready()) return latencyMs;
+        const auto takeLatency = [](pa_context*, const pa_sink_info* info, int eol, void* out) {
+            if (!eol && info) *static_cast<double*>(out) = info->configured_latency / 1000.0;
+        };
+        m_client.waitOperation(
+            pa_context_get_sink_info_by_name(m_client.context(), "cwnull", takeLatency, &latencyMs),
+            5000);
         return latencyMs;
     }
 
@@ -398,8 +341,7 @@ private:
         }
     }
 
-    pa_threaded_mainloop* m_loop = nullptr;
-    pa_context* m_context = nullptr;
+    cwt::PulseClient m_client;
     pa_stream* m_stream = nullptr;
     std::atomic<bool> m_armed{false};
     std::atomic<int64_t> m_heardNs{0};
@@ -410,7 +352,7 @@ private:
 // the letter before (warm), after the stream was let go (cold), and, for comparison, from
 // starting paplay with the same letter in a WAV file (paplay).
 void BM_StartToFirstTone(benchmark::State& state) {
-    if (!ReadyToSound(state)) return;
+    if (!ServerReady(state)) return;
     enum Way { Warm, Cold, Paplay };
     const auto way = static_cast<Way>(state.range(0));
     MonitorListener listener;

@@ -9,55 +9,27 @@
 // graph cycles, and libpulse through the pulse server.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QTimer>
 #include <chrono>
 #include <cmath>
 #include <random>
 
+#include "bench/support/CpuTime.h"
+#include "bench/support/SoundServerBench.h"
 #include "sound/sidetone/MonitorTimeline.h"
 #include "sound/sidetone/Sidetone.h"
 #include "sound/sidetone/SidetoneMeter.h"
 
 namespace {
 
-QCoreApplication* App() {
-    static int argc = 1;
-    static char name[] = "sound_sidetone_bench";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    return app;
-}
-
-void Pause(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick;
-    tick.start(5);
-    while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
+using cwt::bench::App;
+using cwt::bench::Pause;
 
 int64_t NowNs() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
-
-bool ServerAnswers() {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-}
-
-bool OnPipeWire() {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    pactl.waitForFinished(5000);
-    return pactl.readAllStandardOutput().contains("PipeWire");
-}
 
 // The ways measured: 0 libpulse, otherwise PipeWire's own stream at that graph cycle.
 cwt::SidetoneOptions OptionsOf(const benchmark::State& state) {
@@ -72,13 +44,9 @@ cwt::SidetoneOptions OptionsOf(const benchmark::State& state) {
 // An open, ready sidetone on the way the benchmark asks for; false (and the benchmark skipped)
 // when it cannot be had here.
 bool OpenReady(benchmark::State& state, cwt::Sidetone& sidetone) {
-    App();
-    if (!ServerAnswers()) {
-        state.SkipWithError("no sound server (source scripts/pulse-null-sink.sh DIR)");
-        return false;
-    }
+    if (!cwt::bench::ServerReady(state)) return false;
     const cwt::SidetoneOptions options = OptionsOf(state);
-    if (options.path == cwt::SidetonePath::PipeWire && !OnPipeWire()) {
+    if (options.path == cwt::SidetonePath::PipeWire && !cwt::bench::OnPipeWire()) {
         state.SkipWithError("PipeWire's own stream needs a PipeWire server");
         return false;
     }
@@ -116,12 +84,7 @@ std::vector<double> Lengths() {
 }
 
 // CPU time of this process and of the server's processes [ms].
-double OwnCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
+double OwnCpuMs() { return cwt::bench::CpuSeconds() * 1e3; }
 
 double ServerCpuMs() {
     const QDir dir(qEnvironmentVariable("CWT_PULSE_DIR"));

@@ -9,7 +9,6 @@
 // with PULSE_SERVER pointing at that server.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,6 +22,7 @@
 #include <cstdio>
 #include <random>
 
+#include "bench/support/CpuTime.h"
 #include "engine/morse/Cp949Text.h"
 #include "engine/morse/SendDispatch.h"
 #include "sound/CodePlayer.h"
@@ -55,12 +55,7 @@ void Pause(int ms) {
     loop.exec();
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using cwt::bench::CpuSeconds;
 
 // The text as the main window plays it at 20 WPM, one second of silence before and after,
 // with white noise of `noiseRms` (the tone's amplitude is 0.3: 0.15 puts it about 15 dB over

@@ -16,6 +16,15 @@ long long RoundHalfEven(long double value) { return std::llrint(value); }
 
 int FullScale(int sampleBits) { return sampleBits == 16 ? 65536 : 256; }
 
+// The rising side of the triangle and the sawtooth: one step up, and the turn at the peak.
+void RiseToPeak(int& level, bool& up, int step, int hi) {
+    level += step;
+    if (level >= hi) {
+        level = hi;
+        up = false;
+    }
+}
+
 }  // namespace
 
 int ToneStep(const ToneSettings& settings) {
@@ -61,11 +70,7 @@ void SynthesizeTone(const ToneSettings& settings, uint8_t* buffer, int count) {
                 break;
             case WaveKind::M3:
                 if (up) {
-                    level += step;
-                    if (level >= hi) {
-                        level = hi;
-                        up = false;
-                    }
+                    RiseToPeak(level, up, step, hi);
                 } else {
                     level -= step;
                     if (level <= lo) {
@@ -76,11 +81,7 @@ void SynthesizeTone(const ToneSettings& settings, uint8_t* buffer, int count) {
                 break;
             case WaveKind::M4:
                 if (up) {
-                    level += step;
-                    if (level >= hi) {
-                        level = hi;
-                        up = false;
-                    }
+                    RiseToPeak(level, up, step, hi);
                 } else {
                     level = lo;  // the sample after the peak drops to the bottom
                     up = true;

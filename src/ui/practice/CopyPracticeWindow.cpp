@@ -23,6 +23,7 @@
 #include "engine/practice/EffectiveSpeed.h"
 #include "sound/WholeSend.h"
 #include "store/ProgressStore.h"
+#include "ui/common/PracticeHistoryLabel.h"
 #include "ui/common/SendPort.h"
 #include "ui/practice/CopyPracticeResults.h"
 #include "ui/practice/ProgressPlot.h"
@@ -81,9 +82,7 @@ void CopyPracticeWindow::buildLayout() {
     column->addWidget(buildResults(), 1);
     Plot = new ProgressPlot(this);
     column->addWidget(Plot);
-    StoreLabel = new QLabel(this);
-    StoreLabel->setWordWrap(true);
-    StoreLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    StoreLabel = cwt::MakeHistoryLabel(this);
     column->addWidget(StoreLabel);
     resize(860, 780);
 }
@@ -463,20 +462,7 @@ void CopyPracticeWindow::refreshPlot() {
     Plot->showAccuracy(cwt::LessonSymbols(course(), lesson()), m_store->symbolTotals(course()));
 }
 
-void CopyPracticeWindow::showStoreState() {
-    QString text;
-    if (!m_store->setAsidePath().isEmpty())
-        text = QStringLiteral("기록 파일이 손상되어 %1(으)로 옮겨 두고 새로 시작했습니다. ")
-                   .arg(m_store->setAsidePath());
-    if (m_store->problem().isEmpty())
-        text += QStringLiteral("연습 기록: %1").arg(m_store->path());
-    else
-        text +=
-            m_store->problem() + QStringLiteral(
-                                     " 연습은 계속할 수 있지만, 기록은 저장할 수 있을 때까지 이 "
-                                     "프로그램 안에만 남습니다.");
-    cwt::SetLabelText(StoreLabel, text);
-}
+void CopyPracticeWindow::showStoreState() { cwt::ShowHistoryState(StoreLabel, *m_store); }
 
 // ----- Window events -----
 

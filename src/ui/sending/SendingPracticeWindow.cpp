@@ -27,6 +27,7 @@
 #include "rig/paddle/SerialPaddle.h"
 #include "store/ProgressStore.h"
 #include "ui/common/KeyAdapterFilter.h"
+#include "ui/common/PracticeHistoryLabel.h"
 #include "ui/common/SendPort.h"
 #include "ui/sending/SendingProgressPlot.h"
 #include "ui/sending/TimingStrip.h"
@@ -143,9 +144,7 @@ void SendingPracticeWindow::buildLayout() {
     Plot = new SendingProgressPlot(this);
     bottom->addWidget(Plot, 2);
     column->addLayout(bottom, 1);
-    StoreLabel = new QLabel(this);
-    StoreLabel->setWordWrap(true);
-    StoreLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    StoreLabel = cwt::MakeHistoryLabel(this);
     column->addWidget(StoreLabel);
     resize(900, 940);
 }
@@ -508,20 +507,7 @@ void SendingPracticeWindow::setChoicesEnabled(bool enabled) {
     refreshLesson();
 }
 
-void SendingPracticeWindow::showStoreState() {
-    QString text;
-    if (!m_store->setAsidePath().isEmpty())
-        text = QStringLiteral("기록 파일이 손상되어 %1(으)로 옮겨 두고 새로 시작했습니다. ")
-                   .arg(m_store->setAsidePath());
-    if (m_store->problem().isEmpty())
-        text += QStringLiteral("연습 기록: %1").arg(m_store->path());
-    else
-        text += m_store->problem() +
-                QStringLiteral(
-                    " 연습은 계속할 수 있지만, 기록은 저장할 수 있을 때까지 이 프로그램 안에만 "
-                    "남습니다.");
-    cwt::SetLabelText(StoreLabel, text);
-}
+void SendingPracticeWindow::showStoreState() { cwt::ShowHistoryState(StoreLabel, *m_store); }
 
 // ----- Window events -----
 

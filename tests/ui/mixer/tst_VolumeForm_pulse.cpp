@@ -17,6 +17,7 @@
 #include <QSlider>
 #include <QtTest>
 
+#include "sound/PulseClient.h"
 #include "sound/PulseMixerVolume.h"
 #include "ui/mixer/VolumeCtrlUnit.h"
 
@@ -66,53 +67,36 @@ void SetSinkVolume(qint64 left, qint64 right) {
 // nothing.
 class OwnStream {
 public:
-    OwnStream() {
-        m_loop = pa_threaded_mainloop_new();
-        pa_threaded_mainloop_start(m_loop);
-        pa_threaded_mainloop_lock(m_loop);
-        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "CW Tamarik");
-        pa_context_set_state_callback(m_context, &OwnStream::signal, m_loop);
-        pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
-        while (PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) &&
-               pa_context_get_state(m_context) != PA_CONTEXT_READY)
-            pa_threaded_mainloop_wait(m_loop);
-        if (pa_context_get_state(m_context) == PA_CONTEXT_READY) {
-            const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, 11025, 1};
-            m_stream = pa_stream_new(m_context, "CW Tamarik", &sampleFormat, nullptr);
-            pa_stream_set_state_callback(m_stream, &OwnStream::signalStream, m_loop);
-            pa_stream_connect_playback(m_stream, "cwnull", nullptr, PA_STREAM_START_CORKED, nullptr,
-                                       nullptr);
-            while (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)) &&
-                   pa_stream_get_state(m_stream) != PA_STREAM_READY)
-                pa_threaded_mainloop_wait(m_loop);
-            if (pa_stream_get_state(m_stream) == PA_STREAM_READY)
-                m_index = pa_stream_get_index(m_stream);
-        }
-        pa_threaded_mainloop_unlock(m_loop);
+    OwnStream() : m_client("CW Tamarik") {
+        cwt::PulseClient::Lock lock(m_client);
+        if (!m_client.waitReady(5000)) return;
+        const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, 11025, 1};
+        m_stream = pa_stream_new(m_client.context(), "CW Tamarik", &sampleFormat, nullptr);
+        pa_stream_set_state_callback(m_stream, &OwnStream::StreamChanged, &m_client);
+        pa_stream_connect_playback(m_stream, "cwnull", nullptr, PA_STREAM_START_CORKED, nullptr,
+                                   nullptr);
+        const auto settled = [this] {
+            const pa_stream_state_t state = pa_stream_get_state(m_stream);
+            return !PA_STREAM_IS_GOOD(state) || state == PA_STREAM_READY;
+        };
+        if (m_client.waitFor(settled, 5000) && pa_stream_get_state(m_stream) == PA_STREAM_READY)
+            m_index = pa_stream_get_index(m_stream);
     }
     ~OwnStream() {
-        pa_threaded_mainloop_lock(m_loop);
-        if (m_stream) {
-            pa_stream_disconnect(m_stream);
-            pa_stream_unref(m_stream);
-        }
-        pa_context_disconnect(m_context);
-        pa_context_unref(m_context);
-        pa_threaded_mainloop_unlock(m_loop);
-        pa_threaded_mainloop_stop(m_loop);
-        pa_threaded_mainloop_free(m_loop);
+        cwt::PulseClient::Lock lock(m_client);
+        if (!m_stream) return;
+        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+        pa_stream_disconnect(m_stream);
+        pa_stream_unref(m_stream);
     }
     uint32_t index() const { return m_index; }
 
 private:
-    static void signal(pa_context*, void* loop) {
-        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    // libpulse thread.
+    static void StreamChanged(pa_stream*, void* client) {
+        static_cast<cwt::PulseClient*>(client)->signal();
     }
-    static void signalStream(pa_stream*, void* loop) {
-        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-    }
-    pa_threaded_mainloop* m_loop = nullptr;
-    pa_context* m_context = nullptr;
+    cwt::PulseClient m_client;
     pa_stream* m_stream = nullptr;
     uint32_t m_index = PA_INVALID_INDEX;
 };

@@ -18,7 +18,7 @@
 #include "engine/morse/Cp949Text.h"
 #include "engine/practice/EffectiveSpeed.h"
 #include "store/ProgressStore.h"
-#include "tests/ui/support/MainWindowHarness.h"
+#include "tests/ui/support/PracticeWindowTest.h"
 #include "ui/practice/CopyPracticeWindow.h"
 #include "ui/practice/ProgressPlot.h"
 
@@ -62,14 +62,10 @@ Runs SplitRuns(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-class TestCopyPractice : public QObject {
+class TestCopyPractice : public QObject, private PracticeWindowTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<MainWindowHarness> m_h;
-
-    TForm1* form() { return m_h->form(); }
     CopyPracticeWindow* open() {
         form()->CopyPracticeMenu->trigger();
         CopyPracticeWindow* practice = form()->copyPractice();
@@ -115,12 +111,7 @@ private:
 
 private slots:
     void initTestCase() { InitMainWindowTests(); }
-    void init() {
-        m_data = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_DATA_HOME", m_data->path().toLocal8Bit());
-        m_h = std::make_unique<MainWindowHarness>();
-        m_h->showActive();
-    }
+    void init() { startWithEmptyHistory(); }
     void cleanup() { m_h.reset(); }
 
     void menuOpensOneModelessWindowBeforeAbout() {
@@ -362,8 +353,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         qputenv("XDG_DATA_HOME", blocker.toLocal8Bit());
-        m_h = std::make_unique<MainWindowHarness>();
-        m_h->showActive();
+        restartProgram();
         CopyPracticeWindow* p = open();
         QVERIFY2(p->StoreLabel->text().contains("만들 수 없습니다"),
                  qPrintable(p->StoreLabel->text()));

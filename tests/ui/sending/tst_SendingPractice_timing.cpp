@@ -27,7 +27,7 @@
 #include "store/ProgressStore.h"
 #include "tests/common/FakeSerialPort.h"
 #include "tests/ui/sending/support/PaddleScript.h"
-#include "tests/ui/support/MainWindowHarness.h"
+#include "tests/ui/support/PracticeWindowTest.h"
 #include "ui/keying/KeyingFile.h"
 #include "ui/sending/SendingPracticeWindow.h"
 #include "ui/sending/TimingStrip.h"
@@ -45,14 +45,10 @@ std::string Letters(const std::u16string& text) {
 
 }  // namespace
 
-class TestSendingPractice : public QObject {
+class TestSendingPractice : public QObject, private PracticeWindowTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<MainWindowHarness> m_h;
-
-    TForm1* form() { return m_h->form(); }
     SendingPracticeWindow* open() {
         form()->SendingPracticeMenu->trigger();
         SendingPracticeWindow* w = form()->sendingPractice();
@@ -81,12 +77,7 @@ private:
 
 private slots:
     void initTestCase() { InitMainWindowTests(); }
-    void init() {
-        m_data = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_DATA_HOME", m_data->path().toLocal8Bit());
-        m_h = std::make_unique<MainWindowHarness>();
-        m_h->showActive();
-    }
+    void init() { startWithEmptyHistory(); }
     void cleanup() { m_h.reset(); }
 
     void firstUseIsIambicBAt15WpmOnBothAdaptersAndChoicesAreKept() {
@@ -109,9 +100,7 @@ private slots:
         w->KeysBox->setCurrentIndex(2);  // [ ] only
         w->TextKindBox->setCurrentIndex(static_cast<int>(cwt::SendingTextKind::Words));
         w->close();
-        m_h.reset();
-        m_h = std::make_unique<MainWindowHarness>();
-        m_h->showActive();
+        restartProgram();
         SendingPracticeWindow* again = open();
         QCOMPARE(again->keyerSettings().mode, cwt::keyer::KeyerMode::Ultimatic);
         QCOMPARE(again->keyerSettings().wpm, 22);
