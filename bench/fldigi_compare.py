@@ -78,6 +78,10 @@ def start_xvfb():
     os.close(write_fd)
     display = os.read(read_fd, 16).decode().strip()
     os.close(read_fd)
+    for _ in range(50):  # the socket may come a moment after the number
+        if Path("/tmp/.X11-unix/X" + display).exists():
+            break
+        time.sleep(0.1)
     return xvfb, ":" + display
 
 
@@ -160,13 +164,15 @@ def run(args):
     xvfb, display = start_xvfb()
     fldigis = []
     threads = []
+    modules = []
     try:
         port = args.port
         plan = []
         for name in args.points:
             sink = "fldigi_" + re.sub(r"[^A-Za-z0-9]", "_", name)
-            subprocess.run(["pactl", "load-module", "module-null-sink", "sink_name=" + sink,
-                            "rate=8000", "channels=1"], check=True, stdout=subprocess.DEVNULL)
+            modules.append(subprocess.run(
+                ["pactl", "load-module", "module-null-sink", "sink_name=" + sink, "rate=8000",
+                 "channels=1"], check=True, capture_output=True, text=True).stdout.strip())
             listeners = []
             for squelch in (False, True):
                 f = Fldigi(work, "%s-sql%d" % (name, squelch), port, sink + ".monitor", display,
@@ -191,6 +197,8 @@ def run(args):
         for f in fldigis:
             f.stop()
         xvfb.send_signal(signal.SIGTERM)
+        for module in modules:
+            subprocess.run(["pactl", "unload-module", module], stdout=subprocess.DEVNULL)
 
     print("Same WAVs for both; CER in %% by Levenshtein, blanks dropped; SNR key-on in 500 Hz; "
           "%g WPM paddle unless said; fldigi %s, CW, carrier %g Hz, receive speed %g WPM "
