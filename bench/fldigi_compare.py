@@ -71,18 +71,20 @@ def score(bench, sent, read):
 
 
 def start_xvfb():
-    read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x16",
-                             "-nolisten", "tcp"], pass_fds=[write_fd],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    display = os.read(read_fd, 16).decode().strip()
-    os.close(read_fd)
-    for _ in range(50):  # the socket may come a moment after the number
-        if Path("/tmp/.X11-unix/X" + display).exists():
-            break
-        time.sleep(0.1)
-    return xvfb, ":" + display
+    """An X server of our own on a free high display (low ones come and go with other tests)."""
+    for number in range(600 + os.getpid() % 200, 1000):
+        if Path("/tmp/.X%d-lock" % number).exists():
+            continue
+        xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1024x768x16",
+                                 "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if Path("/tmp/.X11-unix/X%d" % number).exists() or xvfb.poll() is not None:
+                break
+            time.sleep(0.1)
+        if xvfb.poll() is None:
+            return xvfb, ":%d" % number
+    sys.exit("no X server could be started")
 
 
 class Fldigi:
@@ -154,12 +156,14 @@ def run(args):
     point_dirs = {}
     for name in args.points:
         d = work / ("point" + name)
+        point_dirs[name] = d
+        if args.keep_wavs and any(d.glob("*.wav")):
+            continue
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir()
         subprocess.run([bench, *POINTS[name], "--chars", str(args.chars), "--wpm", str(args.wpm),
                         "--pitch", str(args.pitch), "--wav", str(d)], check=True,
                        stdout=subprocess.DEVNULL)
-        point_dirs[name] = d
 
     xvfb, display = start_xvfb()
     fldigis = []
@@ -168,8 +172,8 @@ def run(args):
     try:
         port = args.port
         plan = []
-        for name in args.points:
-            sink = "fldigi_" + re.sub(r"[^A-Za-z0-9]", "_", name)
+        for index, name in enumerate(args.points):
+            sink = "fldigi_point%d" % index
             modules.append(subprocess.run(
                 ["pactl", "load-module", "module-null-sink", "sink_name=" + sink, "rate=8000",
                  "channels=1"], check=True, capture_output=True, text=True).stdout.strip())
@@ -233,6 +237,8 @@ def main():
     p.add_argument("--wpm", type=float, default=20)
     p.add_argument("--pitch", type=float, default=700)
     p.add_argument("--port", type=int, default=17400, help="first XML-RPC port")
+    p.add_argument("--keep-wavs", action="store_true",
+                   help="play the WAVs an earlier run wrote into --work again")
     p.add_argument("--settle", type=float, default=3.0, help="seconds after each file")
     args = p.parse_args()
     if "PULSE_SERVER" not in os.environ:
