@@ -7,6 +7,10 @@
 //
 //   engine_band_decode_bench                  a short run of a few points (a minute or so)
 //   engine_band_decode_bench --full           the table: 5,000 characters a point
+//   engine_band_decode_bench --rows           how many points the table has
+//   engine_band_decode_bench --row N --multimon
+//                                             the table's point N alone (several run side by
+//                                             side: bench/band_decode_table.sh)
 //   engine_band_decode_bench --curve --chars 1500 --plot cer.png
 //                                             English and Korean against SNR, and the plot
 //   engine_band_decode_bench --snr 2 [--korean] [--hand] [--doppler 1] [--chars N]
@@ -20,10 +24,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -237,9 +241,9 @@ void PrintHeader() {
 }
 
 void PrintRow(const Point& p, const Result& r) {
-    const std::string wpm = p.effectiveWpm > 0 ? std::to_string(int(p.wpm)) + "/" +
-                                                     std::to_string(int(p.effectiveWpm))
-                                               : std::to_string(int(p.wpm));
+    const std::string wpm =
+        p.effectiveWpm > 0 ? std::to_string(int(p.wpm)) + "/" + std::to_string(int(p.effectiveWpm))
+                           : std::to_string(int(p.wpm));
     std::printf("%-8s %-8s %4s %5.1f %7.1f %7.1f %6ld %7.2f %7.2f", p.korean ? "Korean" : "English",
                 StyleName(p.style), wpm.c_str(), p.dopplerHz, p.snrDb500, Snr2500Of500(p.snrDb500),
                 r.characters.symbols, 100 * r.characters.rate(), 100 * r.spaces.rate());
