@@ -103,8 +103,19 @@ Keying KeySitting(const Point& p, const std::vector<std::string>& lines, size_t 
     return all;
 }
 
-// 16-bit mono PCM, as any player takes it.
+// The gain that keeps the loudest sample of a recording below full scale: at low SNR the
+// noise peaks far above the tone, and clipped noise would be a channel other decoders hear
+// but ours (which reads the samples unclipped) does not. A gain leaves the SNR as it was.
+float HeadroomGain(const std::vector<float>& audio) {
+    float peak = 0;
+    for (float x : audio) peak = std::max(peak, std::abs(x));
+    constexpr float kMaxPeak = 0.9f;
+    return peak > kMaxPeak ? kMaxPeak / peak : 1.0f;
+}
+
+// 16-bit mono PCM, as any player takes it, scaled below full scale.
 bool WriteWav(const std::string& path, const std::vector<float>& audio, int rateHz) {
+    const float gain = HeadroomGain(audio);
     std::ofstream out(path, std::ios::binary);
     const auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
     const auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
@@ -122,7 +133,7 @@ bool WriteWav(const std::string& path, const std::vector<float>& audio, int rate
     out.write("data", 4);
     u32(dataBytes);
     for (float x : audio) {
-        const auto v = static_cast<int16_t>(std::lround(std::clamp(x, -1.0f, 1.0f) * 32767));
+        const auto v = static_cast<int16_t>(std::lround(std::clamp(gain * x, -1.0f, 1.0f) * 32767));
         out.write(reinterpret_cast<const char*>(&v), 2);
     }
     return bool(out);
@@ -134,8 +145,10 @@ std::optional<std::u16string> Multimon(const std::vector<float>& audio22k) {
     const std::string path = "/tmp/cwt_band_bench_multimon_" + std::to_string(getpid()) + ".raw";
     {
         std::ofstream out(path, std::ios::binary);
+        const float gain = HeadroomGain(audio22k);
         for (float x : audio22k) {
-            const auto v = static_cast<int16_t>(std::lround(std::clamp(x, -1.0f, 1.0f) * 32767));
+            const auto v =
+                static_cast<int16_t>(std::lround(std::clamp(gain * x, -1.0f, 1.0f) * 32767));
             out.write(reinterpret_cast<const char*>(&v), 2);
         }
     }

@@ -31,6 +31,7 @@ ROOT = Path(__file__).resolve().parent.parent
 
 # Name, bench options. The bench gives the same signals for the same options (seed 1).
 POINTS = {
+    "clean": ["--snr", "60"],
     "+10": ["--snr", "10"],
     "+6": ["--snr", "6"],
     "+2": ["--snr", "2"],
