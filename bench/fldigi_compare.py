@@ -174,7 +174,7 @@ def run(args):
         port = args.port
         plan = []
         for index, name in enumerate(args.points):
-            sink = "fldigi_point%d" % index
+            sink = "fldigi%d_point%d" % (os.getpid(), index)  # other runs may be playing
             modules.append(subprocess.run(
                 ["pactl", "load-module", "module-null-sink", "sink_name=" + sink, "rate=8000",
                  "channels=1"], check=True, capture_output=True, text=True).stdout.strip())
