@@ -106,7 +106,7 @@ class Fldigi:
             env=env, stdout=self.log, stderr=subprocess.STDOUT)
         self.rpc = xmlrpc.client.ServerProxy("http://127.0.0.1:%d" % port)
 
-    def wait_ready(self, seconds=60):
+    def wait_ready(self, seconds=240):  # a dozen starting at once on a busy machine are slow
         end = time.time() + seconds
         while time.time() < end:
             try:
