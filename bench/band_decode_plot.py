@@ -15,7 +15,7 @@ import matplotlib.pyplot as plt  # noqa: E402
 
 
 def bench_rows(paths):
-    """(text, keying, wpm, fade Hz, SNR 500 Hz, CER %, multimon-ng CER % or None) a row."""
+    """(text, keying, wpm, fade Hz, SNR 500 Hz, CER %, multimon-ng %, jamo %) a row."""
     for path in paths:
         for line in open(path, encoding="utf-8"):
             f = line.split()
@@ -25,7 +25,8 @@ def bench_rows(paths):
             rest = f[3:] if keying == "hand" else f[2:]  # "hand key" is two words
             wpm, fade, snr, cer = rest[0], float(rest[1]), float(rest[2]), float(rest[5])
             mmon = None if rest[9] == "-" else float(rest[9])
-            yield f[0], keying, wpm, fade, snr, cer, mmon
+            jamo = None if rest[8] == "-" else float(rest[8])
+            yield f[0], keying, wpm, fade, snr, cer, mmon, jamo
 
 
 def fldigi_rows(path):
@@ -43,11 +44,14 @@ def main():
     p.add_argument("--fldigi")
     args = p.parse_args()
     series = {}
-    for text, keying, wpm, fade, snr, cer, mmon in bench_rows(args.rows):
+    for text, keying, wpm, fade, snr, cer, mmon, jamo in bench_rows(args.rows):
         if keying != "paddle" or wpm != "20":
             continue
-        name = text + (", fading %g Hz" % fade if fade > 0 else "")
+        name = text + (" syllables" if text == "Korean" else "")
+        name += ", fading %g Hz" % fade if fade > 0 else ""
         series.setdefault(name, []).append((snr, cer))
+        if jamo is not None:
+            series.setdefault("Korean jamo", []).append((snr, jamo))
         if mmon is not None and fade == 0:
             series.setdefault("multimon-ng, English", []).append((snr, mmon))
     if args.fldigi:
