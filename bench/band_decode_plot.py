@@ -56,7 +56,7 @@ def main():
             series.setdefault("multimon-ng, English", []).append((snr, mmon))
     if args.fldigi:
         for snr, _, fl in fldigi_rows(args.fldigi):
-            series.setdefault("fldigi, English (1,500 characters)", []).append((snr, fl))
+            series.setdefault("fldigi, English (about 1,000 characters)", []).append((snr, fl))
     fig, ax = plt.subplots(figsize=(7.5, 4.8))
     for name, pts in sorted(series.items()):
         pts.sort()
