@@ -7,16 +7,29 @@
 //
 //   engine_band_decode_bench                  a short run of a few points (a minute or so)
 //   engine_band_decode_bench --full           the table: 5,000 characters a point
+//   engine_band_decode_bench --rows           how many points the table has
+//   engine_band_decode_bench --row N --multimon
+//                                             the table's point N alone (several run side by
+//                                             side: bench/band_decode_table.sh)
 //   engine_band_decode_bench --curve --chars 1500 --plot cer.png
 //                                             English and Korean against SNR, and the plot
 //   engine_band_decode_bench --snr 2 [--korean] [--hand] [--doppler 1] [--chars N]
 //                                             one point
+//   engine_band_decode_bench --snr 2 --chars 1500 --wav DIR
+//                                             also writes each sitting's audio (DIR/*.wav, 16-bit
+//                                             8 kHz) and the text keyed (*.txt), for decoders
+//                                             that only listen (bench/fldigi_compare.py)
+//   engine_band_decode_bench --score SENT.txt READ.txt
+//                                             the errors of one reading of a text, as counted here
 #include <time.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +63,7 @@ struct Point {
 
 struct Result {
     ErrorTally characters;
+    ErrorTally spaces;  // characters and word spaces
     ErrorTally jamo;
     double audioSeconds = 0;
     double cpuSeconds = 0;
@@ -89,18 +103,61 @@ Keying KeySitting(const Point& p, const std::vector<std::string>& lines, size_t 
     return all;
 }
 
+// The gain that keeps the loudest sample of a recording below full scale: at low SNR the
+// noise peaks far above the tone, and clipped noise would be a channel other decoders hear
+// but ours (which reads the samples unclipped) does not. A gain leaves the SNR as it was.
+float HeadroomGain(const std::vector<float>& audio) {
+    float peak = 0;
+    for (float x : audio) peak = std::max(peak, std::abs(x));
+    constexpr float kMaxPeak = 0.9f;
+    return peak > kMaxPeak ? kMaxPeak / peak : 1.0f;
+}
+
+// 16-bit mono PCM, as any player takes it, scaled below full scale.
+bool WriteWav(const std::string& path, const std::vector<float>& audio, int rateHz) {
+    const float gain = HeadroomGain(audio);
+    std::ofstream out(path, std::ios::binary);
+    const auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    const auto dataBytes = static_cast<uint32_t>(audio.size() * 2);
+    out.write("RIFF", 4);
+    u32(36 + dataBytes);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(static_cast<uint32_t>(rateHz));
+    u32(static_cast<uint32_t>(rateHz) * 2);
+    u16(2);
+    u16(16);
+    out.write("data", 4);
+    u32(dataBytes);
+    for (float x : audio) {
+        const auto v = static_cast<int16_t>(std::lround(std::clamp(gain * x, -1.0f, 1.0f) * 32767));
+        out.write(reinterpret_cast<const char*>(&v), 2);
+    }
+    return bool(out);
+}
+
 // multimon-ng's reading of the same audio (raw 16-bit at 22,050 Hz, what it takes).
 std::optional<std::u16string> Multimon(const std::vector<float>& audio22k) {
-    const char* path = "/tmp/cwt_band_bench_multimon.raw";
+    // One file a process: several points may run side by side.
+    const std::string path = "/tmp/cwt_band_bench_multimon_" + std::to_string(getpid()) + ".raw";
     {
         std::ofstream out(path, std::ios::binary);
+        const float gain = HeadroomGain(audio22k);
         for (float x : audio22k) {
-            const auto v = static_cast<int16_t>(std::lround(std::clamp(x, -1.0f, 1.0f) * 32767));
+            const auto v =
+                static_cast<int16_t>(std::lround(std::clamp(gain * x, -1.0f, 1.0f) * 32767));
             out.write(reinterpret_cast<const char*>(&v), 2);
         }
     }
     const std::string command =
         std::string("multimon-ng -q -c -a MORSE_CW -t raw ") + path + " 2>/dev/null";
+    struct Remove {
+        const std::string& path;
+        ~Remove() { std::remove(path.c_str()); }
+    } remove{path};
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return std::nullopt;
     std::string text;
@@ -123,7 +180,15 @@ std::optional<std::u16string> Multimon(const std::vector<float>& audio22k) {
     return Symbols(cleaned);
 }
 
-Result Run(const Point& p, bool multimon) {
+std::string FileStem(const Point& p, size_t sitting) {
+    char stem[160];
+    std::snprintf(stem, sizeof stem, "%s_%s_%gwpm_fade%g_snr%+g_seed%llu_%03zu",
+                  p.korean ? "ko" : "en", p.style == KeyingStyle::HandKey ? "hand" : "paddle",
+                  p.wpm, p.dopplerHz, p.snrDb500, static_cast<unsigned long long>(p.seed), sitting);
+    return stem;
+}
+
+Result Run(const Point& p, bool multimon, const std::string& wavDir) {
     const std::vector<std::string> lines =
         p.korean ? KoreanLines(p.seed, p.characters) : EnglishQsoLines(p.seed, p.characters);
     Result r;
@@ -135,6 +200,12 @@ Result Run(const Point& p, bool multimon) {
         ch.dopplerHz = p.dopplerHz;
         ch.seed = p.seed * 31 + first;
         const std::vector<float> audio = RenderChannel(keying.stretches, ch);
+        if (!wavDir.empty()) {
+            const std::string stem = wavDir + "/" + FileStem(p, first / kLinesPerSitting);
+            std::ofstream(stem + ".txt") << SymbolsToUtf8(keying.sent) << "\n";
+            if (!WriteWav(stem + ".wav", audio, ch.sampleRateHz))
+                std::fprintf(stderr, "%s.wav could not be written\n", stem.c_str());
+        }
         cwt::decode::BandDecoderSettings settings;
         settings.korean = p.korean;
         const double start = ThreadCpuSeconds();
@@ -150,6 +221,11 @@ Result Run(const Point& p, bool multimon) {
         r.audioSeconds += double(audio.size()) / ch.sampleRateHz;
         const std::u16string got = Symbols(DecodedText(read));
         r.characters.add(CharacterErrors(keying.sent, got));
+        r.spaces.add(CharacterAndSpaceErrors(keying.sent, got));
+        if (!wavDir.empty()) {
+            const std::string stem = wavDir + "/" + FileStem(p, first / kLinesPerSitting);
+            std::ofstream(stem + ".ours") << SymbolsToUtf8(got) << "\n";
+        }
         if (p.korean) r.jamo.add(JamoErrors(keying.sent, got));
         if (std::getenv("CWT_BENCH_SHOW")) {
             std::printf("sent %s\nread %s\n", SymbolsToUtf8(keying.sent).c_str(),
@@ -172,18 +248,22 @@ const char* StyleName(KeyingStyle s) {
 }
 
 void PrintHeader() {
-    std::printf("%-8s %-8s %4s %5s %7s %7s %6s %7s %7s %7s %8s\n", "text", "keying", "WPM", "fade",
-                "SNR500", "SNR2k5", "chars", "CER%", "jamo%", "mmon%", "RTF");
+    std::printf("%-8s %-8s %4s %5s %7s %7s %6s %7s %7s %6s %7s %7s %8s\n", "text", "keying", "WPM",
+                "fade", "SNR500", "SNR2k5", "chars", "CER%", "+sp%", "jamo", "jamo%", "mmon%",
+                "RTF");
 }
 
 void PrintRow(const Point& p, const Result& r) {
-    std::printf("%-8s %-8s %4.0f %5.1f %7.1f %7.1f %6ld %7.2f", p.korean ? "Korean" : "English",
-                StyleName(p.style), p.wpm, p.dopplerHz, p.snrDb500, Snr2500Of500(p.snrDb500),
-                r.characters.symbols, 100 * r.characters.rate());
+    const std::string wpm =
+        p.effectiveWpm > 0 ? std::to_string(int(p.wpm)) + "/" + std::to_string(int(p.effectiveWpm))
+                           : std::to_string(int(p.wpm));
+    std::printf("%-8s %-8s %4s %5.1f %7.1f %7.1f %6ld %7.2f %7.2f", p.korean ? "Korean" : "English",
+                StyleName(p.style), wpm.c_str(), p.dopplerHz, p.snrDb500, Snr2500Of500(p.snrDb500),
+                r.characters.symbols, 100 * r.characters.rate(), 100 * r.spaces.rate());
     if (p.korean)
-        std::printf(" %7.2f", 100 * r.jamo.rate());
+        std::printf(" %6ld %7.2f", r.jamo.symbols, 100 * r.jamo.rate());
     else
-        std::printf(" %7s", "-");
+        std::printf(" %6s %7s", "-", "-");
     if (r.multimon)
         std::printf(" %7.2f", 100 * r.multimon->rate());
     else
@@ -199,9 +279,9 @@ std::vector<Point> Table(size_t characters) {
         p.seed = points.size() + 1;
         points.push_back(p);
     };
-    for (double snr : {-6.0, -3.0, 0.0, 2.0, 6.0, 10.0}) add({.snrDb500 = snr});
-    for (double snr : {-3.0, 2.0, 10.0}) add({.korean = true, .snrDb500 = snr});
-    for (double snr : {2.0, 10.0}) add({.snrDb500 = snr, .dopplerHz = 0.1});
+    for (double snr : {-6.0, -3.0, -1.0, 0.0, 2.0, 6.0, 10.0}) add({.snrDb500 = snr});
+    for (double snr : {-3.0, -1.0, 0.0, 2.0, 6.0}) add({.korean = true, .snrDb500 = snr});
+    for (double snr : {2.0, 6.0, 10.0}) add({.snrDb500 = snr, .dopplerHz = 0.1});
     for (double snr : {6.0, 13.8}) add({.snrDb500 = snr, .dopplerHz = 1.0});
     for (double snr : {6.0, 20.0}) add({.style = KeyingStyle::HandKey, .snrDb500 = snr});
     add({.wpm = 25, .effectiveWpm = 10, .snrDb500 = 6});
@@ -241,12 +321,37 @@ void Plot(const std::vector<std::pair<Point, Result>>& rows, const std::string& 
         std::fprintf(stderr, "the plot could not be drawn (python3 with matplotlib?)\n");
 }
 
+std::optional<std::u16string> ReadText(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (char& c : text)
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    return Symbols(text);
+}
+
+// The errors of one reading, counted as the table counts them: "errors symbols errors+spaces
+// symbols+spaces".
+int Score(const char* sentPath, const char* readPath) {
+    const auto sent = ReadText(sentPath);
+    const auto read = ReadText(readPath);
+    if (!sent || !read) {
+        std::fprintf(stderr, "cannot read %s or %s\n", sentPath, readPath);
+        return 2;
+    }
+    const ErrorTally chars = CharacterErrors(*sent, *read);
+    const ErrorTally spaces = CharacterAndSpaceErrors(*sent, *read);
+    std::printf("%ld %ld %ld %ld\n", chars.errors, chars.symbols, spaces.errors, spaces.symbols);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Point one;
     bool single = false, full = false, multimon = false, curve = false;
-    std::string png;
+    std::string png, wavDir;
+    int tableRow = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const auto number = [&] { return i + 1 < argc ? std::atof(argv[++i]) : 0.0; };
@@ -258,6 +363,14 @@ int main(int argc, char** argv) {
             multimon = true;
         else if (a == "--plot" && i + 1 < argc)
             png = argv[++i];
+        else if (a == "--wav" && i + 1 < argc)
+            wavDir = argv[++i];
+        else if (a == "--score" && i + 2 < argc)
+            return Score(argv[i + 1], argv[i + 2]);
+        else if (a == "--row")
+            tableRow = static_cast<int>(number()), full = true;
+        else if (a == "--rows")
+            return std::printf("%zu\n", Table(5000).size()) < 0;
         else if (a == "--korean")
             one.korean = single = true;
         else if (a == "--hand")
@@ -300,10 +413,12 @@ int main(int argc, char** argv) {
     } else {
         points = Table(full ? 5000 : 400);
         if (!full) points.resize(4);
+        if (tableRow > 0 && size_t(tableRow) <= points.size())
+            points = {points[size_t(tableRow) - 1]};
     }
     std::vector<std::pair<Point, Result>> rows;
     for (const Point& p : points) {
-        rows.emplace_back(p, Run(p, multimon));
+        rows.emplace_back(p, Run(p, multimon, wavDir));
         PrintRow(p, rows.back().second);
     }
     if (!png.empty()) Plot(rows, png);
