@@ -27,7 +27,7 @@ constexpr std::array<double, 3> kKindShares = {0.4, 0.5, 0.1};
 // Share of marks whose level is anything around the estimate: fading, a level that changes
 // within the mark. Without it a strong mark whose level falls between the levels above is
 // better explained as several marks.
-constexpr double kUnknownLevelShare = 0.03;
+constexpr double kUnknownLevelShare = 0.1;
 
 // Natural logarithm of a positive, finite x to about 1e-9: the scorer takes thousands of
 // logarithms per sample, and the library's exact one was most of the decoder's time.
