@@ -17,7 +17,12 @@ constexpr double kWordGapShare = 0.12;
 constexpr double kEvenShare = 0.02;   // spread evenly over all lengths
 constexpr double kMaxMarkDots = 7.0;  // longer key-down is cut into several marks
 constexpr double kMinMarkDots = 0.25;
+// The shortest space, in element gaps: at least half a gap, and no shorter than the sender's
+// own gaps get (kShortestGapSpreads spreads below the gap), so that a steady sender's marks
+// are not ended by a fade's dip while a hand key's short gaps still read.
 constexpr double kMinSpaceGaps = 0.5;
+constexpr double kMaxMinSpaceGaps = 0.8;
+constexpr double kShortestGapSpreads = 3.0;
 constexpr double kModelledWordGaps = 2.0;    // spaces up to this many word gaps are modelled
 constexpr int kLongestModelledSpace = 1500;  // three seconds at 500 Hz
 constexpr double kPauseMeanWordGaps = 3.0;   // how far a pause runs on, on average
@@ -63,8 +68,10 @@ DurationModel::DurationModel(const ElementLengths& lengths) : m_lengths(lengths)
     const double evenSpace = kEvenShare / longSpace;
     // A key is never up for less than a fraction of its element gap: a shorter dip within a
     // mark is fading or noise, and counting it a space would let a strong mark that wavers
-    // fall apart into several.
-    const int minSpace = std::max(1, static_cast<int>(kMinSpaceGaps * std::min(gap, dot)));
+    // (a fade's null passing through a dash) fall apart into several.
+    const double minSpaceGaps = std::clamp(std::exp(-kShortestGapSpreads * lengths.spread),
+                                           kMinSpaceGaps, kMaxMinSpaceGaps);
+    const int minSpace = std::max(1, static_cast<int>(minSpaceGaps * std::min(gap, dot)));
     for (int d = minSpace; d < longSpace; ++d) {
         const double p =
             (1.0 - kEvenShare) * (kGapShare * LogNormalMass(d, gap, lengths.spread) +

@@ -118,6 +118,18 @@ TEST(BandDecoder, ReadsThroughSlowFading) {
     EXPECT_EQ(d.text, kQso);
 }
 
+TEST(BandDecoder, ReadsAWeakSignalAtTheNoiseOfTheBandExactly) {
+    // Key-on SNR 0 dB in 500 Hz: a dot and the element gap after it could pass for one dash
+    // at a lower level, which these seeds (of noise and of the paddle's spread) once did.
+    for (uint64_t seed : {5, 8}) {
+        SCOPED_TRACE(seed);
+        ChannelSettings channel = Channel(0);
+        channel.seed = seed;
+        const Decoded d = KeyAndDecode(kQso, Keyed(20, KeyingStyle::Paddle, seed), channel);
+        EXPECT_EQ(Letters(d.text), Letters(kQso)) << d.text;
+    }
+}
+
 TEST(BandDecoder, FollowsFarnsworthSpacingAndAChangingSpeed) {
     KeyingOptions farnsworth = Keyed(25);
     farnsworth.effectiveWpm = 10;
