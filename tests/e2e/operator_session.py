@@ -87,6 +87,16 @@ def visible_windows(program):
                            "--name", "."], capture_output=True, text=True, timeout=10).stdout.split()
 
 
+def shown_messages(window):
+    """The texts of the message boxes the program shows: what a failed step was told."""
+    app = window.parent
+    texts = []
+    for top in (app.getChildAtIndex(i) for i in range(app.childCount)):
+        if top.getRole() in (R.ROLE_ALERT, R.ROLE_DIALOG) and has_state(top, R.STATE_SHOWING):
+            texts += [a.name for a in walk(top) if a.getRole() == R.ROLE_LABEL and a.name]
+    return texts
+
+
 def choose_file_in_dialog(program, path):
     """Types the file's name into the file dialog that opened and confirms it with Enter."""
     def dialog_window():
@@ -266,7 +276,11 @@ def session(program):
     take = os.path.join(WORK, "take.wav")
     click(record)
     choose_file_in_dialog(program, take)
-    wait_for(lambda: checked(record), 5, "the record button to stay down")
+    try:
+        wait_for(lambda: checked(record), 5, "the record button to stay down")
+    except TestFailure:
+        raise TestFailure("the record button came up; the program shows %r"
+                          % shown_messages(window))
     screenshot("03-recording")
     pump(1.2)  # silence before the send, so the monitor shows where it starts
     before = monitor.mark()
