@@ -15,22 +15,9 @@ namespace {
 // many element gaps long and both halves read: two letters keyed too close together.
 constexpr double kCutGapRatio = 1.5;
 // The first stretches are held until this many marks have come, or the key has stayed up for
-// this many of the longest marks held (one letter, then a pause). The pause is longer than this
-// program's 15-unit word gap after a letter of dashes, which is no pause.
+// this many of the longest marks held (one letter, then a pause).
 constexpr size_t kPrimingMarks = 6;
-constexpr double kPrimingPauseMarks = 6;
-// They are held until a letter gap has come as well (up to this many marks), so that it is
-// known when the first gap is read: a text that starts with a word of one letter or a sign
-// ("[KA] QST") has its word gap first.
-constexpr size_t kMaxPrimingMarks = 14;
-constexpr size_t kPrimingLongGaps = 2;
-constexpr double kLongGapOverShortest = 2.0;  // against the primed spaces' lowest quarter
-constexpr double kSureLetterGap = 4.5;        // element gaps: shorter is no word gap
-// Before the gaps are learned, a gap this many times the shortest letter gap is a word gap: the
-// usual word gap is 7/3 of the letter gap, this program's 15/7 (a hand key's about 1.6, but
-// spread too widely to tell from the first few).
-constexpr double kWordOverLetterGap = 1.8;
-constexpr int kFirstGaps = 6;  // letter and word gaps read so, after the first mark
+constexpr double kPrimingPauseMarks = 3;
 constexpr size_t kMaxKeptStretches = 65536;
 
 double OwnBelief(const KeyStretch& s) { return s.mark ? s.markProbability : 1 - s.markProbability; }
@@ -111,28 +98,7 @@ void KeyReader::read(const KeyStretch& stretch) {
     m_primed.push_back(stretch);
     const auto marks =
         std::count_if(m_primed.begin(), m_primed.end(), [](const KeyStretch& s) { return s.mark; });
-    if (static_cast<size_t>(marks) >= kMaxPrimingMarks ||
-        (static_cast<size_t>(marks) >= kPrimingMarks && primedEnough()))
-        endPriming();
-}
-
-// Whether the held stretches show the first letter gap: a gap clearly longer than the element
-// gaps, but short enough to be no word gap; or, when the first such gap is long enough to be
-// either, a second one.
-bool KeyReader::primedEnough() const {
-    std::vector<double> spaces;
-    for (const KeyStretch& s : m_primed)
-        if (!s.mark) spaces.push_back(s.lengthMs);
-    if (spaces.empty()) return false;
-    std::vector<double> sorted = spaces;
-    std::sort(sorted.begin(), sorted.end());
-    const double elementMs = sorted[sorted.size() / 4];
-    size_t longGaps = 0;
-    for (double ms : spaces) {
-        if (ms <= kLongGapOverShortest * elementMs) continue;
-        if (++longGaps >= kPrimingLongGaps || ms < kSureLetterGap * elementMs) return true;
-    }
-    return false;
+    if (static_cast<size_t>(marks) >= kPrimingMarks) endPriming();
 }
 
 void KeyReader::endPriming() {
@@ -142,10 +108,6 @@ void KeyReader::endPriming() {
     std::vector<double> spaces;
     for (const KeyStretch& s : m_primed) (s.mark ? marks : spaces).push_back(s.lengthMs);
     m_timing.prime(marks, spaces);
-    for (double ms : spaces) {
-        if (m_timing.readOpenSpace(ms).kind != StretchKind::LetterGap) continue;
-        if (m_shortestLetterGapMs == 0 || ms < m_shortestLetterGapMs) m_shortestLetterGapMs = ms;
-    }
     for (const KeyStretch& s : m_primed) readSettled(s);
     m_primed.clear();
 }
@@ -191,7 +153,6 @@ void KeyReader::readSpace(const KeyStretch& stretch) {
     // gap that long is a word gap (this program puts 15 units there, 21 after a syllable).
     const bool afterJamo = m_letter.empty() ? m_lastLetterJamo : isJamoCode(lettersCode());
     if (reading.kind == StretchKind::SyllableGap && !afterJamo) reading.kind = StretchKind::WordGap;
-    readFirstWordGaps(reading.kind, stretch.lengthMs, afterJamo);
     keep({stretch, reading.kind, unitMs});
     if (reading.kind == StretchKind::ElementGap && !m_letter.empty()) {
         Element& before = m_letter.back();
@@ -199,24 +160,6 @@ void KeyReader::readSpace(const KeyStretch& stretch) {
         before.confidence = std::min({before.confidence, reading.confidence, OwnBelief(stretch)});
     }
     endGap(reading.kind, std::min(reading.confidence, OwnBelief(stretch)));
-}
-
-// Before the gaps are learned every gap up to 20 units reads as a letter gap, so that this
-// program's 7-unit letter gaps and Farnsworth spacing read right from the start, and the first
-// groups learned rest on a gap or two; so among the first gaps, one far longer than a letter
-// gap already heard is a word gap all the same. After a Hangul jamo a longer gap may be a
-// syllable gap, which the composer reads.
-void KeyReader::readFirstWordGaps(StretchKind& kind, double lengthMs, bool afterJamo) {
-    if (kind < StretchKind::LetterGap || m_firstGapsRead >= kFirstGaps) return;
-    ++m_firstGapsRead;
-    if (kind != StretchKind::LetterGap) return;
-    if (m_shortestLetterGapMs > 0 && !afterJamo &&
-        lengthMs >= kWordOverLetterGap * m_shortestLetterGapMs) {
-        kind = StretchKind::WordGap;
-        return;
-    }
-    if (m_shortestLetterGapMs == 0 || lengthMs < m_shortestLetterGapMs)
-        m_shortestLetterGapMs = lengthMs;
 }
 
 void KeyReader::endGap(StretchKind kind, double confidence) {

@@ -39,9 +39,7 @@ private:
     void read(const KeyStretch& stretch);
     void keep(const ClassifiedStretch& stretch);
     void readSettled(const KeyStretch& stretch);
-    bool primedEnough() const;
     void endPriming();
-    void readFirstWordGaps(StretchKind& kind, double lengthMs, bool afterJamo);
     void readMark(const KeyStretch& stretch);
     void readSpace(const KeyStretch& stretch);
     void endGap(StretchKind kind, double confidence);
@@ -62,10 +60,6 @@ private:
     // the start is a guess), then read.
     bool m_priming = true;
     std::vector<KeyStretch> m_primed;
-    // The shortest gap read as a letter gap among the first ones (the primed stretches looked
-    // ahead): among those, a gap far longer than that is a word gap.
-    double m_shortestLetterGapMs = 0;
-    int m_firstGapsRead = 0;
 
     std::vector<Element> m_letter;  // the letter being keyed
     bool m_anyMark = false;

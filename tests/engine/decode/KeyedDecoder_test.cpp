@@ -69,20 +69,6 @@ TEST(KeyedDecoder, ReadsTheSignsThisProgramSendsInBrackets) {
               "CQ CQ DE HL1ABC + UR = QRL (");
 }
 
-// The first gap of a text that starts with a sign is its word gap: it must not be read as the
-// letter gap, which is not known yet, whatever the spacing.
-TEST(KeyedDecoder, ReadsTheWordGapsOfATextThatStartsWithASign) {
-    testgen::KeyingOptions farnsworth = test::Ideal(20);
-    farnsworth.effectiveWpm = 10;
-    for (const std::string text : {"[KA]QST QST DE HL1ABC", "[KA] QST DE HL1ABC", "[AR] 73 TU",
-                                   "[SK] GB", "[BT] HR", "[KN] QRZ", "[AS] QRL", "[VE] TEST"}) {
-        for (double wpm : {15.0, 20.0, 30.0})
-            EXPECT_EQ(test::KeyAndRead(text, test::Ideal(wpm)).text, text) << wpm;
-        EXPECT_EQ(test::KeyAndRead(text, test::Ideal(20, testgen::Spacing::Program())).text, text);
-        EXPECT_EQ(test::KeyAndRead(text, farnsworth).text, text) << "Farnsworth";
-    }
-}
-
 TEST(KeyedDecoder, ShowsACodeThatIsNoCharacterInsteadOfDroppingIt) {
     KeyedDecoder decoder;
     for (const KeyStretch& s : Keyed("..--.- .-", 60)) decoder.push(s);
