@@ -240,11 +240,13 @@ TEST(PaddleTiming, LiveKeyOnTheKeyLineUnderLoad) {
         GTEST_SKIP() << "no real-time scheduling here: the figures are an ordinary thread's";
     EXPECT_LT(paddle.lateness.medianMs, 0.25);
     EXPECT_LT(straight.lateness.medianMs, 0.5);
-    // An element handed over later than the on-air delay is keyed late by as much; and where
-    // a thread that only sleeps is stalled for a millisecond, so is the keying thread.
+    // An element handed over later than the on-air delay is keyed late by as much. The 1 ms
+    // goal: the 99th percentile judged, the largest printed beside the machine's own floor and
+    // judged against a whole unit (5 ms), as the key timing test explains.
     const FloorProbe floor = BareSleeps(5.44, 8);
     std::printf("bare real-time sleeps every 5.4 ms: largest lateness %.3f ms\n", floor.maxMs());
-    if (paddle.stealMs == 0 && paddle.handOver.maxMs < 10 && floor.maxMs() < kFloorLimitMs) {
-        EXPECT_LT(paddle.lateness.maxMs, 1.0);
+    if (paddle.stealMs == 0 && paddle.handOver.maxMs < 10) {
+        EXPECT_LT(paddle.lateness.p99Ms, 1.0);
+        EXPECT_LT(paddle.lateness.maxMs, 5.0);
     }
 }
