@@ -30,6 +30,9 @@ struct PulseSidetoneOutput::Stream {
     pa_stream* stream = nullptr;
     bool realtimeTried = false;
     bool dry = false;  // the last write found the server past it
+    bool timingAsked = false;  // fresh timing was asked for after a dropout
+
+    void ranDry(int64_t nowNs);
 
     void create();
     void release();
@@ -38,6 +41,7 @@ struct PulseSidetoneOutput::Stream {
     static void StateChanged(pa_stream* stream, void* self);
     static void WriteRequested(pa_stream* stream, size_t bytes, void* self);
     static void RanDry(pa_stream* stream, void* self);
+    static void TimingUpdated(pa_stream* stream, int success, void* self);
 };
 
 // Lock held; libpulse thread (the context came up).
@@ -134,7 +138,7 @@ void PulseSidetoneOutput::Stream::WriteRequested(pa_stream* stream, size_t bytes
             // The server has already played past what is written now: the stream ran dry,
             // whether or not the server says so (it tells only the first time in a while).
             const bool dry = negative && latencyUs > 0;
-            if (dry && !me->dry) me->engine.noteDropout(nowNs);
+            if (dry && !me->dry) me->ranDry(nowNs);
             me->dry = dry;
         }
         me->engine.render(static_cast<int16_t*>(block),
@@ -151,7 +155,26 @@ void PulseSidetoneOutput::Stream::WriteRequested(pa_stream* stream, size_t bytes
 void PulseSidetoneOutput::Stream::RanDry(pa_stream*, void* self) {
     auto* me = static_cast<Stream*>(self);
     me->owner.m_underflows.fetch_add(1, std::memory_order_relaxed);
-    me->engine.noteDropout(PulseClient::NowUs() * 1000);
+    me->ranDry(PulseClient::NowUs() * 1000);
+}
+
+// Lock held; libpulse thread. The server played past the stream: where its sound lies now is
+// known only from fresh timing (libpulse interpolates from the last report, which knew nothing
+// of the dropout), so it is asked for, and the clock takes it when it comes.
+void PulseSidetoneOutput::Stream::ranDry(int64_t nowNs) {
+    engine.noteDropout(nowNs);
+    if (timingAsked || !stream) return;
+    if (pa_operation* asked = pa_stream_update_timing_info(stream, &Stream::TimingUpdated, this)) {
+        timingAsked = true;
+        pa_operation_unref(asked);
+    }
+}
+
+// libpulse thread, the one that renders.
+void PulseSidetoneOutput::Stream::TimingUpdated(pa_stream*, int success, void* self) {
+    auto* me = static_cast<Stream*>(self);
+    me->timingAsked = false;
+    if (success) me->engine.resyncClock();
 }
 
 PulseSidetoneOutput::PulseSidetoneOutput(int targetUs) : m_targetUs(targetUs) {}

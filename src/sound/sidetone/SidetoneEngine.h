@@ -55,6 +55,9 @@ public:
     static constexpr int kDropoutCapacity = 256;
     // Audio thread (the back end's thread that renders): the server says the stream ran dry.
     void noteDropout(int64_t nowNs);
+    // Audio thread: the server's timing after a dropout is at hand; the stream's clock takes it
+    // at once, so that the latency stays what it was chosen rather than wandering back to it.
+    void resyncClock() { m_clock.resync(); }
 
     // Audio thread. The server says the block's first sample sounds at `reportedFirstNs`
     // (kUnknownTime when it cannot tell yet); `nowNs` is when the block is rendered.

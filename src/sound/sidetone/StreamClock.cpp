@@ -15,6 +15,12 @@ void StreamClock::reset(int rateHz) {
     m_oddReports = 0;
 }
 
+void StreamClock::resync() {
+    if (!m_synced) return;
+    m_sinceJump = 0;
+    m_offLine = false;
+}
+
 int64_t StreamClock::timeOf(int64_t index) const {
     return static_cast<int64_t>(
         std::llround(m_sampleZeroNs + static_cast<double>(index) * 1e9 / m_rateHz));

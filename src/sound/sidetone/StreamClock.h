@@ -37,6 +37,10 @@ public:
     // The server reports that sample `index` sounds at `reportedNs`; returns when it sounds by
     // the smoothed line. Audio thread; no allocation.
     int64_t observe(int64_t index, int64_t reportedNs);
+    // The stream lost sound (it ran dry): its sound may have moved by less than a jump, which the
+    // line would otherwise take seconds to follow, its latency wandering meanwhile. The next
+    // report sets the line, and the reports after it are averaged as after a jump.
+    void resync();
     // When sample `index` sounds by the line, once a report came.
     int64_t timeOf(int64_t index) const;
     bool synced() const { return m_synced; }

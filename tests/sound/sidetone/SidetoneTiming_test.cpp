@@ -80,6 +80,31 @@ TEST(StreamClock, JumpsWhenTheStreamMovedButNotForOneOddReport) {
     EXPECT_EQ(clock.jumps(), 2);
 }
 
+// PulseAudio's stream ran dry and its sound moved by less than a jump: without a word the line
+// would take seconds to get there, the latency wandering all that while; told of the dropout,
+// it takes the next report and stays.
+TEST(StreamClock, TakesASmallMoveAtOnceAfterADropout) {
+    constexpr double kMoveNs = 1'500'000;
+    auto run = [](bool told) {
+        StreamClock clock(kRate);
+        auto report = [&](int block, double shiftNs) {
+            return clock.observe(int64_t{block} * kBlock,
+                                 static_cast<int64_t>(kStartNs + block * kBlockNs + shiftNs));
+        };
+        for (int block = 0; block < 200; ++block) report(block, 0);
+        if (told) clock.resync();
+        double worstOffNs = 0;
+        for (int block = 200; block < 400; ++block) {
+            const double trueNs = kStartNs + block * kBlockNs + kMoveNs;
+            worstOffNs = std::max(worstOffNs, std::fabs(report(block, kMoveNs) - trueNs));
+        }
+        EXPECT_EQ(clock.jumps(), 1);
+        return worstOffNs;
+    };
+    EXPECT_GT(run(false), 1'000'000);
+    EXPECT_LT(run(true), 1'000);
+}
+
 // Blocks as a PipeWire stream sees them: rendered a little after the cycle they sound in began.
 TEST(LatencyGauge, CoversTheTimeFromOneBlockToTheNextsSound) {
     LatencyGauge gauge;
