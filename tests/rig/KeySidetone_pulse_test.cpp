@@ -471,9 +471,6 @@ TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
         // Every letter reached the keying thread before its first edge was due, the first one
         // too: no key edge is late for want of news of the sound.
         EXPECT_GT(offsets.aheadMs, 0.0) << name;
-        // When the thread keyed them: late only by what the machine allows (the timing test
-        // measures it), and never ahead of where they were placed.
-        EXPECT_GE(offsets.keyed.minMs, o.minMs - 0.01) << name;
         // Unless the machine held the program up so long that the sound ran dry inside the
         // send (its rhythm is broken then, and the key follows the late letter as well as it
         // can). PipeWire's pulse server does not always tell a stream that it ran dry, so a
@@ -483,6 +480,11 @@ TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
             ++notJudged;
             continue;
         }
+        // When the thread keyed them: late only by what the machine allows (the timing test
+        // measures it), and never ahead of where they were placed. (In a send the machine held
+        // up, tones go unmatched and each list pairs its edges with other tones: its least
+        // distances say nothing of one another.)
+        EXPECT_GE(offsets.keyed.minMs, o.minMs - 0.01) << name;
         // the sound keeps the send's rhythm with the silence that lets the key know when it
         // starts, and every key edge lies where the schedule puts it (within the jitter of the
         // server's timing reports, where the output placed a letter on a report of its own);
