@@ -8,6 +8,7 @@ void LatencyGauge::reset() {
     m_blocks = 0;
     m_gathered = 0;
     m_previousNowNs = 0;
+    m_watchFromNs = 0;
     m_latencyNs = 0;
     m_chosen = false;
 }
@@ -19,12 +20,15 @@ bool LatencyGauge::observe(int64_t firstSampleNs, int64_t nowNs) {
     const int64_t reachNs = firstSampleNs - previousNowNs;
     m_latencyNs = std::max({m_latencyNs, reachNs + kMarginNs, kLeastNs});
     if (m_blocks <= kSkippedBlocks) return false;
+    if (m_gathered == 0) m_watchFromNs = nowNs;
     m_reachNs[static_cast<size_t>(m_gathered++)] = reachNs;
-    if (m_gathered < kBlocks) return false;
+    const bool watchedLongEnough = nowNs - m_watchFromNs >= kWatchNs;
+    if (m_gathered < kMostBlocks && (m_gathered < kBlocks || !watchedLongEnough)) return false;
     // The 90th percentile: a block that the scheduler woke late does not set the latency of
     // the whole session.
-    const auto percentile = m_reachNs.begin() + kBlocks * 9 / 10;
-    std::nth_element(m_reachNs.begin(), percentile, m_reachNs.end());
+    const auto end = m_reachNs.begin() + m_gathered;
+    const auto percentile = m_reachNs.begin() + m_gathered * 9 / 10;
+    std::nth_element(m_reachNs.begin(), percentile, end);
     m_latencyNs = std::max(*percentile + kMarginNs, kLeastNs);
     m_chosen = true;
     return true;

@@ -17,7 +17,13 @@ namespace cwt {
 class LatencyGauge {
 public:
     static constexpr int kSkippedBlocks = 16;  // the stream's start fills its buffer at once
+    // The blocks watched: at least this many, over at least kWatchNs. A server may settle its
+    // buffering some tenths of a second after the stream started (PulseAudio once gave a
+    // sidetone 1.3 ms less reach in its first 0.1 s than ever after, and 45 of 80 edges then
+    // came late), so the watch spans that, whatever the block's length.
     static constexpr int kBlocks = 96;
+    static constexpr int64_t kWatchNs = 600'000'000;
+    static constexpr int kMostBlocks = 2048;  // room for 1 ms blocks over the watch
     static constexpr int64_t kMarginNs = 500'000;
     static constexpr int64_t kLeastNs = 1'000'000;
 
@@ -30,9 +36,10 @@ public:
     int64_t latencyNs() const { return m_latencyNs; }
 
 private:
-    std::array<int64_t, kBlocks> m_reachNs{};
+    std::array<int64_t, kMostBlocks> m_reachNs{};
     int m_blocks = 0;
     int m_gathered = 0;
+    int64_t m_watchFromNs = 0;  // when the first watched block was rendered
     int64_t m_previousNowNs = 0;
     int64_t m_latencyNs = 0;
     bool m_chosen = false;
