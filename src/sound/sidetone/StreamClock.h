@@ -26,7 +26,7 @@ public:
     // interpolated latency wanders by half a millisecond over seconds) move an element's edges
     // by microseconds only; a sound card 100 parts per million off the system clock then trails
     // the line by a constant 0.2 ms, which the latency takes in.
-    static constexpr double kSettleSeconds = 2.0;
+    static constexpr double kSettleSeconds = 8.0;
     // After a jump the line is the average of this many reports, then it settles as above.
     static constexpr int kAveragedReports = 64;
 
