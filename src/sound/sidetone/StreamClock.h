@@ -23,9 +23,10 @@ public:
     // How long the line takes to settle on the reports' average [s]: a report's deviation is
     // taken over in the share of this time that its block stands for, whatever the block's
     // length. Long enough that the reports' jitter and their slow wander (PulseAudio's
-    // interpolated latency wanders by half a millisecond over seconds) move an element's edges
-    // by microseconds only; a sound card 100 parts per million off the system clock then trails
-    // the line by a constant 0.2 ms, which the latency takes in.
+    // interpolated latency steps by fractions of a millisecond at each timing update, more on a
+    // busy machine) move an element's edges by microseconds only and the latency by tenths of a
+    // millisecond at most; a sound card 100 parts per million off the system clock then trails
+    // the line by 0.8 ms, reached over the first seconds of a use and constant after.
     static constexpr double kSettleSeconds = 8.0;
     // After a jump the line is the average of this many reports, then it settles as above.
     static constexpr int kAveragedReports = 64;
