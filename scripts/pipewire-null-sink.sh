@@ -80,9 +80,11 @@ cwt_pw_sink_settled() {
 }
 
 if ! cwt_pw_running pipewire; then
-    # A fresh start: whatever is left of an earlier one goes first.
+    # A fresh start: whatever is left of an earlier one goes first, WirePlumber's memory too
+    # (it restores the volume a test last gave the program's streams, 0.03 once: the sends of
+    # the next suite run in the same folder went unheard).
     "${BASH_SOURCE[0]}" --stop "$cwt_pw_dir"
-    rm -rf "${cwt_pw_dir:?}/run/"*
+    rm -rf "${cwt_pw_dir:?}/run/"* "$cwt_pw_dir/home/.local/state"
     env XDG_RUNTIME_DIR="$cwt_pw_dir/run" HOME="$cwt_pw_dir/home" dbus-launch --sh-syntax \
         >"$cwt_pw_dir/dbus.env" 2>>"$cwt_pw_dir/dbus.log"
     sed -n "s/^DBUS_SESSION_BUS_ADDRESS='\(.*\)';$/\1/p" "$cwt_pw_dir/dbus.env" \
