@@ -19,6 +19,12 @@ constexpr int kBlock = 128;
 constexpr double kBlockNs = kBlock * 1e9 / kRate;
 constexpr int64_t kStartNs = 5'000'000'000;
 
+// The server reports block `block` of a steady stream, `shiftNs` off where it sounds.
+int64_t ReportBlock(StreamClock& clock, int block, double shiftNs) {
+    return clock.observe(int64_t{block} * kBlock,
+                         static_cast<int64_t>(kStartNs + block * kBlockNs + shiftNs));
+}
+
 TEST(StreamClock, JitteringReportsDoNotMoveTheEdges) {
     StreamClock clock(kRate);
     std::mt19937 random(7);
@@ -64,10 +70,7 @@ TEST(StreamClock, FollowsASoundCardThatRunsFast) {
 TEST(StreamClock, JumpsWhenTheStreamMovedButNotForOneOddReport) {
     StreamClock clock(kRate);
     const double cycleNs = kBlockNs;
-    auto report = [&](int block, double shiftNs) {
-        return clock.observe(int64_t{block} * kBlock,
-                             static_cast<int64_t>(kStartNs + block * kBlockNs + shiftNs));
-    };
+    auto report = [&](int block, double shiftNs) { return ReportBlock(clock, block, shiftNs); };
     for (int block = 0; block < 100; ++block) report(block, 0);
     // PipeWire called the stream late and at once again: the first report is a cycle off.
     report(100, cycleNs);
@@ -87,10 +90,7 @@ TEST(StreamClock, TakesASmallMoveAtOnceAfterADropout) {
     constexpr double kMoveNs = 1'500'000;
     auto run = [](bool told) {
         StreamClock clock(kRate);
-        auto report = [&](int block, double shiftNs) {
-            return clock.observe(int64_t{block} * kBlock,
-                                 static_cast<int64_t>(kStartNs + block * kBlockNs + shiftNs));
-        };
+        auto report = [&](int block, double shiftNs) { return ReportBlock(clock, block, shiftNs); };
         for (int block = 0; block < 200; ++block) report(block, 0);
         if (told) clock.resync();
         double worstOffNs = 0;
