@@ -15,7 +15,13 @@ fi
 if [ "${1:-}" = "--stop" ]; then
     dir=$2
     PULSE_SERVER=unix:$dir/native pactl exit >/dev/null 2>&1 || true
-    [ -f "$dir/pid" ] && kill "$(cat "$dir/pid")" 2>/dev/null || true
+    if [ -f "$dir/pid" ]; then
+        pid=$(cat "$dir/pid")
+        kill "$pid" 2>/dev/null || true
+        # Gone before this returns: a server still closing would answer the next start's probe.
+        for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        rm -f "$dir/pid"
+    fi
     return 0 2>/dev/null || exit 0
 fi
 dir=$(realpath -m "${1:?usage: pulse-null-sink.sh DIR}")

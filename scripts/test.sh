@@ -33,6 +33,9 @@ run_suite() {  # build directory
     for server in "${sound_servers[@]}"; do
         echo "== sound tests on $server"
         export CWT_SOUND_SERVER=$server
+        # Each build's tests start on a fresh server: nothing an earlier run left in it (a
+        # volume a session manager remembers for the program) decides what they hear.
+        scripts/pulse-null-sink.sh --stop "$root/build/sound-$server"
         source scripts/pulse-null-sink.sh "$root/build/sound-$server" ||
             { echo "no private $server server could be started" >&2; exit 1; }
         ctest --test-dir "$1" --output-on-failure -L pulse

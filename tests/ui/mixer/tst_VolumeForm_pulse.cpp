@@ -85,6 +85,7 @@ public:
     ~OwnStream() {
         cwt::PulseClient::Lock lock(m_client);
         if (!m_stream) return;
+        if (m_index != PA_INVALID_INDEX) restoreFullVolume();
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
@@ -92,6 +93,27 @@ public:
     uint32_t index() const { return m_index; }
 
 private:
+    // A session manager (WirePlumber) gives the program's next streams the volume this one had
+    // last: leave it at full volume and unmuted, or the sends of later tests go unheard.
+    void restoreFullVolume() {
+        pa_cvolume full;
+        pa_cvolume_set(&full, 1, PA_VOLUME_NORM);
+        pa_operation* volume = pa_context_set_sink_input_volume(m_client.context(), m_index, &full,
+                                                                &OwnStream::Done, &m_client);
+        pa_operation* mute = pa_context_set_sink_input_mute(m_client.context(), m_index, 0,
+                                                            &OwnStream::Done, &m_client);
+        const auto done = [&] {
+            return (!volume || pa_operation_get_state(volume) != PA_OPERATION_RUNNING) &&
+                   (!mute || pa_operation_get_state(mute) != PA_OPERATION_RUNNING);
+        };
+        m_client.waitFor(done, 5000);
+        if (volume) pa_operation_unref(volume);
+        if (mute) pa_operation_unref(mute);
+    }
+    // libpulse thread.
+    static void Done(pa_context*, int, void* client) {
+        static_cast<cwt::PulseClient*>(client)->signal();
+    }
     // libpulse thread.
     static void StreamChanged(pa_stream*, void* client) {
         static_cast<cwt::PulseClient*>(client)->signal();
