@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -22,8 +23,9 @@ namespace cwt {
 
 namespace {
 
-// What the server holds of the stream [ms]: small enough that a letter starts at once, large
-// enough that the GUI thread has tens of milliseconds to queue the next letter.
+// What the server holds of the stream [ms], its own latency included: small enough that a
+// letter starts at once. (Most of the time the GUI thread has to queue the next letter comes
+// from the kept tail below.)
 constexpr int kTargetMs = 50;
 // The server asks for more once this much has been played [ms].
 constexpr int kRequestMs = 10;
@@ -31,6 +33,12 @@ constexpr int kRequestMs = 10;
 constexpr int kStallMs = 2000;
 constexpr int kWatchdogMs = 250;
 constexpr size_t kPendingCapacity = 64;
+// Once no more than this is left of a write to hand over [ms], the device copies the rest and
+// tells the write done: the GUI thread gets that much longer to queue the next letter before
+// the stream would run dry between the two (the server itself holds only some 15 ms more).
+constexpr int kKeptTailMs = 40;
+// The kept rest of a write in the largest format (48 kHz, two channels, 16 bit).
+constexpr size_t kKeptTailCapacity = 48000 * 2 * 2 * kKeptTailMs / 1000;
 constexpr size_t kNoticeCapacity = 256;
 // While the start of a run is not known, the server is asked for its timing this often [µs].
 constexpr int64_t kTimingPollUs = 2000;
@@ -81,8 +89,10 @@ struct PulseWaveDevice::Impl {
         int offset;
         bool barrier;
         uint64_t soundTimeId;  // askSoundTime() wants to know when its first byte sounds
+        bool kept = false;     // the rest of a write told done: `data` is keptTail
     };
     std::array<Pending, kPendingCapacity> pending{};
+    std::array<uint8_t, kKeptTailCapacity> keptTail{};
     size_t pendingHead = 0;
     size_t pendingCount = 0;
     int64_t lastProgressUs = 0;
@@ -153,14 +163,19 @@ struct PulseWaveDevice::Impl {
         pendingHead = (pendingHead + 1) % kPendingCapacity;
         --pendingCount;
     }
+    bool holdsKeptTail() const { return pendingCount > 0 && pending[pendingHead].kept; }
+    // Forgets every write not told done. The kept rest of one that was told done plays out, as
+    // what the server holds does.
     void clearPending() {
+        const size_t keep = holdsKeptTail() ? 1 : 0;
         // A write that is forgotten never sounds.
-        for (size_t i = 0; i < pendingCount; ++i) {
+        for (size_t i = keep; i < pendingCount; ++i) {
             Pending& p = pending[(pendingHead + i) % kPendingCapacity];
             if (p.offset == 0) postSoundTime(p.soundTimeId, -1);
         }
+        if (keep) pending[0] = front();
         pendingHead = 0;
-        pendingCount = 0;
+        pendingCount = keep;
         blocked = false;
     }
 
@@ -182,6 +197,7 @@ struct PulseWaveDevice::Impl {
     int64_t soundUs(int64_t index) const;
     void applyVolume();
     void feed();
+    void keepTail(Pending& head);
     size_t writableBytes() const;
     bool handOver(const uint8_t* data, size_t bytes);
     bool writeSilence(size_t streamBytes, bool mayStartRun);
@@ -267,6 +283,7 @@ void PulseWaveDevice::Impl::createStream() {
 
 // Lock held.
 void PulseWaveDevice::Impl::releaseStream() {
+    if (holdsKeptTail()) popFront();  // its sound goes with the stream
     if (!stream) return;
     pa_stream_set_state_callback(stream, nullptr, nullptr);
     pa_stream_set_write_callback(stream, nullptr, nullptr);
@@ -541,10 +558,11 @@ void PulseWaveDevice::Impl::feed() {
     bool handedOver = false;
     if (pa_stream_writable_size(stream) == static_cast<size_t>(-1)) return;
     size_t writable = writableBytes();
-    while (pendingCount > 0 && !blocked) {
+    while (pendingCount > 0) {
         Pending& head = front();
+        if (blocked && !head.kept) break;
         const int left = head.size - head.offset;
-        if (head.offset == 0 && (left == 0 || writable > 0)) {
+        if (!head.kept && head.offset == 0 && (left == 0 || writable > 0)) {
             if (left > 0) {
                 const bool goes = leadIn();
                 if (!stream) return;  // failed
@@ -576,15 +594,41 @@ void PulseWaveDevice::Impl::feed() {
             tailPadded = false;
             handedOver = true;
             lastProgressUs = PulseClient::NowUs();
-            if (head.offset < head.size) return;
+            if (head.offset < head.size) {
+                keepTail(head);
+                return;
+            }
         }
-        post({Notice::Kind::Done, head.ticket, false});
-        if (head.barrier) blocked = true;
+        if (!head.kept) {
+            post({Notice::Kind::Done, head.ticket, false});
+            if (head.barrier) blocked = true;
+        }
         popFront();
     }
-    // Only when this call handed nothing over: the next letter usually follows within a
-    // millisecond and must not find silence in front of it.
-    if ((pendingCount == 0 || blocked) && !handedOver) padTail();
+    // Only when this call handed nothing over and nothing is left to hand over: the next letter
+    // usually follows within a millisecond and must not find silence in front of it.
+    if ((pendingCount == 0 || (blocked && !holdsKeptTail())) && !handedOver) padTail();
+}
+
+// Lock held; the head has begun to go. Once its rest fits the kept tail, the rest is copied
+// there and the write is told done; what comes after a barrier still waits until reset() or
+// close(), and the rest goes on being handed over before it.
+void PulseWaveDevice::Impl::keepTail(Pending& head) {
+    if (head.kept) return;
+    const size_t frame = static_cast<size_t>(std::max(format.blockAlign(), 1));
+    const size_t keptBytes = std::min<size_t>(
+        static_cast<size_t>(format.avgBytesPerSec()) * kKeptTailMs / 1000 / frame * frame,
+        keptTail.size());
+    const size_t left = static_cast<size_t>(head.size - head.offset);
+    if (left > keptBytes) return;
+    std::memcpy(keptTail.data(), head.data + head.offset, left);
+    post({Notice::Kind::Done, head.ticket, false});
+    if (head.barrier) blocked = true;
+    head.data = keptTail.data();
+    head.size = static_cast<int>(left);
+    head.offset = 0;
+    head.soundTimeId = 0;
+    head.kept = true;
 }
 
 // Lock held; libpulse thread or GUI thread.
@@ -592,7 +636,7 @@ void PulseWaveDevice::Impl::failAll(const char* reason) {
     failed = true;
     std::snprintf(error, sizeof error, "%s", reason);
     while (pendingCount > 0) {
-        post({Notice::Kind::Done, front().ticket, true});
+        if (!front().kept) post({Notice::Kind::Done, front().ticket, true});
         if (front().offset == 0) postSoundTime(front().soundTimeId, -1);
         popFront();
     }
@@ -855,6 +899,18 @@ void PulseWaveDevice::disconnectWhenIdle() {
 
 bool PulseWaveDevice::drain(int timeoutMs) {
     Impl& d = *m_impl;
+    QElapsedTimer clock;
+    clock.start();
+    // The kept rest of the last write goes to the server as it asks, within some milliseconds;
+    // the server drains what it holds.
+    for (;;) {
+        {
+            PulseClient::Lock lock(d.client);
+            if (!d.holdsKeptTail()) break;
+        }
+        if (clock.elapsed() >= timeoutMs) return false;
+        QThread::msleep(1);
+    }
     {
         PulseClient::Lock lock(d.client);
         if (!d.stream || pa_stream_get_state(d.stream) != PA_STREAM_READY) return true;
@@ -863,8 +919,6 @@ bool PulseWaveDevice::drain(int timeoutMs) {
         if (!op) return false;
         pa_operation_unref(op);
     }
-    QElapsedTimer clock;
-    clock.start();
     QTimer wake;
     wake.setSingleShot(true);
     wake.start(std::max(timeoutMs, 0));

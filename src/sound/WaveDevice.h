@@ -4,8 +4,10 @@
 // order they happened, through the handler set with setNoticeHandler.
 //
 // A write is "done" once its bytes are in the output's hands (for a sound server: handed over
-// to the server), which can be a few tens of milliseconds before they have sounded. The next
-// letter is then queued in time to follow the current one sample for sample.
+// to the server, or the last tens of milliseconds copied by the device to be handed over next),
+// which can be some tens of milliseconds before they have sounded. The next letter is then
+// queued in time to follow the current one sample for sample, even when the GUI thread was
+// held up that long.
 
 #include <QObject>
 #include <QString>
@@ -56,8 +58,8 @@ public:
     // and unchanged until the Done notice of `ticket`, or until reset() returns. After a barrier
     // nothing more is handed over until reset() or close().
     virtual void write(uint64_t ticket, const uint8_t* data, int size, bool barrier) = 0;
-    // Forgets every write not yet handed over; no Done follows for them. What the output
-    // already holds plays to its end (cutting it would cut the tail of the last letter).
+    // Forgets every write not yet done; no Done follows for them. What the output already
+    // holds plays to its end (cutting it would cut the tail of the last letter).
     virtual void reset() = 0;
     // Ends the use of the device; Closed follows. A device may keep its stream open a little
     // longer so that the next use continues it without a gap.

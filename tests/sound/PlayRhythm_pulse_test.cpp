@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 #include <functional>
 
@@ -25,6 +26,21 @@ struct Speed {
     int multiplier;
     int width;
     const char* text;  // UTF-8
+    int busyMs = 0;    // the GUI thread is held this long as each letter starts
+};
+
+// A window that is slow to update as each letter starts (highlight, big letter, transcript):
+// the GUI thread is held before the letter is handed to the output.
+class BusyWindow : public CodeListener {
+public:
+    explicit BusyWindow(int busyMs) : m_busyMs(busyMs) {}
+    void codeStarts(std::string_view, bool, bool, const CodeSettings&, long long) override {
+        QThread::msleep(static_cast<unsigned long>(m_busyMs));
+    }
+    bool sidetone() const override { return true; }
+
+private:
+    int m_busyMs;
 };
 
 CodeSettings SettingsOf(const Speed& speed) {
@@ -127,6 +143,8 @@ TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
         const RhythmReport report = recorded([&] {
             TVelWaveCtrl wave;
             CodePlayer player(wave, {});
+            BusyWindow busy(GetParam().busyMs);
+            if (GetParam().busyMs > 0) player.setListener(&busy);
             const int before = wave.Device().underflowCount();
             SendWholeText(player, text, {}, settings);
             underflows = wave.Device().underflowCount() - before;
@@ -147,10 +165,14 @@ TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
 INSTANTIATE_TEST_SUITE_P(Speeds, PlayRhythm,
                          ::testing::Values(Speed{1, 1,
                                                  "PARIS 0? \xEA\xB0\x80\xED\x95\x9C [AR] TEST"},
-                                           Speed{10, 1, "TEST \xEA\xB0\x80 [SK]"}),
+                                           Speed{10, 1, "TEST \xEA\xB0\x80 [SK]"},
+                                           Speed{1, 1, "PARIS 0? \xEA\xB0\x80 TEST", 30}),
                          [](const auto& info) {
                              return "x" + std::to_string(info.param.multiplier) + "_width" +
-                                    std::to_string(info.param.width);
+                                    std::to_string(info.param.width) +
+                                    (info.param.busyMs > 0
+                                         ? "_busy" + std::to_string(info.param.busyMs) + "ms"
+                                         : std::string());
                          });
 
 // Three sends: the second while the stream of the first still runs dry, the third after the
