@@ -23,6 +23,7 @@ constexpr size_t kMaxKeptStretches = 65536;
 // Gaps read before the word gaps are known are kept for reading again; an operator who keys
 // no word gap for this long gets no late word space.
 constexpr size_t kMaxDoubtfulGaps = 32;
+constexpr double kLateWordSpaceCertainty = 0.75;
 
 double OwnBelief(const KeyStretch& s) { return s.mark ? s.markProbability : 1 - s.markProbability; }
 
@@ -198,8 +199,11 @@ void KeyReader::keepDoubtfulGap(double lengthMs, StretchKind kind, bool afterJam
 void KeyReader::readDoubtfulGapsAgain() {
     std::erase_if(m_doubtfulGaps, [this](const DoubtfulGap& gap) {
         if (std::isnan(gap.nextStartMs)) return false;
-        StretchKind kind = m_timing.rereadSpace(gap.lengthMs).kind;
+        const TimingClassifier::Reading again = m_timing.rereadSpace(gap.lengthMs);
+        StretchKind kind = again.kind;
         if (kind == StretchKind::SyllableGap && !gap.afterJamo) kind = StretchKind::WordGap;
+        // A text already on screen is changed only where the gaps say so clearly.
+        if (again.confidence < kLateWordSpaceCertainty) kind = StretchKind::LetterGap;
         // With this program's own spacing a Hangul word gap is long enough to be read as one
         // from the start; a long gap after a jamo read again is a syllable gap, which the
         // first groups of gaps may not yet tell from a word gap.
