@@ -68,7 +68,9 @@ std::string SymbolsToUtf8(std::u16string_view symbols) {
     return cp949::Utf16ToUtf8(text);
 }
 
-std::string DecodedText(const std::vector<decode::DecodedChar>& characters) {
+std::string DecodedText(const std::vector<decode::DecodedChar>& given) {
+    std::vector<decode::DecodedChar> characters;
+    decode::AppendDecoded(characters, given);
     std::string out;
     for (const decode::DecodedChar& c : characters) {
         if (c.wordSpaceBefore) out += ' ';

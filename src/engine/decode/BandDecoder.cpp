@@ -153,6 +153,10 @@ void BandDecoder::switchLanguage() {
 
 void BandDecoder::collect() {
     for (DecodedChar& c : m_reader.takeCharacters()) {
+        if (c.wordSpaceCorrection) {
+            m_out.push_back(std::move(c));
+            continue;
+        }
         if (m_wordSpacePending && m_lastCharEndMs > 0 &&
             c.startMs - m_lastCharEndMs >= kWordSpaceUnits * m_reader.unitMs())
             c.wordSpaceBefore = true;

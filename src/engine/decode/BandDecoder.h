@@ -36,7 +36,8 @@ public:
     // The input is over: what is still open is read and given out.
     void finish();
 
-    // Characters read since the last call, in order; times in ms from the first sample.
+    // Characters read since the last call, in order, and corrections of those given before
+    // (see DecodedChar); times in ms from the first sample.
     std::vector<DecodedChar> takeCharacters();
     // The Hangul syllable still open, which later letters may change; nothing in English.
     std::optional<DecodedChar> preedit() const;

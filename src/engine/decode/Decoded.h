@@ -2,6 +2,7 @@
 // What the timing-to-text stage gives: characters, and every stretch with what it was read as.
 
 #include <string>
+#include <vector>
 
 #include "engine/decode/KeyStretch.h"
 
@@ -17,7 +18,16 @@ struct DecodedChar {
     double endMs = 0;       // the last mark's end
     double confidence = 0;  // 0..1: how clearly the timing (and the marks) said so
     bool wordSpaceBefore = false;
+    // Not a character but a correction of one given earlier: the character that started at
+    // `startMs` begins a word after all (`text` is empty). The first gaps of a sending are read
+    // before the keying has shown its word gaps; when it has, a gap first read as a letter gap
+    // may turn out to have been a word gap.
+    bool wordSpaceCorrection = false;
 };
+
+// Appends what a decoder gave to the text read so far, applying its corrections to the
+// characters they name (a correction naming none is dropped).
+void AppendDecoded(std::vector<DecodedChar>& text, std::vector<DecodedChar> given);
 
 // In this order: a gap that ends a word also ends the letter and the syllable.
 enum class StretchKind {

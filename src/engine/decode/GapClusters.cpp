@@ -189,6 +189,10 @@ bool GapClusters::isPause(double logUnits) const {
     return logUnits > std::max(m_word.center + kPauseOverWord, kShortestPause);
 }
 
+bool GapClusters::ownLetterGaps() const {
+    return m_lettersLearned && m_letter.center >= kOwnLetterGapFloor;
+}
+
 void GapClusters::rescale(double logRatio) {
     for (double& gap : m_window) gap -= logRatio;
     if (!m_lettersLearned) {
@@ -237,6 +241,7 @@ void GapClusters::refit() {
             StandApart(g[0], g[1], kElementLetter) && StandApart(g[1], g[2], kLetterSyllable) &&
             StandApart(g[2], g[3], kSyllableWord)) {
             m_syllablesHeard = m_syllablesHeard || ++m_syllableFits >= kSyllableConfirmations;
+            m_wordsHeard = true;
             settle(g[0], g[1], g[2], g[3]);
             return;
         }
@@ -251,6 +256,7 @@ void GapClusters::refit() {
     if (const std::vector<GapCluster> g = groups(3); g.size() == 3 && g[2].count >= kMinWordGroup &&
                                                      StandApart(g[0], g[1], kElementLetter) &&
                                                      StandApart(g[1], g[2], kLetterWord)) {
+        m_wordsHeard = true;
         if (!settleAsOwnSpacing(g[0], g[1])) settle(g[0], g[1], std::nullopt, g[2]);
         return;
     }

@@ -42,6 +42,11 @@ public:
     // True once gaps longer than element gaps have been seen among the recent ones; before
     // that the letter and word gaps are the usual 3 and 7 element gaps.
     bool lettersLearned() const { return m_lettersLearned; }
+    // True once a group of word gaps has been found among the gaps, not only assumed from the
+    // letter gaps: what a letter gap is and what a word gap is are then both known.
+    bool wordsHeard() const { return m_wordsHeard; }
+    // Whether the letter gaps are as long as this program's own (7 units where others key 3).
+    bool ownLetterGaps() const;
     const GapCluster& element() const { return m_element; }
     const GapCluster& letter() const { return m_letter; }
     const GapCluster& word() const { return m_word; }
@@ -61,6 +66,7 @@ private:
     bool m_syllablesHeard = false;  // four groups have been found, a few times running
     int m_syllableFits = 0;         // fits in a row that found four groups
     bool m_lettersLearned = false;
+    bool m_wordsHeard = false;
     GapCluster m_element;
     GapCluster m_letter;
     GapCluster m_word;

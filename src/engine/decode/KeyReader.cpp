@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/decode/CodeBook.h"
 #include "engine/morse/Cp949Text.h"
@@ -19,6 +20,10 @@ constexpr double kCutGapRatio = 1.5;
 constexpr size_t kPrimingMarks = 6;
 constexpr double kPrimingPauseMarks = 3;
 constexpr size_t kMaxKeptStretches = 65536;
+// Gaps read before the word gaps are known are kept for reading again; an operator who keys
+// no word gap for this long gets no late word space.
+constexpr size_t kMaxDoubtfulGaps = 32;
+constexpr double kLateWordSpaceCertainty = 0.75;
 
 double OwnBelief(const KeyStretch& s) { return s.mark ? s.markProbability : 1 - s.markProbability; }
 
@@ -27,7 +32,9 @@ double Clamp01(double x) { return std::isfinite(x) ? std::clamp(x, 0.0, 1.0) : 0
 }  // namespace
 
 KeyReader::KeyReader(const DecoderSettings& settings)
-    : m_settings(settings), m_timing(settings.initialUnitMs, settings.korean) {}
+    : m_settings(settings),
+      m_timing(settings.initialUnitMs, settings.korean),
+      m_lastGivenStartMs(-std::numeric_limits<double>::infinity()) {}
 
 void KeyReader::push(const KeyStretch& stretch) {
     if (!std::isfinite(stretch.startMs) || !std::isfinite(stretch.lengthMs) ||
@@ -72,6 +79,9 @@ void KeyReader::finish() {
     for (const KeyStretch& s : settled) read(s);
     endPriming();
     if (!m_letter.empty()) closeLetter(1);
+    // The sending ended before its word gaps were heard: what was learned of its gaps is all
+    // there is to go by.
+    if (m_timing.gapsLearned()) readDoubtfulGapsAgain();
     commitSyllable();
 }
 
@@ -81,7 +91,13 @@ std::vector<DecodedChar> KeyReader::takeCharacters() {
     return out;
 }
 
-std::optional<DecodedChar> KeyReader::preedit() const { return m_composer.preedit(); }
+std::optional<DecodedChar> KeyReader::preedit() const {
+    std::optional<DecodedChar> open = m_composer.preedit();
+    if (open && std::find(m_lateWordSpaces.begin(), m_lateWordSpaces.end(), open->startMs) !=
+                    m_lateWordSpaces.end())
+        open->wordSpaceBefore = true;
+    return open;
+}
 
 std::vector<ClassifiedStretch> KeyReader::takeStretches() {
     std::vector<ClassifiedStretch> out;
@@ -134,6 +150,10 @@ void KeyReader::readMark(const KeyStretch& stretch) {
         m_letterGapCertainty = m_gapCertainty;
         m_letterAfterSyllableGaps = m_timing.syllableGapsHeard();
         m_gapBefore = StretchKind::LetterGap;
+        if (!m_doubtfulGaps.empty() && std::isnan(m_doubtfulGaps.back().nextStartMs)) {
+            m_doubtfulGaps.back().nextStartMs = stretch.startMs;
+            if (m_gapsSettled) readDoubtfulGapsAgain();
+        }
     }
     m_letter.push_back({reading.kind == StretchKind::Dot ? '.' : '-', stretch.startMs,
                         stretch.startMs + stretch.lengthMs,
@@ -154,12 +174,65 @@ void KeyReader::readSpace(const KeyStretch& stretch) {
     const bool afterJamo = m_letter.empty() ? m_lastLetterJamo : isJamoCode(lettersCode());
     if (reading.kind == StretchKind::SyllableGap && !afterJamo) reading.kind = StretchKind::WordGap;
     keep({stretch, reading.kind, unitMs});
+    keepDoubtfulGap(stretch.lengthMs, reading.kind, afterJamo);
     if (reading.kind == StretchKind::ElementGap && !m_letter.empty()) {
         Element& before = m_letter.back();
         before.gapAfterMs = stretch.lengthMs;
         before.confidence = std::min({before.confidence, reading.confidence, OwnBelief(stretch)});
     }
     endGap(reading.kind, std::min(reading.confidence, OwnBelief(stretch)));
+    if (!m_gapsSettled && m_timing.wordGapsHeard()) {
+        m_gapsSettled = true;
+        readDoubtfulGapsAgain();
+    }
+}
+
+void KeyReader::keepDoubtfulGap(double lengthMs, StretchKind kind, bool afterJamo) {
+    if (m_gapsSettled || m_doubtfulGaps.size() >= kMaxDoubtfulGaps) return;
+    if (kind != StretchKind::LetterGap && kind != StretchKind::SyllableGap) return;
+    if (!m_anyCharacter && m_letter.empty()) return;  // no character before it
+    m_doubtfulGaps.push_back({lengthMs, afterJamo, std::numeric_limits<double>::quiet_NaN()});
+}
+
+// Reads the kept gaps whose next letter has begun again, and gives a word space to the
+// character after each that was a word gap. A word space once given stays.
+void KeyReader::readDoubtfulGapsAgain() {
+    std::erase_if(m_doubtfulGaps, [this](const DoubtfulGap& gap) {
+        if (std::isnan(gap.nextStartMs)) return false;
+        const TimingClassifier::Reading again = m_timing.rereadSpace(gap.lengthMs);
+        StretchKind kind = again.kind;
+        if (kind == StretchKind::SyllableGap && !gap.afterJamo) kind = StretchKind::WordGap;
+        // A text already on screen is changed only where the gaps say so clearly.
+        if (again.confidence < kLateWordSpaceCertainty) kind = StretchKind::LetterGap;
+        // With this program's own spacing a Hangul word gap is long enough to be read as one
+        // from the start; a long gap after a jamo read again is a syllable gap, which the
+        // first groups of gaps may not yet tell from a word gap.
+        if (gap.afterJamo && m_timing.ownLetterGaps()) kind = StretchKind::LetterGap;
+        if (kind == StretchKind::WordGap) giveWordSpaceLate(gap.nextStartMs);
+        return true;
+    });
+}
+
+// The character that starts at `startMs` begins a word: set on it while it waits to be taken
+// or is still being composed, else given as a correction of what was taken.
+void KeyReader::giveWordSpaceLate(double startMs) {
+    for (auto c = m_characters.rbegin(); c != m_characters.rend(); ++c) {
+        if (c->startMs == startMs && !c->wordSpaceCorrection) {
+            c->wordSpaceBefore = true;
+            return;
+        }
+    }
+    if (startMs > m_lastGivenStartMs) {
+        m_lateWordSpaces.push_back(startMs);
+        return;
+    }
+    DecodedChar correction;
+    correction.startMs = startMs;
+    correction.endMs = startMs;
+    correction.confidence = 1;
+    correction.wordSpaceBefore = true;
+    correction.wordSpaceCorrection = true;
+    m_characters.push_back(std::move(correction));
 }
 
 void KeyReader::endGap(StretchKind kind, double confidence) {
@@ -239,7 +312,7 @@ void KeyReader::deliver(DecodedChar character, bool firstOfLetter) {
     const char latin = m_settings.korean && character.known ? LetterOfCode(character.code) : 0;
     if (latin == 0) {
         commitSyllable();
-        m_characters.push_back(std::move(character));
+        give(std::move(character));
         return;
     }
     JamoJoin join = m_letterAfterSyllableGaps ? JamoJoin::SameSyllable : JamoJoin::Free;
@@ -248,12 +321,24 @@ void KeyReader::deliver(DecodedChar character, bool firstOfLetter) {
     else if (firstOfLetter && m_letterGapBefore == StretchKind::SyllableGap)
         join = JamoJoin::NewSyllable;
     m_composer.add(character, latin, join, firstOfLetter ? m_letterGapCertainty : 0.5);
-    for (DecodedChar& c : m_composer.takeCommitted()) m_characters.push_back(std::move(c));
+    for (DecodedChar& c : m_composer.takeCommitted()) give(std::move(c));
 }
 
 void KeyReader::commitSyllable() {
     m_composer.commit();
-    for (DecodedChar& c : m_composer.takeCommitted()) m_characters.push_back(std::move(c));
+    for (DecodedChar& c : m_composer.takeCommitted()) give(std::move(c));
+}
+
+// Every character read goes out here: one whose word space was found late gets it now.
+void KeyReader::give(DecodedChar character) {
+    const auto late =
+        std::find(m_lateWordSpaces.begin(), m_lateWordSpaces.end(), character.startMs);
+    if (late != m_lateWordSpaces.end()) {
+        character.wordSpaceBefore = true;
+        m_lateWordSpaces.erase(late);
+    }
+    m_lastGivenStartMs = std::max(m_lastGivenStartMs, character.startMs);
+    m_characters.push_back(std::move(character));
 }
 
 }  // namespace cwt::decode

@@ -49,7 +49,11 @@ private:
     std::string lettersCode() const;
     bool isJamoCode(const std::string& code) const;
     void deliver(DecodedChar character, bool firstOfLetter);
+    void give(DecodedChar character);
     void commitSyllable();
+    void keepDoubtfulGap(double lengthMs, StretchKind kind, bool afterJamo);
+    void readDoubtfulGapsAgain();
+    void giveWordSpaceLate(double startMs);
 
     DecoderSettings m_settings;
     TimingClassifier m_timing;
@@ -72,6 +76,20 @@ private:
     double m_letterGapCertainty = 1;  //   keyed (and of the one before this letter) was
     bool m_letterAfterSyllableGaps = false;  // syllable gaps were heard when the letter began
     bool m_lastLetterJamo = false;           // the last letter ended was a jamo's
+
+    // The gaps read as letter gaps before the keying showed its word gaps (until then a gap
+    // is taken for a letter gap unless it is very long, so that long letter gaps read right
+    // from the start). Once the word gaps are known they are read again, and the character
+    // after one that was a word gap is given its word space late.
+    struct DoubtfulGap {
+        double lengthMs;
+        bool afterJamo;
+        double nextStartMs;  // the next letter's first mark; not a number until it came
+    };
+    std::vector<DoubtfulGap> m_doubtfulGaps;
+    bool m_gapsSettled = false;
+    std::vector<double> m_lateWordSpaces;  // starts of characters still being composed
+    double m_lastGivenStartMs;
 
     std::vector<DecodedChar> m_characters;
     std::vector<ClassifiedStretch> m_stretches;

@@ -50,7 +50,9 @@ public:
     void finish();
 
     // Characters read since the last call, in order. In Korean a syllable comes once it can no
-    // longer change; until then it is the preedit.
+    // longer change; until then it is the preedit. Among them may come a correction of a
+    // character taken before: it begins a word after all (see DecodedChar; AppendDecoded
+    // applies it).
     std::vector<DecodedChar> takeCharacters();
     // The Hangul syllable still open, which later letters may change; nothing in English.
     std::optional<DecodedChar> preedit() const;

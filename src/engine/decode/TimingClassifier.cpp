@@ -126,6 +126,11 @@ TimingClassifier::Reading TimingClassifier::readSpace(double lengthMs) {
     return reading;
 }
 
+TimingClassifier::Reading TimingClassifier::rereadSpace(double lengthMs) const {
+    if (!(lengthMs > 0)) return {StretchKind::ElementGap, 1};
+    return gapOf(std::log(lengthMs) - m_logUnit);
+}
+
 bool TimingClassifier::hasStopped(double lengthMs) const {
     if (!(lengthMs > 0)) return false;
     const double y = std::log(lengthMs) - m_logUnit;

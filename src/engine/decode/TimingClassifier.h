@@ -37,6 +37,13 @@ public:
     // A space still going on: what it is already, learning nothing. A space that has been a
     // letter gap stays one however long, so this never says less than the whole space will.
     Reading readOpenSpace(double lengthMs) const;
+    // A whole space read again with what has been learned since, learning nothing.
+    Reading rereadSpace(double lengthMs) const;
+    // Whether the word gaps of the keying have been heard, so that a letter gap and a word gap
+    // are both known from the gaps themselves.
+    bool ownLetterGaps() const { return m_gaps.ownLetterGaps(); }
+    bool gapsLearned() const { return m_gaps.lettersLearned(); }
+    bool wordGapsHeard() const { return m_gaps.wordsHeard(); }
     // Whether a space this long is clearly more than a word gap: the operator has stopped.
     bool hasStopped(double lengthMs) const;
     // Whether the keying sets syllables apart from letters by a gap of their own.

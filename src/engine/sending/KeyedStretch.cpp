@@ -1,5 +1,7 @@
 #include "engine/sending/KeyedStretch.h"
 
+#include <algorithm>
+
 #include "engine/morse/Cp949Text.h"
 
 namespace cwt {
@@ -43,11 +45,26 @@ bool KeyedStretch::takeCharacters() {
     for (decode::ClassifiedStretch& stretch : m_decoder.takeStretches())
         m_stretches.push_back(stretch);
     for (const decode::DecodedChar& character : m_decoder.takeCharacters()) {
+        if (character.wordSpaceCorrection) {
+            changed = putWordSpaceBefore(character.startMs) || changed;
+            continue;
+        }
         if (character.wordSpaceBefore && !m_committed.empty()) m_committed += u' ';
+        m_placed.push_back({character.startMs, m_committed.size()});
         m_committed += cp949::Utf8ToUtf16(character.text);
         changed = true;
     }
     return changed;
+}
+
+bool KeyedStretch::putWordSpaceBefore(double startMs) {
+    const auto at = std::find_if(m_placed.begin(), m_placed.end(),
+                                 [&](const Placed& p) { return p.startMs == startMs; });
+    if (at == m_placed.end() || at->offset == 0 || m_committed[at->offset - 1] == u' ')
+        return false;
+    m_committed.insert(at->offset, 1, u' ');
+    for (auto later = at; later != m_placed.end(); ++later) ++later->offset;
+    return true;
 }
 
 std::u16string KeyedStretch::preedit() const {

@@ -53,12 +53,20 @@ private:
     double msOf(keyer::KeyTime time) const;
     void read(const std::vector<KeyedMark>& marks);
     bool takeCharacters();
+    bool putWordSpaceBefore(double startMs);
 
     decode::KeyedDecoder m_decoder;
     KeyedMarks m_marks;
     std::optional<keyer::KeyTime> m_origin;  // the first tone's start
     std::optional<keyer::KeyTime> m_lastUp;  // the end of the last tone read
     std::u16string m_committed;
+    // Where each character read starts in m_committed, by the start of its first mark: a word
+    // space the decoder finds late is put there.
+    struct Placed {
+        double startMs;
+        size_t offset;
+    };
+    std::vector<Placed> m_placed;
     std::vector<decode::ClassifiedStretch> m_stretches;
 };
 

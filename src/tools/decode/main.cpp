@@ -96,10 +96,12 @@ int main(int argc, char** argv) {
     std::vector<float> block;
     for (input->read(block, kBlockFrames); !block.empty(); input->read(block, kBlockFrames)) {
         decoder.push(block);
-        for (auto& c : decoder.takeCharacters()) characters.push_back(std::move(c));
+        cwt::decode::AppendDecoded(characters, decoder.takeCharacters());
     }
     decoder.finish();
-    for (auto& c : decoder.takeCharacters()) characters.push_back(std::move(c));
+    // A word space found late is set on the character it names: the text and --json give the
+    // characters as finally read.
+    cwt::decode::AppendDecoded(characters, decoder.takeCharacters());
     if (options->json)
         PrintJson(characters, decoder);
     else

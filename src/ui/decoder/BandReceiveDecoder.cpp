@@ -11,7 +11,9 @@ ReceivedChar Received(const decode::DecodedChar& decoded) {
     character.known = decoded.known;
     character.confidence = decoded.confidence;
     character.wordSpaceBefore = decoded.wordSpaceBefore;
+    character.startMs = decoded.startMs;
     character.endMs = decoded.endMs;
+    character.wordSpaceCorrection = decoded.wordSpaceCorrection;
     return character;
 }
 

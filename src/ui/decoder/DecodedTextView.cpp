@@ -4,11 +4,14 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace {
 // Below these the decoder was in doubt, or unsure.
 constexpr double kDoubtful = 0.75;
 constexpr double kUnsure = 0.45;
+// Characters whose place is kept for a late word space: many words' worth.
+constexpr size_t kPlacedKept = 256;
 }  // namespace
 
 DecodedTextView::DecodedTextView(QWidget* parent) : QTextEdit(parent) {
@@ -49,9 +52,15 @@ void DecodedTextView::appendCharacters(const std::vector<cwt::ReceivedChar>& cha
     const bool lineStart = cursor.atBlockStart();
     bool first = true;
     for (const cwt::ReceivedChar& character : characters) {
+        if (character.wordSpaceCorrection) {
+            insertWordSpace(character.startMs);
+            continue;
+        }
         QTextCharFormat format;
         format.setForeground(colourOf(character));
         if (character.wordSpaceBefore && !(first && lineStart)) cursor.insertText(" ", format);
+        m_placed.push_back({character.startMs, cursor.position()});
+        if (m_placed.size() > kPlacedKept) m_placed.pop_front();
         cursor.insertText(QString::fromStdString(character.text), format);
         first = false;
     }
@@ -59,10 +68,24 @@ void DecodedTextView::appendCharacters(const std::vector<cwt::ReceivedChar>& cha
     if (follow) scrollToEnd();
 }
 
+void DecodedTextView::insertWordSpace(double startMs) {
+    const auto at = std::find_if(m_placed.begin(), m_placed.end(),
+                                 [&](const Placed& p) { return p.startMs == startMs; });
+    if (at == m_placed.end()) return;
+    QTextCursor cursor(document());
+    cursor.setPosition(at->position);
+    // A character at the start of a line, or after a blank, needs none.
+    if (cursor.atBlockStart() || document()->characterAt(at->position - 1) == QChar(' ')) return;
+    cursor.insertText(QStringLiteral(" "));
+    for (auto later = at; later != m_placed.end(); ++later) ++later->position;
+}
+
 void DecodedTextView::endLine() {
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     if (!cursor.atBlockStart()) cursor.insertBlock();
+    // A new line is a new decoder, whose times start again.
+    m_placed.clear();
 }
 
 void DecodedTextView::setPreedit(const std::optional<cwt::ReceivedChar>& preedit) {
@@ -78,6 +101,7 @@ QString DecodedTextView::shownText() const { return toPlainText() + m_preedit; }
 void DecodedTextView::clearText() {
     clear();
     m_preedit.clear();
+    m_placed.clear();
 }
 
 void DecodedTextView::paintEvent(QPaintEvent* event) {

@@ -9,6 +9,7 @@
 // The view follows new text while it is scrolled to the end; scrolled back, it stays there.
 
 #include <QTextEdit>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -20,9 +21,12 @@ class DecodedTextView : public QTextEdit {
 public:
     explicit DecodedTextView(QWidget* parent = nullptr);
 
-    // Appends final characters, with a blank before those that begin a word.
+    // Appends final characters, with a blank before those that begin a word. A word space found
+    // late is inserted before the character it names (a screen reader hears the blank inserted
+    // there).
     void appendCharacters(const std::vector<cwt::ReceivedChar>& characters);
-    // Starts a new line, unless the text is empty or already ends one.
+    // Starts a new line, unless the text is empty or already ends one. Late word spaces name
+    // characters of the new line only.
     void endLine();
     void setPreedit(const std::optional<cwt::ReceivedChar>& preedit);
     QString preeditText() const { return m_preedit; }
@@ -39,6 +43,14 @@ protected:
 private:
     bool atEnd() const;
     void scrollToEnd();
+    void insertWordSpace(double startMs);
 
     QString m_preedit;
+    // Where the last characters start in the document, by the start of their first mark: a
+    // late word space names one of the first characters after the decoder (re)started.
+    struct Placed {
+        double startMs;
+        int position;
+    };
+    std::deque<Placed> m_placed;
 };

@@ -178,7 +178,7 @@ void DecoderWindow::takeText() {
     const std::vector<cwt::ReceivedChar> characters = m_decoder->takeCharacters();
     const double nowMs = m_decoder->timeMs();
     for (const cwt::ReceivedChar& character : characters)
-        m_delaysMs.push_back(nowMs - character.endMs);
+        if (!character.wordSpaceCorrection) m_delaysMs.push_back(nowMs - character.endMs);
     TextView->appendCharacters(characters);
     TextView->setPreedit(m_decoder->preedit());
 }

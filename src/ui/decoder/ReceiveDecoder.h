@@ -17,7 +17,11 @@ struct ReceivedChar {
     bool known = true;
     double confidence = 1.0;  // 0..1
     bool wordSpaceBefore = false;
-    double endMs = 0;  // the end of its last mark, in the input's time
+    double startMs = 0;  // the start of its first mark, in the input's time
+    double endMs = 0;    // the end of its last mark
+    // Not a character: the one given earlier that started at `startMs` begins a word after all
+    // (the decoder learns what a word gap is from the gaps that follow it).
+    bool wordSpaceCorrection = false;
 };
 
 struct ReceiveSettings {

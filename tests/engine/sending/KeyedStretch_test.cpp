@@ -88,6 +88,17 @@ TEST(KeyedStretch, EnglishWordsReadAsTheyWereKeyed) {
     EXPECT_NEAR(reading.stretch.unitMs(), keyer::KeyerUnit(15).count() / 1e6, 3);
 }
 
+TEST(KeyedStretch, AOneLetterWordFirstGetsItsSpaceOnceTheWordGapsAreKnown) {
+    // K and the 5 are on screen long before the later gaps show that the gap between them was a
+    // word gap: the blank is put between them then, and the text scored is the corrected one.
+    Reading reading(false);
+    const std::vector<KeyEdge> edges = Keyed("K 5NN TU");
+    reading.key(edges, edges.back().time + 5s);
+    reading.stretch.finish(edges.back().time + 5s);
+    EXPECT_EQ(reading.stretch.committed(), u"K 5NN TU");
+    EXPECT_NE(std::find(reading.shown.begin(), reading.shown.end(), u"K5"), reading.shown.end());
+}
+
 TEST(KeyedStretch, KoreanJamoAreComposedAndTheOpenSyllableShowsAsItGrows) {
     Reading reading(true);
     const std::vector<KeyEdge> edges = Keyed(LettersOf(u"한국 안녕 감사 전신"));

@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kText = "CQ CQ DE HL1ABC HL1ABC K";
 
-std::vector<float> Signal(int rateHz) {
+std::vector<float> Signal(int rateHz, const std::string& text = kText) {
     testgen::KeyingOptions keying;
     keying.style = testgen::KeyingStyle::Computer;
     keying.wpm = 22;
@@ -30,7 +30,7 @@ std::vector<float> Signal(int rateHz) {
     channel.sampleRateHz = rateHz;
     channel.snrDb500 = 20;
     channel.tailMs = 1500;
-    return testgen::RenderChannel(testgen::KeyText(kText, keying).stretches, channel);
+    return testgen::RenderChannel(testgen::KeyText(text, keying).stretches, channel);
 }
 
 class DecodeTool : public ::testing::Test {
@@ -40,8 +40,9 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // The signal in the first channel (the others carry a strong unrelated tone).
-    fs::path Write(const std::string& name, int format, int rateHz, int channels = 1) {
-        const std::vector<float> mono = Signal(rateHz);
+    fs::path Write(const std::string& name, int format, int rateHz, int channels = 1,
+                   const std::string& text = kText) {
+        const std::vector<float> mono = Signal(rateHz, text);
         std::vector<float> frames(mono.size() * static_cast<size_t>(channels));
         for (size_t i = 0; i < mono.size(); ++i)
             for (int c = 0; c < channels; ++c)
@@ -112,6 +113,20 @@ TEST_F(DecodeTool, GivesCharactersWithTimesAsJson) {
     EXPECT_NE(run.out.find("\"text\": \"" + kText + "\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("{\"text\": \"Q\", \"code\": \"--.-\", \"known\": true"),
               std::string::npos);
+}
+
+TEST_F(DecodeTool, GivesTheFirstWordSpaceFoundLateInTextAndJson) {
+    // The word gap after the sign is known for one only once later gaps were read; the text
+    // and the characters come out as finally read, with no trace of the correction.
+    const fs::path wav = Write("sign.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, "[AR] 73 TU");
+    EXPECT_EQ(Tool(wav.string()).out, "[AR] 73 TU\n");
+    const Run json = Tool("--json " + wav.string());
+    EXPECT_NE(json.out.find("\"text\": \"[AR] 73 TU\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("{\"text\": \"7\", \"code\": \"--...\", \"known\": true, "
+                            "\"wordSpaceBefore\": true"),
+              std::string::npos)
+        << json.out;
+    EXPECT_EQ(json.out.find("{\"text\": \"\""), std::string::npos) << json.out;
 }
 
 TEST_F(DecodeTool, TurnsAwayWhatItCannotReadWithASentence) {

@@ -26,12 +26,22 @@ namespace {
 
 using cwt::ReceivedChar;
 
-ReceivedChar Char(const char* text, double confidence = 0.95, bool wordSpace = false) {
+ReceivedChar Char(const char* text, double confidence = 0.95, bool wordSpace = false,
+                  double startMs = 0) {
     ReceivedChar character;
     character.text = text;
     character.confidence = confidence;
     character.wordSpaceBefore = wordSpace;
+    character.startMs = startMs;
     return character;
+}
+
+ReceivedChar WordSpaceBefore(double startMs) {
+    ReceivedChar correction;
+    correction.startMs = startMs;
+    correction.wordSpaceBefore = true;
+    correction.wordSpaceCorrection = true;
+    return correction;
 }
 
 }  // namespace
@@ -160,6 +170,29 @@ private slots:
         window.TextView->setPreedit(std::nullopt);
         QCOMPARE(text->text(0, text->characterCount()), QStringLiteral("CQ 한"));
         QCOMPARE(window.text(), QStringLiteral("CQ 한"));
+    }
+
+    // The decoder finds the first word gap of "[AR] 73 TU" only once later gaps show what a
+    // word gap is: the blank goes in before the 7, on screen and for the screen reader, and
+    // what comes after it stays where it was.
+    void aWordSpaceFoundLateIsInsertedWhereItBelongs() {
+        DecoderWindow window(nullptr);
+        window.TextView->appendCharacters({Char("K", 0.95, false, 100)});
+        window.TextView->endLine();
+        window.TextView->appendCharacters(
+            {Char("[AR]", 0.95, false, 100), Char("7", 0.95, false, 900), Char("3")});
+        window.TextView->appendCharacters(
+            {Char("T", 0.95, true, 3000), WordSpaceBefore(900), Char("U", 0.95, false, 3500)});
+        QCOMPARE(window.text(), QStringLiteral("K\n[AR] 73 TU"));
+        QAccessibleTextInterface* text =
+            QAccessible::queryAccessibleInterface(window.TextView)->textInterface();
+        QVERIFY(text);
+        QCOMPARE(text->text(0, text->characterCount()), QStringLiteral("K\n[AR] 73 TU"));
+        // Given twice, naming a character of an earlier line (times start again with each
+        // decoder), or naming none: nothing more changes.
+        window.TextView->appendCharacters({WordSpaceBefore(900), WordSpaceBefore(100),
+                                           WordSpaceBefore(12345), Char("K", 0.95, true, 4000)});
+        QCOMPARE(window.text(), QStringLiteral("K\n[AR] 73 TU K"));
     }
 
     void thePitchIsPickedOnTheWaterfallAndGivenBack() {

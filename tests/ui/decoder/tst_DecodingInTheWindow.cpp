@@ -1,8 +1,9 @@
 // The window with its own decoder, on the sound another station sending with this program
 // makes: the text comes out as sent, English and Hangul, live and from a recording; each
 // letter shows within half a second of its end, as input time counts it; noise alone writes
-// nothing. (That screen readers hear each insertion is shown through AT-SPI by
-// tests/a11y/test_decoder_window.py: without a platform's accessibility Qt raises no events.)
+// nothing; a word space the decoder finds late reaches the screen. (That screen readers hear each
+// insertion is shown through AT-SPI by tests/a11y/test_decoder_window.py: without a platform's
+// accessibility Qt raises no events.)
 
 #include <sndfile.h>
 
@@ -12,6 +13,8 @@
 #include <QTest>
 #include <algorithm>
 
+#include "bench/gen/FistGenerator.h"
+#include "bench/gen/SoundChannel.h"
 #include "tests/ui/decoder/support/GeneratedInput.h"
 #include "tests/ui/decoder/support/ProgramSignal.h"
 #include "ui/decoder/DecodedTextView.h"
@@ -74,6 +77,29 @@ private slots:
         QVERIFY(window.decoder()->locked());
         QVERIFY(qAbs(window.decoder()->pitchHz() - cwt::test::PitchOf({})) < 15);
         QCOMPARE(window.text().simplified(), sent);
+    }
+
+    // A sign first: its word gap is read as a letter gap until later gaps show what a word gap
+    // is, and the blank is then put in on screen. Keyed with the usual spacing and with this
+    // program's own.
+    void theFirstWordGapAfterASignReachesTheScreen() {
+        cwt::testgen::KeyingOptions keying;
+        keying.style = cwt::testgen::KeyingStyle::Computer;
+        keying.wpm = 20;
+        cwt::testgen::ChannelSettings channel;
+        channel.sampleRateHz = kSignalRateHz;
+        channel.snrDb500 = 20;
+        channel.tailMs = 1500;
+        const std::string sent = "[AR] 73 TU";
+        {
+            DecoderWindow window(nullptr);
+            FeedLive(window, cwt::testgen::RenderChannel(
+                                 cwt::testgen::KeyText(sent, keying).stretches, channel));
+            QCOMPARE(window.text().simplified(), QString::fromStdString(sent));
+        }
+        DecoderWindow window(nullptr);
+        FeedLive(window, cwt::test::ProgramSignal(u"[AR] 73 TU"));
+        QCOMPARE(window.text().simplified(), QString::fromStdString(sent));
     }
 
     // Syllables with finals and compound vowels, composed as they are keyed.
