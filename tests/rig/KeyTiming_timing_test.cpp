@@ -159,7 +159,10 @@ void Report(const char* name, const Errors& e) {
 // in several hundred, no steal time counted, the bare-sleep probe alike at other moments), and
 // one such stall says nothing about the keying thread, while a fault in it (a relative sleep,
 // a wrong clock) moves the percentiles.
-void ExpectGoal(const char* name, const Errors& e) {
+// Some hours it stalls for 8-28 ms (seen with its bare sleeps held up 10 ms in the same test):
+// when the machine's own bare sleeps under the same load were held up by more than a unit, the
+// largest says nothing about the thread and is not judged.
+void ExpectGoal(const char* name, const Errors& e, const Errors& floor) {
     EXPECT_LT(e.medianMs, 0.25) << name;
     if (e.stealMs > 0) {
         std::printf("  %s: the host took %.0f ms of CPU meanwhile: only the median is judged\n",
@@ -167,7 +170,13 @@ void ExpectGoal(const char* name, const Errors& e) {
         return;
     }
     EXPECT_LT(e.p99Ms, 1.0) << name;
-    EXPECT_LT(e.maxMs, kGrossLatenessMs) << name;
+    if (floor.maxMs >= kGrossLatenessMs)
+        std::printf(
+            "  %s: the machine held its own bare sleeps up to %.3f ms: the largest is "
+            "not judged\n",
+            name, floor.maxMs);
+    else
+        EXPECT_LT(e.maxMs, kGrossLatenessMs) << name;
     std::printf("  %s: largest error %.3f ms, 1 ms goal %s\n", name, e.maxMs,
                 e.maxMs < 1.0 ? "kept" : "missed by the machine or the thread");
 }
@@ -187,8 +196,8 @@ TEST(KeyTiming, EdgesUnderLoadAtX1AndX10) {
     if (x1.way == RealtimeWay::Ordinary)
         GTEST_SKIP() << "no real-time scheduling here (neither SCHED_FIFO nor RTKit): the "
                         "figures above are those of an ordinary thread under load";
-    ExpectGoal("x1", x1);
-    ExpectGoal("x10", x10);
+    ExpectGoal("x1", x1, floor);
+    ExpectGoal("x10", x10, floor);
 }
 
 // Without real-time scheduling every edge is still keyed, in order and never early.
