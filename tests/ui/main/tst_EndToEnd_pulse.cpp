@@ -79,20 +79,32 @@ public:
             m_server.waitForFinished(3000);
         }
     }
+    // Xvfb writes its display's number once it takes clients (-displayfd); its socket's file
+    // appears before that, and a file left by an earlier server may be there already.
     bool start() {
         for (int n = 60 + getpid() % 100; n < 300; ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
-            m_server.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), "-screen", "0",
-                                                    "1280x1024x24", "-nolisten", "tcp"});
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
+                QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                continue;
+            m_server.start(QStringLiteral("Xvfb"),
+                           {QStringLiteral(":%1").arg(n), "-displayfd", "1", "-screen", "0",
+                            "1280x1024x24", "-nolisten", "tcp"});
             if (!m_server.waitForStarted(3000)) return false;
-            for (int i = 0; i < 50; ++i) {
-                if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))) {
-                    m_name = QStringLiteral(":%1").arg(n);
-                    qputenv("DISPLAY", m_name.toLocal8Bit());
-                    return true;
-                }
-                if (m_server.waitForFinished(100)) break;  // display taken meanwhile
+            QByteArray told;
+            QElapsedTimer clock;
+            clock.start();
+            while (!told.contains('\n') && clock.elapsed() < 10000 &&
+                   m_server.state() == QProcess::Running) {
+                m_server.waitForReadyRead(100);
+                told += m_server.readAllStandardOutput();
             }
+            if (told.trimmed() == QByteArray::number(n)) {
+                m_name = QStringLiteral(":%1").arg(n);
+                qputenv("DISPLAY", m_name.toLocal8Bit());
+                return true;
+            }
+            m_server.kill();  // display taken meanwhile, or it never answered
+            m_server.waitForFinished(3000);
         }
         return false;
     }
