@@ -52,7 +52,7 @@ public:
     // (PipeWire's timing says so). Sound near them is not what was rendered. The first
     // kDropoutCapacity of a use are kept. Any thread.
     std::vector<int64_t> dropouts() const;
-    static constexpr int kDropoutCapacity = 256;
+    static constexpr int kDropoutCapacity = 1024;
     // Audio thread (the back end's thread that renders): the server says the stream ran dry.
     void noteDropout(int64_t nowNs);
     // Audio thread: the server's timing after a dropout is at hand; the stream's clock takes it

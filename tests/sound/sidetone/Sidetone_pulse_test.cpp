@@ -127,27 +127,35 @@ TEST_F(SidetoneSound, SilentFromOpeningToClosingWhileNobodyKeys) {
 TEST_F(SidetoneSound, AKeyedRhythmComesBackAsKeyedAtOneLatency) {
     openReady();
     // As a key input's watcher thread hands edges in (each when it sees it), and as a keyer
-    // does (both edges of an element when the element starts).
+    // does (both edges of an element when the element starts). Every rhythm played is judged
+    // whole; when the server lost sound near most of its elements, another is played, so that
+    // enough elements are judged at all.
+    constexpr size_t kEnoughJudged = 8;
+    constexpr int kMostRhythms = 3;
     for (const int64_t aheadNs : {int64_t{0}, Ms(40)}) {
-        MonitorTimeline monitor;
-        ASSERT_TRUE(monitor.waitRunning());
-        const int64_t fromNs = NowNs();
-        EdgePlayer player(
-            RhythmFrom(fromNs + Ms(200), StraightKeyLengthsMs()),
-            [this](const keyer::KeyEdge& edge) { sidetone().edge(edge); }, aheadNs);
-        const std::vector<KeyedElement> keyed = player.keyed();
-        Pause(200);
-        const SidetoneMatch match = heard(monitor, keyed, fromNs);
-        Report(aheadNs ? "handed ahead" : "handed at its time", match, sidetone().figures());
-        EXPECT_TRUE(match.allHeard()) << match.missing << " missing, " << match.extra << " extra";
-        EXPECT_EQ(match.brokenTones, 0u) << "tones broke off with no word from the server";
-        // Too much left out and there is nothing left to judge: the machine is too busy.
-        ASSERT_GE(match.judged(), 8u) << "the machine was too busy to judge";
-        EXPECT_LE(match.maxLengthErrorMs, 0.1);
-        EXPECT_LE(match.latencySpreadMs, 1.0);
-        EXPECT_LE(match.medianLatencyMs, 10.0);
-        EXPECT_LE(match.maxLatencyMs, 15.0);
-        EXPECT_EQ(match.loudestOutside, 0.0);
+        size_t judged = 0;
+        for (int rhythm = 0; rhythm < kMostRhythms && judged < kEnoughJudged; ++rhythm) {
+            MonitorTimeline monitor;
+            ASSERT_TRUE(monitor.waitRunning());
+            const int64_t fromNs = NowNs();
+            EdgePlayer player(
+                RhythmFrom(fromNs + Ms(200), StraightKeyLengthsMs()),
+                [this](const keyer::KeyEdge& edge) { sidetone().edge(edge); }, aheadNs);
+            const std::vector<KeyedElement> keyed = player.keyed();
+            Pause(200);
+            const SidetoneMatch match = heard(monitor, keyed, fromNs);
+            Report(aheadNs ? "handed ahead" : "handed at its time", match, sidetone().figures());
+            EXPECT_TRUE(match.allHeard())
+                << match.missing << " missing, " << match.extra << " extra";
+            EXPECT_EQ(match.brokenTones, 0u) << "tones broke off with no word from the server";
+            EXPECT_LE(match.maxLengthErrorMs, 0.1);
+            EXPECT_LE(match.latencySpreadMs, 1.0);
+            EXPECT_LE(match.medianLatencyMs, 10.0);
+            EXPECT_LE(match.maxLatencyMs, 15.0);
+            EXPECT_EQ(match.loudestOutside, 0.0);
+            judged += match.judged();
+        }
+        EXPECT_GE(judged, kEnoughJudged) << "the machine was too busy to judge";
     }
 }
 
