@@ -42,8 +42,7 @@ struct PipeWireSidetoneOutput::Connection {
     uint64_t lastCycleTicks = 0;
 
     ~Connection();
-    void noteMissedCycles(const pw_time& time, uint64_t frames, int64_t nowNs);
-    void noteLateHandOver(const pw_time& time, uint64_t frames, int64_t nowNs);
+    void noteLostCycles(const pw_time& time, uint64_t frames, int64_t nowNs);
     bool connect(int quantumFrames, std::string& error);
     bool connectStream(int quantumFrames);
 
@@ -199,7 +198,6 @@ void PipeWireSidetoneOutput::Connection::Process(void* self) {
         const double streamNs =
             static_cast<double>(time.queued + time.buffered) * 1e9 / SidetoneOutput::kRateHz;
         firstNs = time.now + static_cast<int64_t>(deviceNs + streamNs);
-        me->noteMissedCycles(time, frames, nowNs);
     }
     me->engine.render(static_cast<int16_t*>(data.data), static_cast<int>(frames), firstNs, nowNs);
     data.chunk->offset = 0;
@@ -207,37 +205,28 @@ void PipeWireSidetoneOutput::Connection::Process(void* self) {
     data.chunk->size = static_cast<uint32_t>(frames * sizeof(int16_t));
     buffer->size = frames;
     pw_stream_queue_buffer(me->stream, buffer);
-    if (timed) me->noteLateHandOver(time, frames, nowNs);
+    if (timed) me->noteLostCycles(time, frames, nowNs);
 }
 
-// Data thread. A busy machine may wake the stream after its cycle has ended, when the graph
-// already went on without its block, or not at all for a cycle or more: either way the sound
-// of those cycles was lost, though the cycle's timing still looks right. Told as dropouts.
-void PipeWireSidetoneOutput::Connection::noteMissedCycles(const pw_time& time, uint64_t frames,
-                                                          int64_t nowNs) {
+// Data thread, once the block is queued. A busy machine may not wake the stream for a cycle or
+// more, or wake it so late that its block is queued after the graph went on without it: the
+// sink takes the block when its next cycle begins, and its own thread must still mix it before
+// then, so a block queued in the last eighth of the cycle is at times left out too. Either way
+// the sound of those cycles was lost, though the cycle's timing still looks right. Told as
+// dropouts.
+void PipeWireSidetoneOutput::Connection::noteLostCycles(const pw_time& time, uint64_t frames,
+                                                        int64_t nowNs) {
     const auto cycleNs = static_cast<int64_t>(frames * 1'000'000'000 / SidetoneOutput::kRateHz);
     // The cycle in the graph's ticks (the graph may run at another rate than the stream).
     const auto cycleTicks =
         static_cast<uint64_t>(static_cast<double>(frames) * time.rate.denom /
                               (static_cast<double>(time.rate.num) * SidetoneOutput::kRateHz));
-    const bool wokeLate = nowNs - time.now > cycleNs;
+    const bool queuedLate = MonotonicNs() - time.now > cycleNs - cycleNs / 8;
     // More than half a cycle more than the last cycle's ticks: whole cycles went by.
     const bool skipped = lastTicks != 0 && time.ticks > lastTicks + lastCycleTicks * 3 / 2;
-    if (wokeLate || skipped) engine.noteDropout(nowNs);
+    if (queuedLate || skipped) engine.noteDropout(nowNs);
     lastTicks = time.ticks;
     lastCycleTicks = cycleTicks;
-}
-
-// Data thread, once the block is queued. The sink takes the block when its next cycle begins,
-// and its own thread must still mix it before then: a block queued in the last eighth of the
-// cycle (a thread held up by the machine just short of a whole cycle) is at times left out
-// with no sign in the graph's timing. Told as a dropout, as a cycle missed outright is.
-void PipeWireSidetoneOutput::Connection::noteLateHandOver(const pw_time& time, uint64_t frames,
-                                                          int64_t nowNs) {
-    const auto cycleNs = static_cast<int64_t>(frames * 1'000'000'000 / SidetoneOutput::kRateHz);
-    const bool toldAlready = nowNs - time.now > cycleNs;
-    if (!toldAlready && MonotonicNs() - time.now > cycleNs - cycleNs / 8)
-        engine.noteDropout(nowNs);
 }
 
 PipeWireSidetoneOutput::PipeWireSidetoneOutput(int quantumFrames)
