@@ -296,8 +296,10 @@ struct SendOffsets {
 };
 
 // Longer than this, a wait of the program's thread may let a letter come late to the sound
-// server; said in the report, as it explains a send whose sound ran dry.
-constexpr double kHeldUpMs = 15.0;
+// server; said in the report, as it explains a send whose sound ran dry. The wave output keeps
+// the last 40 ms of a letter and tells it done early, so the next letter has that long to come
+// (hold-ups of 15-40 ms left every send on its schedule to the microsecond on PipeWire).
+constexpr double kHeldUpMs = 40.0;
 
 // The longest time between two turns of the program's event loop while it lives: what the
 // machine kept the program from running.
@@ -447,10 +449,12 @@ protected:
 };
 
 TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
-    // On PipeWire's pulse server a send's sound now and then leaves its schedule by up to 27 ms
-    // with no hold-up of the program and no report that the stream ran dry (about one run in
-    // three on a quiet machine); the key follows the reported times, so it then parts from the
-    // tone. Until that is found this check runs on PulseAudio only, and says so on PipeWire.
+    // On PipeWire's pulse server a send's sound now and then leaves its schedule with no hold-up
+    // of the program and no report that the stream ran dry: by 13-95 ms, or by a drift of 2.3 ms
+    // within a send. With one other busy process on the machine it did not happen in 10 runs of
+    // this test; with a load of 5-8 on two cores (compilers and benchmarks) it failed 5 runs of
+    // 27. The key follows the reported times, so it then parts from the tone.
+    // Until that is found this check runs on PulseAudio only, and says so on PipeWire.
     const char* server = std::getenv("CWT_SOUND_SERVER");
     if (server && std::string_view(server) == "pipewire")
         GTEST_SKIP() << "PipeWire: the sound leaves its schedule unreported; not judged there";
