@@ -9,7 +9,12 @@ namespace {
 constexpr size_t kBlock = 512;  // working samples handled at a time
 constexpr size_t kBeforeLockKept = 4 * KeyingDetector::kWorkingRateHz;  // four seconds
 constexpr size_t kRecent = 8192;   // baseband samples kept for level estimates
-constexpr long kSettleEvery = 20;  // baseband samples (40 ms)
+constexpr long kSettleEvery = 20;  // baseband samples (40 ms), or a quarter of the lag
+constexpr long kSettlesPerLag = 4;
+// Key-on SNR in 500 Hz at and above which a signal is settled after the shortest lag, and at
+// and below which after the longest.
+constexpr double kClearSnrDb = 3.0;
+constexpr double kWeakSnrDb = -3.0;
 constexpr double kDefaultWpm = 20.0;
 constexpr double kSlowestWpm = 5.0;
 constexpr double kFastestWpm = 60.0;
@@ -158,6 +163,7 @@ void KeyingDetector::startBaseband(double pitchHz) {
         std::make_unique<SpeedTracker>(DotSamplesOfWpm(m_settings.wpm.value_or(kDefaultWpm)),
                                        DotSamplesOfWpm(kFastestWpm), DotSamplesOfWpm(kSlowestWpm));
     m_basebandCount = 0;
+    m_sinceSettled = 0;
     m_modelKnown = false;
     updateModel();
     // First levels from the spectrum: the noise per bin gives the noise density, the power
@@ -181,13 +187,27 @@ void KeyingDetector::processBaseband(std::complex<float> z) {
     const std::complex<double> turned = m_carrier.derotate(std::complex<double>(z));
     m_scorer->setPhase({1.0, 0.0}, kPhaseTrust * m_carrier.concentration());
     m_segmenter->push(turned);
-    if (m_basebandCount % kSettleEvery != 0) return;
-    const double lagMs = std::clamp(
-        m_settings.lagDots * m_speed->lengths().dotSamples * MsPerBaseband(), kMinLagMs, kMaxLagMs);
+    const long lag = lagSamples();
+    // Each settling scores the unsettled stretch again; a longer lag settles less often, so
+    // that the work per sample stays about the same.
+    if (++m_sinceSettled < std::max(kSettleEvery, lag / kSettlesPerLag)) return;
+    m_sinceSettled = 0;
     std::vector<Segment> segments;
-    const long idle = m_segmenter->settle(std::lround(lagMs / MsPerBaseband()), segments);
+    const long idle = m_segmenter->settle(lag, segments);
     take(segments);
     m_idleUntilMs = idle >= 0 ? basebandMs(idle) : -1.0;
+}
+
+// A weak signal's dot and the gap after it are told from one dash only by what follows, so
+// it is settled later than a clear one.
+long KeyingDetector::lagSamples() const {
+    const double weakness =
+        std::clamp((kClearSnrDb - snrDb()) / (kClearSnrDb - kWeakSnrDb), 0.0, 1.0);
+    const double weakLag = std::max(m_settings.weakLagDots, m_settings.lagDots);
+    const double dots = m_settings.lagDots + weakness * (weakLag - m_settings.lagDots);
+    const double lagMs = std::clamp(dots * m_speed->lengths().dotSamples * MsPerBaseband(),
+                                    kMinLagMs, kMaxLagMs);
+    return std::lround(lagMs / MsPerBaseband());
 }
 
 void KeyingDetector::take(const std::vector<Segment>& segments) {

@@ -29,7 +29,8 @@ struct DetectorSettings {
     double highHz = 1200.0;
     std::optional<double> pitchHz;  // the operator's pick; followed as it drifts
     std::optional<double> wpm;      // the expected speed; estimated from the signal either way
-    double lagDots = 2.0;           // how long after an edge it is settled, in dots
+    double lagDots = 2.0;           // how long after an edge a clear signal is settled, in dots
+    double weakLagDots = 4.0;       // the same for a weak one (key-on SNR -3 dB in 500 Hz)
 };
 
 class KeyingDetector {
@@ -70,6 +71,7 @@ private:
     void updateModel();
     double basebandMs(long index) const;
     double noiseBandwidthHz() const;
+    long lagSamples() const;
 
     DetectorSettings m_settings;
     RateConverter m_converter;
@@ -87,6 +89,7 @@ private:
     std::vector<std::complex<float>> m_baseband;
     std::vector<std::complex<float>> m_recent;  // the last baseband samples, by index & mask
     long m_basebandCount = 0;
+    long m_sinceSettled = 0;  // baseband samples since the segmenter last settled
     double m_noisePower = 0.0;  // per baseband sample
     double m_amplitude = 0.0;
     bool m_levelsKnown = false;
