@@ -1,5 +1,5 @@
 #pragma once
-// Chooses the sidetone's one fixed latency from the stream itself. An edge that comes in just
+// Chooses the sidetone's one latency from the stream itself. An edge that comes in just
 // after the audio thread rendered a block can only go into the next block, which sounds at that
 // block's first sample: so the latency must cover the time from one block's rendering to the
 // next block's sound ("reach"). The gauge watches a stretch of blocks after the stream started
@@ -8,6 +8,12 @@
 // Measured rather than computed from the buffer settings, because each server rounds them its
 // own way (PipeWire's graph may run at another quantum than asked, PulseAudio splits the target
 // between the stream and its sink) and only the blocks show what really happens.
+//
+// After the choice it keeps watching, window by window: a server may settle on deeper buffering
+// later in a use (a PulseAudio stream on a busy machine held 2.3 ms more for the rest of its use
+// after some dropouts, and 20-50 edges a rhythm then came late, each sounding up to a block off
+// its place). The latency is then raised to cover the new reach, never lowered, never above
+// kMostNs; the caller applies a raise while no element sounds.
 
 #include <array>
 #include <cstdint>
@@ -26,16 +32,25 @@ public:
     static constexpr int kMostBlocks = 2048;  // room for 1 ms blocks over the watch
     static constexpr int64_t kMarginNs = 500'000;
     static constexpr int64_t kLeastNs = 1'000'000;
+    // A later window raises the latency only by more than this, so that it does not creep up
+    // by the jitter of the reach [ns].
+    static constexpr int64_t kRaiseStepNs = 250'000;
+    // Never raised above this: key to sound stays well within 15 ms.
+    static constexpr int64_t kMostNs = 12'000'000;
 
     void reset();
     // Audio thread: a block whose first sample sounds at `firstSampleNs` is rendered at `nowNs`.
     // True once, for the block with which the latency was chosen.
     bool observe(int64_t firstSampleNs, int64_t nowNs);
     bool chosen() const { return m_chosen; }
-    // The chosen latency; until then, the largest reach seen so far with the margin.
+    // The chosen latency, raised since if the stream's reach grew; until chosen, the largest
+    // reach seen so far with the margin.
     int64_t latencyNs() const { return m_latencyNs; }
 
 private:
+    bool gather(int64_t reachNs, int64_t nowNs);
+    int64_t windowLatencyNs();
+
     std::array<int64_t, kMostBlocks> m_reachNs{};
     int m_blocks = 0;
     int m_gathered = 0;

@@ -54,6 +54,19 @@ SidetoneFigures SidetoneEngine::figures() const {
     return figures;
 }
 
+// Audio thread. Until it is chosen the latency follows the gauge block by block. A later raise
+// waits until no element sounds, so that no element changes its length; the sound after it
+// moves by the raise, which is told as a dropout.
+void SidetoneEngine::applyLatency(int64_t nowNs) {
+    const int64_t latencyNs = m_gauge.latencyNs();
+    if (latencyNs == m_renderer.latencyNs()) return;
+    if (m_latencyChosen.load(std::memory_order_relaxed)) {
+        if (m_renderer.sounding()) return;
+        noteDropout(nowNs);
+    }
+    m_renderer.setLatency(std::chrono::nanoseconds(latencyNs));
+}
+
 // Audio thread: moves what other threads handed in into the renderer, as far as it has room.
 void SidetoneEngine::takeHandedIn() {
     ToneSettings tone;
@@ -83,7 +96,7 @@ void SidetoneEngine::render(int16_t* out, int frames, int64_t reportedFirstNs, i
     if ((jumpsBefore > 0 && m_clock.jumps() > jumpsBefore) || m_clock.oddReports() > oddBefore)
         noteDropout(nowNs);
     const bool chosenNow = m_gauge.observe(firstNs, nowNs);
-    m_renderer.setLatency(std::chrono::nanoseconds(m_gauge.latencyNs()));
+    applyLatency(nowNs);
     takeHandedIn();
     m_renderer.render(out, frames, firstNs);
     m_written += frames;

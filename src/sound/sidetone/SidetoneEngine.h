@@ -24,7 +24,7 @@ namespace cwt {
 
 // What the sidetone has done so far, for the window and the benchmarks.
 struct SidetoneFigures {
-    int64_t latencyNs = 0;       // key edge to sound: fixed once chosen
+    int64_t latencyNs = 0;       // key edge to sound: chosen once, raised only in a gap
     bool latencyChosen = false;  // before: a provisional value while the stream settles
     int lateEdges = 0;           // edges that came after their moment; they sounded at once
     int droppedEdges = 0;        // edges that found the queue full (no stream ran)
@@ -49,7 +49,8 @@ public:
 
     // The moments [monotonic ns] at which the server lost or held back the stream's sound: it
     // ran dry (PulseAudio says so), or the graph skipped the stream's cycle and its sound moved
-    // (PipeWire's timing says so). Sound near them is not what was rendered. The first
+    // (PipeWire's timing says so); and those at which the sidetone raised its latency, as the
+    // server came to hold more of the stream. Sound near them is not what was rendered. The first
     // kDropoutCapacity of a use are kept. Any thread.
     std::vector<int64_t> dropouts() const;
     static constexpr int kDropoutCapacity = 1024;
@@ -71,6 +72,7 @@ public:
     }
 
 private:
+    void applyLatency(int64_t nowNs);
     void takeHandedIn();
 
     KeyEdgeQueue m_queue;

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "sound/sidetone/LatencyGauge.h"
+#include "sound/sidetone/SidetoneEngine.h"
+#include "sound/sidetone/SidetoneMeter.h"
 #include "sound/sidetone/StreamClock.h"
 
 namespace cwt {
@@ -153,6 +156,82 @@ TEST(LatencyGauge, CoversAPulseStreamThatHoldsMilliseconds) {
         gauge.observe(nowNs + 4'000'000, nowNs);
     }
     EXPECT_EQ(gauge.latencyNs(), 5'000'000 + LatencyGauge::kMarginNs);
+}
+
+// A PulseAudio stream on a busy machine that came to hold 2.3 ms more after the choice, for good.
+// The latency is raised to cover it after one window; the reach's jitter, a shallower stream
+// and a stream deeper than the cap do not move it further.
+TEST(LatencyGauge, FollowsAStreamThatHoldsMoreLater) {
+    LatencyGauge gauge;
+    int64_t nowNs = kStartNs;
+    auto run = [&](int64_t heldNs, int64_t forNs) {
+        for (const int64_t until = nowNs + forNs; nowNs < until;) {
+            nowNs += 1'000'000;
+            gauge.observe(nowNs + heldNs + (nowNs / 1'000'000 % 3) * 50'000, nowNs);
+        }
+    };
+    run(3'700'000, 1'000'000'000);
+    ASSERT_TRUE(gauge.chosen());
+    const int64_t chosenNs = gauge.latencyNs();
+    EXPECT_EQ(chosenNs, 4'800'000 + LatencyGauge::kMarginNs);
+    run(3'600'000, 1'000'000'000);  // shallower: kept
+    EXPECT_EQ(gauge.latencyNs(), chosenNs);
+    run(3'850'000, 1'000'000'000);  // deeper by less than a step: kept
+    EXPECT_EQ(gauge.latencyNs(), chosenNs);
+    run(6'000'000, 2 * LatencyGauge::kWatchNs + 20'000'000);
+    EXPECT_EQ(gauge.latencyNs(), 7'100'000 + LatencyGauge::kMarginNs);
+    run(30'000'000, 2 * LatencyGauge::kWatchNs + 20'000'000);
+    EXPECT_EQ(gauge.latencyNs(), LatencyGauge::kMostNs);
+}
+
+// The engine under such a stream, keyed at the moment of each edge (as a key's watcher thread
+// hands them in): once the latency is raised no edge comes late, the raise waits for a gap and
+// is told as a dropout, and every element keeps its keyed length, the one during the raise too.
+TEST(SidetoneEngine, RaisesItsLatencyInAGapWhenTheStreamHoldsMore) {
+    constexpr int kFrames = 48;  // 1 ms blocks, as PulseAudio asks at a 1 ms request
+    SidetoneEngine engine;
+    engine.start(kRate, ToneSettings{});
+    std::vector<int16_t> sound;
+    constexpr int64_t kElementNs = 37'000'000;
+    constexpr int64_t kPeriodNs = 80'000'000;
+    int64_t nextEdgeNs = kStartNs + 100'000'000;
+    bool nextDown = true;
+    int lateBeforeRaise = -1;
+    int64_t raisedAtNs = 0;
+    int64_t nowNs = kStartNs;
+    const int64_t deeperFromNs = kStartNs + 2'000'000'000;
+    // Block after block of one steady stream: its samples sound one after the other, and the
+    // server asks for each block some milliseconds ahead, 2.3 ms more from a moment on (it then
+    // asks for several blocks at once).
+    for (int64_t written = 0; nowNs < kStartNs + 6'000'000'000; written += kFrames) {
+        const int64_t firstNs = kStartNs + 3'700'000 + written * 1'000'000'000 / kRate;
+        const bool deeper = firstNs - 3'700'000 >= deeperFromNs;
+        nowNs = std::max(nowNs, firstNs - (deeper ? 6'000'000 : 3'700'000));
+        while (nextEdgeNs <= nowNs) {  // handed in as it happens
+            engine.push({nextDown, keyer::KeyTime(nextEdgeNs)});
+            nextEdgeNs += nextDown ? kElementNs : kPeriodNs - kElementNs;
+            nextDown = !nextDown;
+        }
+        std::vector<int16_t> block(kFrames);
+        engine.render(block.data(), kFrames, firstNs, nowNs);
+        sound.insert(sound.end(), block.begin(), block.end());
+        if (lateBeforeRaise < 0 && !engine.dropouts().empty()) {
+            raisedAtNs = engine.dropouts().front();
+            lateBeforeRaise = engine.figures().lateEdges;
+        }
+    }
+    ASSERT_GE(lateBeforeRaise, 0) << "the latency was never raised";
+    EXPECT_GT(raisedAtNs, deeperFromNs);
+    EXPECT_LT(raisedAtNs - deeperFromNs, 2 * LatencyGauge::kWatchNs);
+    EXPECT_GT(lateBeforeRaise, 0) << "the deeper stream made no edge late: nothing was tested";
+    EXPECT_EQ(engine.dropouts().size(), 1u);
+    EXPECT_EQ(engine.figures().lateEdges, lateBeforeRaise) << "edges still came late";
+    EXPECT_GT(engine.figures().latencyNs, 7'000'000);
+    const std::vector<ToneRun> tones =
+        ToneRunsAtHalfLevel(sound.data(), sound.size(), kRate, LevelOf(sound));
+    ASSERT_GT(tones.size(), 60u);
+    for (const ToneRun& tone : tones)
+        EXPECT_NEAR(tone.endMs - tone.startMs, kElementNs / 1e6, 0.1) << "at " << tone.startMs;
 }
 
 }  // namespace
