@@ -57,13 +57,12 @@ SidetoneFigures SidetoneEngine::figures() const {
 // Audio thread. Until it is chosen the latency follows the gauge block by block. A later raise
 // waits until no element sounds, so that no element changes its length; the sound after it
 // moves by the raise, which is told as a dropout.
-void SidetoneEngine::applyLatency(int64_t nowNs) {
+void SidetoneEngine::applyLatency(int64_t nowNs, bool chosenNow) {
     const int64_t latencyNs = m_gauge.latencyNs();
     if (latencyNs == m_renderer.latencyNs()) return;
-    if (m_latencyChosen.load(std::memory_order_relaxed)) {
-        if (m_renderer.sounding()) return;
-        noteDropout(nowNs);
-    }
+    const bool raise = m_gauge.chosen() && !chosenNow;
+    if (raise && m_renderer.sounding()) return;
+    if (raise) noteDropout(nowNs);
     m_renderer.setLatency(std::chrono::nanoseconds(latencyNs));
 }
 
@@ -96,7 +95,7 @@ void SidetoneEngine::render(int16_t* out, int frames, int64_t reportedFirstNs, i
     if ((jumpsBefore > 0 && m_clock.jumps() > jumpsBefore) || m_clock.oddReports() > oddBefore)
         noteDropout(nowNs);
     const bool chosenNow = m_gauge.observe(firstNs, nowNs);
-    applyLatency(nowNs);
+    applyLatency(nowNs, chosenNow);
     takeHandedIn();
     m_renderer.render(out, frames, firstNs);
     m_written += frames;

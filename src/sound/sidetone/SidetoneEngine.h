@@ -72,7 +72,7 @@ public:
     }
 
 private:
-    void applyLatency(int64_t nowNs);
+    void applyLatency(int64_t nowNs, bool chosenNow);
     void takeHandedIn();
 
     KeyEdgeQueue m_queue;
