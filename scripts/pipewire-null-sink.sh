@@ -91,7 +91,10 @@ if ! cwt_pw_running pipewire; then
         >"$cwt_pw_dir/dbus.address"
     sed -n 's/^DBUS_SESSION_BUS_PID=\([0-9]*\);$/\1/p' "$cwt_pw_dir/dbus.env" \
         >"$cwt_pw_dir/dbus.pid"
-    cwt_pw_start pipewire pipewire
+    # pw.node at debug level logs each cycle of the graph that ended unfinished (a stream came
+    # late and the sink mixed a cycle without it): tests that heard a tone break off read there
+    # whether the server lost a cycle (ServerCycleWatch).
+    cwt_pw_start pipewire env PIPEWIRE_DEBUG=pw.node:4 pipewire
     cwt_pw_wait test -S "$cwt_pw_dir/run/pipewire-0" || true
     cwt_pw_start wireplumber wireplumber
 fi

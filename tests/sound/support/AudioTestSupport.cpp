@@ -90,6 +90,26 @@ bool PulseServerAnswers() {
 
 bool PulseRequired() { return qEnvironmentVariable("CWT_PULSE_REQUIRED") == QLatin1String("1"); }
 
+ServerCycleWatch::ServerCycleWatch() {
+    const QString dir = qEnvironmentVariable("CWT_PULSE_DIR");
+    if (dir.isEmpty()) return;
+    m_logPath = dir + QStringLiteral("/pipewire.log");
+    m_logStart = QFileInfo(m_logPath).size();
+}
+
+std::string ServerCycleWatch::unfinishedCycles() const {
+    if (m_logPath.isEmpty()) return {};
+    QFile log(m_logPath);
+    if (!log.open(QIODevice::ReadOnly) || !log.seek(m_logStart)) return {};
+    std::string lines;
+    while (!log.atEnd()) {
+        const QByteArray line = log.readLine();
+        if (line.contains("graph not finished") || line.contains("XRun!"))
+            lines += line.trimmed().toStdString() + '\n';
+    }
+    return lines;
+}
+
 MonitorRecording::~MonitorRecording() {
     if (m_process) stop();
 }
