@@ -75,12 +75,18 @@ protected:
     }
     Sidetone& sidetone() { return *m_owned; }
 
-    // The tones heard since `fromNs` beside `keyed`, with what the sidetone said it lost.
+    // The tones heard since `fromNs` beside `keyed`, with what the sidetone said it lost and
+    // the cycles the server mixed without it (with `serverCycles`).
     SidetoneMatch heard(const MonitorTimeline& monitor, const std::vector<KeyedElement>& keyed,
-                        int64_t fromNs) {
+                        int64_t fromNs, const test::ServerCycleWatch* serverCycles = nullptr) {
         const MonitorTimeline::Recording recording = monitor.recording();
-        return MatchSidetone(keyed, recording, LevelOf(recording.samples), fromNs,
-                             sidetone().dropouts());
+        std::vector<int64_t> lost = sidetone().dropouts();
+        if (serverCycles) {
+            const std::vector<int64_t> cycles = serverCycles->unfinishedCycleTimesNs();
+            lost.insert(lost.end(), cycles.begin(), cycles.end());
+            std::sort(lost.begin(), lost.end());
+        }
+        return MatchSidetone(keyed, recording, LevelOf(recording.samples), fromNs, lost);
     }
 
     std::unique_ptr<Sidetone> m_owned;
@@ -137,13 +143,14 @@ TEST_F(SidetoneSound, AKeyedRhythmComesBackAsKeyedAtOneLatency) {
         for (int rhythm = 0; rhythm < kMostRhythms && judged < kEnoughJudged; ++rhythm) {
             MonitorTimeline monitor;
             ASSERT_TRUE(monitor.waitRunning());
+            const test::ServerCycleWatch serverCycles;
             const int64_t fromNs = NowNs();
             EdgePlayer player(
                 RhythmFrom(fromNs + Ms(200), StraightKeyLengthsMs()),
                 [this](const keyer::KeyEdge& edge) { sidetone().edge(edge); }, aheadNs);
             const std::vector<KeyedElement> keyed = player.keyed();
             Pause(200);
-            const SidetoneMatch match = heard(monitor, keyed, fromNs);
+            const SidetoneMatch match = heard(monitor, keyed, fromNs, &serverCycles);
             Report(aheadNs ? "handed ahead" : "handed at its time", match, sidetone().figures());
             EXPECT_TRUE(match.allHeard())
                 << match.missing << " missing, " << match.extra << " extra";

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
+#include <cmath>
+#include <ctime>
 
 namespace cwt::test {
 
@@ -108,6 +110,27 @@ std::string ServerCycleWatch::unfinishedCycles() const {
             lines += line.trimmed().toStdString() + '\n';
     }
     return lines;
+}
+
+std::vector<int64_t> ServerCycleWatch::unfinishedCycleTimesNs() const {
+    std::vector<int64_t> times;
+    // Each line begins "[D][14456.631592] pw.node ...": the raw monotonic clock, which runs
+    // apart from the monotonic one by the clock's corrections since boot (fixed over a test).
+    auto nsOf = [](clockid_t clock) {
+        timespec now{};
+        clock_gettime(clock, &now);
+        return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+    };
+    const int64_t rawToMonotonicNs = nsOf(CLOCK_MONOTONIC) - nsOf(CLOCK_MONOTONIC_RAW);
+    for (const QByteArray& line : QByteArray::fromStdString(unfinishedCycles()).split('\n')) {
+        const int open = line.indexOf("][");
+        const int close = line.indexOf(']', open + 2);
+        bool ok = false;
+        const double seconds = line.mid(open + 2, close - open - 2).toDouble(&ok);
+        if (open >= 0 && close > open && ok)
+            times.push_back(std::llround(seconds * 1e9) + rawToMonotonicNs);
+    }
+    return times;
 }
 
 MonitorRecording::~MonitorRecording() {

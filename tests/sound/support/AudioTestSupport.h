@@ -59,6 +59,8 @@ public:
     ServerCycleWatch();  // watches from now on
     // The server's lines about unfinished cycles since then; empty when there were none.
     std::string unfinishedCycles() const;
+    // When those cycles were, on the monotonic clock [ns] (the server's log tells that clock).
+    std::vector<int64_t> unfinishedCycleTimesNs() const;
 
 private:
     QString m_logPath;
