@@ -201,21 +201,25 @@ TEST(SerialPaddle, ShortTapsBounceAndChangesTheWaitMissed) {
     }
     ResetFakePort();
     {
-        // Contacts that bounce for a millisecond: one press, one release.
+        // Contacts that bounce for a millisecond: one press, one release. The bounce must fall
+        // within the time the paddle waits out after a change, however late this thread runs
+        // on a busy machine: 50 ms here (5 ms failed when the thread ran 5 ms late).
+        constexpr int64_t kSettleNs = 50 * kMs;
+        constexpr auto kPastSettling = std::chrono::milliseconds(2 * kSettleNs / kMs);
         Events events;
         SerialPaddle paddle(FakeSerialCalls());
-        ASSERT_TRUE(paddle.start(Paddle(5 * kMs), events.lever(), events.lost()));
+        ASSERT_TRUE(paddle.start(Paddle(kSettleNs), events.lever(), events.lost()));
         const int64_t pressed = Change(TIOCM_CTS);
         for (int i = 0; i < 3; ++i) {
             SetFakeInputLines(0);
             SetFakeInputLines(TIOCM_CTS);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        std::this_thread::sleep_for(kPastSettling);
         EXPECT_EQ(events.size(), 1u);
         const int64_t released = Change(0);
         SetFakeInputLines(TIOCM_CTS);
         SetFakeInputLines(0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        std::this_thread::sleep_for(kPastSettling);
         const std::vector<LeverEvent> seen = events.await(2);
         ASSERT_EQ(seen.size(), 2u);
         ExpectEvent(seen[0], Lever::Dit, true, pressed);
@@ -227,7 +231,7 @@ TEST(SerialPaddle, ShortTapsBounceAndChangesTheWaitMissed) {
         const std::vector<LeverEvent> tap = events.await(4);
         ASSERT_EQ(tap.size(), 4u);
         EXPECT_FALSE(tap[3].closed);
-        EXPECT_GE(tap[3].time.count() - tap[2].time.count(), 5 * kMs);
+        EXPECT_GE(tap[3].time.count() - tap[2].time.count(), kSettleNs);
         EXPECT_GE(tap[2].time.count(), tapped);
     }
     ResetFakePort();
