@@ -49,8 +49,9 @@ void PlayWithPaplay(const QString& wavPath);
 QString RendererPath();
 
 // Cycles of PipeWire's graph that ended before every node in it had done its part. The sink
-// then mixes a cycle (10.7 ms) without the late stream: a tone breaks off and goes on, or loses
-// a cycle, through no fault of the program, and the server does not tell the stream. The private
+// then mixes a cycle (a graph period: 2.7 ms for the sidetone, 10.7 ms for a send) without the
+// late stream: a tone breaks off and goes on, or loses that much, through no fault of the
+// program, and the server does not tell the stream. The private
 // PipeWire (pipewire-null-sink.sh) logs such cycles ("graph not finished"), at most one line in
 // two seconds. A test whose measurement failed asks whether the server lost a cycle meanwhile:
 // then it cannot judge the program. PulseAudio mixes in one process and has no such cycles.
@@ -59,7 +60,8 @@ public:
     ServerCycleWatch();  // watches from now on
     // The server's lines about unfinished cycles since then; empty when there were none.
     std::string unfinishedCycles() const;
-    // When those cycles were, on the monotonic clock [ns] (the server's log tells that clock).
+    // When those cycles were, on the monotonic clock [ns] (the log tells the raw monotonic clock,
+    // 0.2 s apart from it on a machine up for four hours).
     std::vector<int64_t> unfinishedCycleTimesNs() const;
 
 private:
