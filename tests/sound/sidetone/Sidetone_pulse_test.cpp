@@ -154,20 +154,22 @@ TEST_F(SidetoneSound, AKeyedRhythmComesBackAsKeyedAtOneLatency) {
             Report(aheadNs ? "handed ahead" : "handed at its time", match, sidetone().figures());
             EXPECT_TRUE(match.allHeard())
                 << match.missing << " missing, " << match.extra << " extra";
-            // The server logs only the first cycle it lost in two seconds, so a tone broken by
-            // one it did not log is not placed: with any logged in this rhythm, a broken tone
-            // may be the server's.
-            const std::vector<int64_t> lostCycles = serverCycles.unfinishedCycleTimesNs();
-            if (lostCycles.empty())
-                EXPECT_EQ(match.brokenTones, 0u) << "tones broke off with no word from the server";
-            else if (match.brokenTones > 0)
-                std::printf("%zu broken tones beside %zu cycles the server logged as lost\n",
-                            match.brokenTones, lostCycles.size());
             EXPECT_LE(match.maxLengthErrorMs, 0.1);
             EXPECT_LE(match.latencySpreadMs, 1.0);
             EXPECT_LE(match.medianLatencyMs, 10.0);
             EXPECT_LE(match.maxLatencyMs, 15.0);
-            EXPECT_EQ(match.loudestOutside, 0.0);
+            // The server logs only the first cycle it lost in two seconds, so a tone broken, or
+            // a piece of one sounding apart, by one it did not log is not placed: with any
+            // logged in this rhythm, either may be the server's.
+            const std::vector<int64_t> lostCycles = serverCycles.unfinishedCycleTimesNs();
+            if (lostCycles.empty()) {
+                EXPECT_EQ(match.brokenTones, 0u) << "tones broke off with no word from the server";
+                EXPECT_EQ(match.loudestOutside, 0.0);
+            } else if (match.brokenTones > 0 || match.loudestOutside > 0) {
+                std::printf("%zu broken tones, %.4f of full scale outside the tones, beside %zu "
+                            "cycles the server logged as lost\n",
+                            match.brokenTones, match.loudestOutside, lostCycles.size());
+            }
             judged += match.judged();
         }
         EXPECT_GE(judged, kEnoughJudged) << "the machine was too busy to judge";
