@@ -76,16 +76,13 @@ protected:
     Sidetone& sidetone() { return *m_owned; }
 
     // The tones heard since `fromNs` beside `keyed`, with what the sidetone said it lost and
-    // the cycles the server mixed without it (with `serverCycles`).
+    // the cycles the server mixed without it (`serverLostNs`).
     SidetoneMatch heard(const MonitorTimeline& monitor, const std::vector<KeyedElement>& keyed,
-                        int64_t fromNs, const test::ServerCycleWatch* serverCycles = nullptr) {
+                        int64_t fromNs, const std::vector<int64_t>& serverLostNs = {}) {
         const MonitorTimeline::Recording recording = monitor.recording();
         std::vector<int64_t> lost = sidetone().dropouts();
-        if (serverCycles) {
-            const std::vector<int64_t> cycles = serverCycles->unfinishedCycleTimesNs();
-            lost.insert(lost.end(), cycles.begin(), cycles.end());
-            std::sort(lost.begin(), lost.end());
-        }
+        lost.insert(lost.end(), serverLostNs.begin(), serverLostNs.end());
+        std::sort(lost.begin(), lost.end());
         return MatchSidetone(keyed, recording, LevelOf(recording.samples), fromNs, lost);
     }
 
@@ -150,7 +147,8 @@ TEST_F(SidetoneSound, AKeyedRhythmComesBackAsKeyedAtOneLatency) {
                 [this](const keyer::KeyEdge& edge) { sidetone().edge(edge); }, aheadNs);
             const std::vector<KeyedElement> keyed = player.keyed();
             Pause(200);
-            const SidetoneMatch match = heard(monitor, keyed, fromNs, &serverCycles);
+            const std::vector<int64_t> lostCycles = serverCycles.unfinishedCycleTimesNs();
+            const SidetoneMatch match = heard(monitor, keyed, fromNs, lostCycles);
             Report(aheadNs ? "handed ahead" : "handed at its time", match, sidetone().figures());
             EXPECT_TRUE(match.allHeard())
                 << match.missing << " missing, " << match.extra << " extra";
@@ -161,7 +159,6 @@ TEST_F(SidetoneSound, AKeyedRhythmComesBackAsKeyedAtOneLatency) {
             // The server logs only the first cycle it lost in two seconds, so a tone broken, or
             // a piece of one sounding apart, by one it did not log is not placed: with any
             // logged in this rhythm, either may be the server's.
-            const std::vector<int64_t> lostCycles = serverCycles.unfinishedCycleTimesNs();
             if (lostCycles.empty()) {
                 EXPECT_EQ(match.brokenTones, 0u) << "tones broke off with no word from the server";
                 EXPECT_EQ(match.loudestOutside, 0.0);

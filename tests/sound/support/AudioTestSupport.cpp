@@ -99,17 +99,22 @@ ServerCycleWatch::ServerCycleWatch() {
     m_logStart = QFileInfo(m_logPath).size();
 }
 
-std::string ServerCycleWatch::unfinishedCycles() const {
-    if (m_logPath.isEmpty()) return {};
+QList<QByteArray> ServerCycleWatch::lines() const {
+    QList<QByteArray> found;
+    if (m_logPath.isEmpty()) return found;
     QFile log(m_logPath);
-    if (!log.open(QIODevice::ReadOnly) || !log.seek(m_logStart)) return {};
-    std::string lines;
+    if (!log.open(QIODevice::ReadOnly) || !log.seek(m_logStart)) return found;
     while (!log.atEnd()) {
-        const QByteArray line = log.readLine();
-        if (line.contains("graph not finished") || line.contains("XRun!"))
-            lines += line.trimmed().toStdString() + '\n';
+        const QByteArray line = log.readLine().trimmed();
+        if (line.contains("graph not finished") || line.contains("XRun!")) found.append(line);
     }
-    return lines;
+    return found;
+}
+
+std::string ServerCycleWatch::unfinishedCycles() const {
+    std::string text;
+    for (const QByteArray& line : lines()) text += line.toStdString() + '\n';
+    return text;
 }
 
 std::vector<int64_t> ServerCycleWatch::unfinishedCycleTimesNs() const {
@@ -122,7 +127,7 @@ std::vector<int64_t> ServerCycleWatch::unfinishedCycleTimesNs() const {
         return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
     };
     const int64_t rawToMonotonicNs = nsOf(CLOCK_MONOTONIC) - nsOf(CLOCK_MONOTONIC_RAW);
-    for (const QByteArray& line : QByteArray::fromStdString(unfinishedCycles()).split('\n')) {
+    for (const QByteArray& line : lines()) {
         const int open = line.indexOf("][");
         const int close = line.indexOf(']', open + 2);
         bool ok = false;

@@ -2,6 +2,7 @@
 // Helpers shared by the sound tests.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -65,6 +66,8 @@ public:
     std::vector<int64_t> unfinishedCycleTimesNs() const;
 
 private:
+    QList<QByteArray> lines() const;  // the log's lines about lost cycles since the start
+
     QString m_logPath;
     qint64 m_logStart = 0;
 };
