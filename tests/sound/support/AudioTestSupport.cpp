@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
@@ -92,49 +93,66 @@ bool PulseServerAnswers() {
 
 bool PulseRequired() { return qEnvironmentVariable("CWT_PULSE_REQUIRED") == QLatin1String("1"); }
 
+namespace {
+
+int64_t NowNsOf(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+// The server logs several thousand lines a second at the level that tells lost cycles.
+constexpr qint64 kLogBytesOfTwoSeconds = 8 << 20;
+
+}  // namespace
+
 ServerCycleWatch::ServerCycleWatch() {
     const QString dir = qEnvironmentVariable("CWT_PULSE_DIR");
     if (dir.isEmpty()) return;
     m_logPath = dir + QStringLiteral("/pipewire.log");
-    m_logStart = QFileInfo(m_logPath).size();
+    m_readFrom = std::max<qint64>(0, QFileInfo(m_logPath).size() - kLogBytesOfTwoSeconds);
+    m_sinceNs = NowNsOf(CLOCK_MONOTONIC) - kLogsOneInNs;
 }
 
-QList<QByteArray> ServerCycleWatch::lines() const {
-    QList<QByteArray> found;
+std::vector<ServerCycleWatch::LostCycle> ServerCycleWatch::lostCycles() const {
+    std::vector<LostCycle> found;
     if (m_logPath.isEmpty()) return found;
     QFile log(m_logPath);
-    if (!log.open(QIODevice::ReadOnly) || !log.seek(m_logStart)) return found;
-    while (!log.atEnd()) {
-        const QByteArray line = log.readLine().trimmed();
-        if (line.contains("graph not finished") || line.contains("XRun!")) found.append(line);
+    if (!log.open(QIODevice::ReadOnly) || !log.seek(m_readFrom)) return found;
+    // Each line begins "[D][14456.631592] pw.node ...": the raw monotonic clock, which runs
+    // apart from the monotonic one by the clock's corrections since boot (fixed over a test).
+    const int64_t rawToMonotonicNs = NowNsOf(CLOCK_MONOTONIC) - NowNsOf(CLOCK_MONOTONIC_RAW);
+    const QByteArray text = log.readAll();
+    for (const QByteArray& mark : {QByteArrayLiteral("graph not finished"),
+                                   QByteArrayLiteral("XRun!")}) {
+        for (qsizetype at = text.indexOf(mark); at >= 0; at = text.indexOf(mark, at + 1)) {
+            const qsizetype begin = text.lastIndexOf('\n', at) + 1;
+            qsizetype end = text.indexOf('\n', at);
+            if (end < 0) end = text.size();
+            const QByteArray line = text.mid(begin, end - begin).trimmed();
+            const qsizetype open = line.indexOf("][");
+            const qsizetype close = line.indexOf(']', open + 2);
+            bool ok = false;
+            const double seconds = line.mid(open + 2, close - open - 2).toDouble(&ok);
+            if (open < 0 || close <= open || !ok) continue;
+            const int64_t ns = std::llround(seconds * 1e9) + rawToMonotonicNs;
+            if (ns >= m_sinceNs) found.push_back({ns, line});
+        }
     }
+    std::sort(found.begin(), found.end(),
+              [](const LostCycle& a, const LostCycle& b) { return a.ns < b.ns; });
     return found;
 }
 
 std::string ServerCycleWatch::unfinishedCycles() const {
     std::string text;
-    for (const QByteArray& line : lines()) text += line.toStdString() + '\n';
+    for (const LostCycle& cycle : lostCycles()) text += cycle.line.toStdString() + '\n';
     return text;
 }
 
 std::vector<int64_t> ServerCycleWatch::unfinishedCycleTimesNs() const {
     std::vector<int64_t> times;
-    // Each line begins "[D][14456.631592] pw.node ...": the raw monotonic clock, which runs
-    // apart from the monotonic one by the clock's corrections since boot (fixed over a test).
-    auto nsOf = [](clockid_t clock) {
-        timespec now{};
-        clock_gettime(clock, &now);
-        return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
-    };
-    const int64_t rawToMonotonicNs = nsOf(CLOCK_MONOTONIC) - nsOf(CLOCK_MONOTONIC_RAW);
-    for (const QByteArray& line : lines()) {
-        const int open = line.indexOf("][");
-        const int close = line.indexOf(']', open + 2);
-        bool ok = false;
-        const double seconds = line.mid(open + 2, close - open - 2).toDouble(&ok);
-        if (open >= 0 && close > open && ok)
-            times.push_back(std::llround(seconds * 1e9) + rawToMonotonicNs);
-    }
+    for (const LostCycle& cycle : lostCycles()) times.push_back(cycle.ns);
     return times;
 }
 

@@ -50,12 +50,15 @@ void PlayWithPaplay(const QString& wavPath);
 QString RendererPath();
 
 // Cycles of PipeWire's graph that ended before every node in it had done its part. The sink
-// then mixes a cycle (a graph period: 2.7 ms for the sidetone, 10.7 ms for a send) without the
+// then mixes a cycle (a graph period: 2.7 ms for the sidetone, 8-11 ms for a send) without the
 // late stream: a tone breaks off and goes on, or loses that much, through no fault of the
-// program, and the server does not tell the stream. The private
-// PipeWire (pipewire-null-sink.sh) logs such cycles ("graph not finished"), only the first in
-// two seconds: one it did not log lies within two seconds after one it logged. A test whose measurement failed asks whether the server lost a cycle meanwhile:
-// then it cannot judge the program. PulseAudio mixes in one process and has no such cycles.
+// program, and the server does not tell the stream. The private PipeWire
+// (pipewire-null-sink.sh) logs such cycles ("graph not finished"), only the first in two
+// seconds: one it did not log lies within two seconds after one it logged. The watch therefore
+// also counts a cycle logged in the two seconds before it began, as the sign that it may have
+// lost more unlogged since. A test whose measurement failed asks whether the server lost a
+// cycle meanwhile: then it cannot judge the program. PulseAudio mixes in one process and has no
+// such cycles.
 class ServerCycleWatch {
 public:
     ServerCycleWatch();  // watches from now on
@@ -65,11 +68,18 @@ public:
     // 0.2 s apart from it on a machine up for four hours).
     std::vector<int64_t> unfinishedCycleTimesNs() const;
 
+    static constexpr int64_t kLogsOneInNs = 2'000'000'000;  // the server's rate limit
+
 private:
-    QList<QByteArray> lines() const;  // the log's lines about lost cycles since the start
+    struct LostCycle {
+        int64_t ns;  // monotonic
+        QByteArray line;
+    };
+    std::vector<LostCycle> lostCycles() const;  // those the log tells, each read once
 
     QString m_logPath;
-    qint64 m_logStart = 0;
+    qint64 m_readFrom = 0;  // far enough back in the log to hold the last two seconds
+    int64_t m_sinceNs = 0;
 };
 
 // Records the null sink's monitor with parec (48000 Hz, mono, signed 16 bit). With 100 ms of
