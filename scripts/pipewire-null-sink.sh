@@ -93,14 +93,16 @@ if ! cwt_pw_running pipewire; then
         >"$cwt_pw_dir/dbus.pid"
     # pw.node at debug level logs each cycle of the graph that ended unfinished (a stream came
     # late and the sink mixed a cycle without it): tests that heard a tone break off read there
-    # whether the server lost a cycle (ServerCycleWatch).
+    # whether the server lost a cycle (ServerCycleWatch, ServerWatch).
     cwt_pw_start pipewire env PIPEWIRE_DEBUG=pw.node:4 pipewire
     cwt_pw_wait test -S "$cwt_pw_dir/run/pipewire-0" || true
     cwt_pw_start wireplumber wireplumber
 fi
 if ! cwt_pw_running pipewire-pulse; then
     rm -rf "$cwt_pw_dir/run/pulse"
-    cwt_pw_start pipewire-pulse pipewire-pulse
+    # Its pulse protocol at debug level logs each cycle in which a stream had run dry
+    # ("underrun read:..."), for the same tests.
+    cwt_pw_start pipewire-pulse env PIPEWIRE_DEBUG=mod.protocol-pulse:4 pipewire-pulse
     cwt_pw_wait pactl info || true
 fi
 cp "$cwt_pw_dir/pipewire-pulse.pid" "$cwt_pw_dir/pid" 2>/dev/null

@@ -3,7 +3,9 @@
 # exactly what an operator's speakers would get, without a sound card.
 #   source scripts/pulse-null-sink.sh DIR     exports PULSE_SERVER and starts the server
 #   scripts/pulse-null-sink.sh --stop DIR     stops it
-# norewinds=1 keeps the monitor from losing the first milliseconds when a stream starts.
+# norewinds=1 keeps the monitor from losing the first milliseconds when a stream starts. At debug
+# level the log tells each stream that ran dry ("Implicit underrun of 'Morse'"): the end-to-end
+# tests read there whether the program came late with its sound.
 # With CWT_SOUND_SERVER=pipewire the same two commands start and stop a private PipeWire with
 # its pulse server instead (pipewire-null-sink.sh), so every caller runs on either server.
 set -u
@@ -31,7 +33,7 @@ export PULSE_SERVER=unix:$dir/native
 export CWT_PULSE_DIR=$dir
 if ! pactl info >/dev/null 2>&1; then
     XDG_RUNTIME_DIR=$dir/run HOME=$dir/home pulseaudio --daemonize=yes -n --exit-idle-time=-1 \
-        --disallow-exit --use-pid-file=no --log-target=file:$dir/pulse.log \
+        --disallow-exit --use-pid-file=no --log-target=file:$dir/pulse.log --log-level=debug \
         -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
         -L "module-null-sink sink_name=cwnull norewinds=1 rate=48000 channels=2" \
         -L "module-always-sink" >/dev/null 2>&1
