@@ -64,8 +64,8 @@ class ServerWatch:
     with its sound, and, on PipeWire, graph cycles mixed without a late stream.
 
     A send's own end runs the stream dry too; only a stream that ran dry and then played on
-    counts. PipeWire logs lost cycles only the first in two seconds: one logged in the two
-    seconds before the watch began may hide more after it, so it counts as well.
+    counts. PipeWire logs only the first lost cycle or two in two seconds: one logged in the
+    two seconds before the watch began may hide more after it, so it counts as well.
     """
 
     LOGS_ONE_IN_S = 2.0

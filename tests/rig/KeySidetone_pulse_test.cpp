@@ -539,9 +539,9 @@ TEST_P(KeySidetone, WholeSendsKeepToTheSidetone) {
         // send (its rhythm is broken then, and the key follows the late letter as well as it
         // can). PipeWire's pulse server does not always tell a stream that it ran dry, so a
         // hold-up longer than the letters' lead counts as one too, and so does a cycle the
-        // server mixed without the stream (it logs only one in two seconds, so one logged
-        // near the send counts). These excuse only a send that failed; most sends must still
-        // be judged in full:
+        // server mixed without the stream (it logs only the first one or two in two seconds,
+        // so one logged near the send counts). These excuse only a send that failed; most
+        // sends must still be judged in full:
         if (!faults.empty() &&
             (offsets.dryRuns > 0 || offsets.heldUpMs > kHeldUpMs || !offsets.lostCycles.empty())) {
             ++notJudged;

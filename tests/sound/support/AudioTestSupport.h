@@ -53,8 +53,8 @@ QString RendererPath();
 // then mixes a cycle (a graph period: 2.7 ms for the sidetone, 8-11 ms for a send) without the
 // late stream: a tone breaks off and goes on, or loses that much, through no fault of the
 // program, and the server does not tell the stream. The private PipeWire
-// (pipewire-null-sink.sh) logs such cycles ("graph not finished"), only the first in two
-// seconds: one it did not log lies within two seconds after one it logged. The watch therefore
+// (pipewire-null-sink.sh) logs such cycles ("graph not finished"), only the first one or two in
+// two seconds: one it did not log lies within two seconds after one it logged. The watch therefore
 // also counts a cycle logged in the two seconds before it began, as the sign that it may have
 // lost more unlogged since. A test whose measurement failed asks whether the server lost a
 // cycle meanwhile: then it cannot judge the program. PulseAudio mixes in one process and has no
