@@ -282,17 +282,26 @@ double LargestScheduleErrorMs(const std::vector<test::KeyChange>& keys, const st
     return largest;
 }
 
-// The largest of (placed - keyed) * sign over the edges, in ms: with +1 how far ahead of its
-// place the thread keyed an edge, with -1 how late. NaN unless both list the same edges.
-double KeyedAgainstPlacedMs(const std::vector<test::KeyChange>& placed,
-                            const std::vector<test::KeyChange>& keyed, int sign) {
-    if (placed.empty() || placed.size() != keyed.size()) return std::nan("");
-    double largest = -INFINITY;
+// How the thread keyed each edge against where it was placed, edge by edge [ms].
+struct KeyedAgainstPlaced {
+    // How much earlier than placed it keyed an edge, at the most (negative: how late at the
+    // least); NaN when it keyed other edges than were placed.
+    double aheadMs = std::nan("");
+    double lateMs = std::nan("");  // how late, at the most
+};
+
+KeyedAgainstPlaced CompareKeyedWithPlaced(const std::vector<test::KeyChange>& placed,
+                                          const std::vector<test::KeyChange>& keyed) {
+    KeyedAgainstPlaced result;
+    if (placed.empty() || placed.size() != keyed.size()) return result;
+    result.aheadMs = result.lateMs = -INFINITY;
     for (size_t i = 0; i < placed.size(); ++i) {
-        if (placed[i].down != keyed[i].down) return std::nan("");
-        largest = std::max(largest, sign * double(placed[i].ns - keyed[i].ns) / 1e6);
+        if (placed[i].down != keyed[i].down) return {};
+        const double aheadMs = double(placed[i].ns - keyed[i].ns) / 1e6;
+        result.aheadMs = std::max(result.aheadMs, aheadMs);
+        result.lateMs = std::max(result.lateMs, -aheadMs);
     }
-    return largest;
+    return result;
 }
 
 // One send: where the keyer placed each edge, and when the keying thread keyed it.
@@ -303,10 +312,7 @@ struct SendOffsets {
     double aheadMs = 0;      // how long before its first edge a letter reached the keying thread,
                              // at the least
     double scheduleMs = 0;   // the placed edges' largest distance from the schedule
-    // How much earlier than placed the thread keyed an edge, at the most (negative: how late at
-    // the least), and how late at the most; NaN when it keyed other edges than were placed.
-    double keyedAheadMs = 0;
-    double keyedLateMs = 0;
+    KeyedAgainstPlaced keying;
     double heldUpMs = 0;     // the longest time the machine kept the program from running
     int dryRuns = 0;         // how often the sound ran dry within the send
     double stealMs = 0;      // CPU time the host took away meanwhile
@@ -352,7 +358,7 @@ void Report(const std::string& name, const SendOffsets& send) {
         "%44s first key-down %.1f ms after the send began; letters handed over %.1f ms "
         "ahead at the least; %.3f ms from the schedule at most; keyed %.3f ms after its "
         "place at most\n",
-        "", send.firstToneMs, send.aheadMs, send.scheduleMs, send.keyedLateMs);
+        "", send.firstToneMs, send.aheadMs, send.scheduleMs, send.keying.lateMs);
     if (send.stealMs > 0)
         std::printf("%44s the host took %.0f ms of CPU meanwhile\n", "", send.stealMs);
     if (send.heldUpMs > kHeldUpMs)
@@ -458,8 +464,7 @@ protected:
                 placed.empty() ? 0.0 : double(placed.front().ns - sendStart) / 1e6,
                 double(aheadNs) / 1e6,
                 LargestScheduleErrorMs(placed, text, settings),
-                KeyedAgainstPlacedMs(placed, keyed, +1),
-                KeyedAgainstPlacedMs(placed, keyed, -1),
+                CompareKeyedWithPlaced(placed, keyed),
                 heldUp.longestMs(),
                 dryRuns,
                 test::StealMs() - steal,
@@ -486,8 +491,8 @@ std::vector<std::string> KeyFaults(const SendOffsets& send) {
     // timing test measures it), and never ahead of where it was placed. (Compared edge by
     // edge: an edge keyed late pairs with another tone, or none, so the distances to the
     // sound say nothing of it.)
-    expect(send.keyedAheadMs <= 0.01, "an edge keyed " + ms(send.keyedAheadMs) +
-                                          " ahead of its place, or other edges keyed than placed");
+    expect(send.keying.aheadMs <= 0.01, "an edge keyed " + ms(send.keying.aheadMs) +
+                                            " ahead of its place, or other edges keyed than placed");
     // The sound keeps the send's rhythm with the silence that lets the key know when it
     // starts, and every key edge lies where the schedule puts it (within the jitter of the
     // server's timing reports, where the output placed a letter on a report of its own).
