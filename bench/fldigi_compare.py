@@ -6,8 +6,8 @@ keyed; this script plays every WAV in real time into a private null sink whose m
 sound input of a headless fldigi (under Xvfb, driven over XML-RPC), reads back what fldigi
 printed, and scores both fldigi's text and ours with the bench's own Levenshtein count
 (engine_band_decode_bench --score). fldigi decodes in real time only, so the points run side
-by side, each on a sink of its own; two fldigi listen to each sink, one with its squelch on
-(as it starts) and one with it off.
+by side, each on a sink of its own; one fldigi for each chosen setting listens to each sink:
+as it starts, with its squelch, with its matched filter, with its SOM decoding, or both.
 
   bench/fldigi_compare.py --bench build/bench/engine_band_decode_bench --work /tmp/fldigi-cmp
 
@@ -52,8 +52,21 @@ CONFIG = """<FLDIGI_DEFS>
 <CWTRACK>1</CWTRACK>
 <CONFIRMEXIT>0</CONFIRMEXIT>
 <XMLRPC_PORT>{port}</XMLRPC_PORT>
-</FLDIGI_DEFS>
+{extra}</FLDIGI_DEFS>
 """
+
+# fldigi's settings tried: name, extra configuration, squelch. Its CW receive options are the
+# matched filter (a filter whose width follows the speed, in place of the fixed 150 Hz one)
+# and decoding by a self-organising map (letters matched to the nearest learned pattern rather
+# than read element by element); "tuned" has both.
+SETTINGS = {
+    "fldigi": ("", False),
+    "fldigi-sql": ("", True),
+    "fldigi-mf": ("<CWMFILT>1</CWMFILT>\n", False),
+    "fldigi-som": ("<CWUSESOMDECODING>1</CWUSESOMDECODING>\n", False),
+    "fldigi-tuned": ("<CWMFILT>1</CWMFILT>\n<CWUSESOMDECODING>1</CWUSESOMDECODING>\n", False),
+}
+DEFAULT_SETTINGS = ["fldigi", "fldigi-tuned"]
 
 SIGN = {"+": "[AR]", "=": "[BT]", "(": "[KN]"}
 
@@ -91,12 +104,13 @@ def start_xvfb():
 class Fldigi:
     """One fldigi listening to one sink's monitor, with a configuration folder of its own."""
 
-    def __init__(self, work, name, port, source, display, wpm):
+    def __init__(self, work, name, port, source, display, wpm, extra):
         self.dir = work / ("fldigi-" + name)
         shutil.rmtree(self.dir, ignore_errors=True)
         (self.dir / "config").mkdir(parents=True)
         (self.dir / "home").mkdir()
-        (self.dir / "config" / "fldigi_def.xml").write_text(CONFIG.format(wpm=wpm, port=port))
+        (self.dir / "config" / "fldigi_def.xml").write_text(CONFIG.format(wpm=wpm, port=port,
+                                                                            extra=extra))
         env = dict(os.environ, DISPLAY=display, PULSE_SOURCE=source)
         self.log = open(self.dir / "fldigi.log", "w")
         self.proc = subprocess.Popen(
@@ -179,21 +193,21 @@ def run(args):
                 ["pactl", "load-module", "module-null-sink", "sink_name=" + sink, "rate=8000",
                  "channels=1"], check=True, capture_output=True, text=True).stdout.strip())
             listeners = []
-            for squelch in (False, True):
-                f = Fldigi(work, "%s-sql%d" % (name, squelch), port, sink + ".monitor", display,
-                           args.wpm)
+            for tag in args.settings:
+                extra, _ = SETTINGS[tag]
+                f = Fldigi(work, "%s-%s" % (name, tag), port, sink + ".monitor", display,
+                           args.wpm, extra)
                 port += 1
                 fldigis.append(f)
-                listeners.append((f, squelch))
+                listeners.append((f, tag))
             plan.append((name, sink, listeners))
         for name, sink, listeners in plan:
-            for f, squelch in listeners:
+            for f, tag in listeners:
                 if not f.wait_ready():
                     sys.exit("fldigi did not answer on XML-RPC: see %s" % (f.dir / "fldigi.log"))
-                f.set_up(args.pitch, squelch)
+                f.set_up(args.pitch, SETTINGS[tag][1])
             wavs = sorted(point_dirs[name].glob("*.wav"))
-            tagged = [(f, "fldigi-sql" if squelch else "fldigi") for f, squelch in listeners]
-            t = threading.Thread(target=play_point, args=(sink, wavs, tagged, args.settle))
+            t = threading.Thread(target=play_point, args=(sink, wavs, listeners, args.settle))
             t.start()
             threads.append(t)
         for t in threads:
@@ -208,19 +222,22 @@ def run(args):
     print("Same WAVs for both; CER in %% by Levenshtein, blanks dropped; SNR key-on in 500 Hz; "
           "%g WPM paddle unless said; fldigi %s, CW, carrier %g Hz, receive speed %g WPM "
           "tracked." % (args.wpm, fldigi_version(), args.pitch, args.wpm))
-    print("%-8s %-28s %6s %9s %14s %13s" % ("point", "bench options", "chars", "ours CER%",
-                                            "fldigi CER%", "fldigi+sql%"))
+    print("CER % of: ours, then fldigi " + ", ".join(
+        "%s (%s)" % (tag, SETTINGS[tag][0].replace("\n", " ").strip() or "as it starts") +
+        (" with squelch" if SETTINGS[tag][1] else "") for tag in args.settings))
+    print("%-8s %-28s %6s %9s" % ("point", "bench options", "chars", "ours") +
+          "".join(" %13s" % tag for tag in args.settings))
     for name in args.points:
-        totals = {"ours": [0, 0], "fldigi": [0, 0], "fldigi-sql": [0, 0]}
+        totals = {tag: [0, 0] for tag in ["ours", *args.settings]}
         for sent in sorted(point_dirs[name].glob("*.txt")):
             for tag in totals:
                 e, n = score(bench, sent, sent.with_suffix("." + tag))
                 totals[tag][0] += e
                 totals[tag][1] += n
         rate = {tag: 100.0 * e / max(n, 1) for tag, (e, n) in totals.items()}
-        print("%-8s %-28s %6d %9.2f %14.2f %13.2f" % (
-            name, " ".join(POINTS[name]), totals["ours"][1], rate["ours"], rate["fldigi"],
-            rate["fldigi-sql"]))
+        print("%-8s %-28s %6d %9.2f" % (name, " ".join(POINTS[name]), totals["ours"][1],
+                                         rate["ours"]) +
+              "".join(" %13.2f" % rate[tag] for tag in args.settings))
 
 
 def fldigi_version():
@@ -234,6 +251,8 @@ def main():
     p.add_argument("--bench", default=str(ROOT / "build/bench/engine_band_decode_bench"))
     p.add_argument("--work", default="/tmp/cwt-fldigi-compare")
     p.add_argument("--points", nargs="+", default=DEFAULT_POINTS, choices=sorted(POINTS))
+    p.add_argument("--settings", nargs="+", default=DEFAULT_SETTINGS, choices=list(SETTINGS),
+                   help="fldigi's settings, one fldigi each per point")
     p.add_argument("--chars", type=int, default=1500)
     p.add_argument("--wpm", type=float, default=20)
     p.add_argument("--pitch", type=float, default=700)
