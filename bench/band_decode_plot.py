@@ -30,11 +30,16 @@ def bench_rows(paths):
 
 
 def fldigi_rows(path):
-    """(SNR 500 Hz, ours %, fldigi %) of the white-noise paddle points."""
+    """(SNR 500 Hz, fldigi's setting, its CER %) of the white-noise paddle points; the settings
+    are the columns after "ours" in the script's header."""
+    settings = []
     for line in open(path, encoding="utf-8"):
         f = line.split()
-        if len(f) >= 7 and f[1] == "--snr" and len(f) == 7:
-            yield float(f[2]), float(f[4]), float(f[5])
+        if f[:2] == ["point", "bench"] and "ours" in f:
+            settings = f[f.index("ours") + 1:]
+        elif settings and len(f) == 5 + len(settings) and f[1] == "--snr":
+            for tag, value in zip(settings, f[5:]):
+                yield float(f[2]), tag, float(value)
 
 
 def main():
@@ -55,8 +60,8 @@ def main():
         if mmon is not None and fade == 0:
             series.setdefault("multimon-ng, English", []).append((snr, mmon))
     if args.fldigi:
-        for snr, _, fl in fldigi_rows(args.fldigi):
-            series.setdefault("fldigi, English (about 1,000 characters)", []).append((snr, fl))
+        for snr, tag, cer in fldigi_rows(args.fldigi):
+            series.setdefault("%s, English (about 1,000 characters)" % tag, []).append((snr, cer))
     fig, ax = plt.subplots(figsize=(7.5, 4.8))
     for name, pts in sorted(series.items()):
         pts.sort()

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -58,9 +59,10 @@ void Pause(int ms) {
 using cwt::bench::CpuSeconds;
 
 // The text as the main window plays it at 20 WPM, one second of silence before and after,
-// with white noise of `noiseRms` (the tone's amplitude is 0.3: 0.15 puts it about 15 dB over
-// the noise in 500 Hz).
-std::vector<float> Signal(double noiseRms) {
+// with white noise of `noiseRms`. The square tone's fundamental is 4/pi of its amplitude: at
+// 0.3, noise of 0.15 puts it about 15 dB over the noise in 500 Hz; at 0.05, noise of 0.211
+// puts it 3 dB under (a weaker tone, so that the noise is not clipped in the file).
+std::vector<float> Signal(double noiseRms, float toneAmplitude) {
     cwt::CodeSettings settings;
     // A dot lasts five DotLengths with the default tone width: 660 samples, 60 ms, 20 WPM.
     settings.dotLength = 132;
@@ -69,7 +71,7 @@ std::vector<float> Signal(double noiseRms) {
     const std::string bytes = cwt::cp949::EncodeStrict(kText).value_or("");
     for (const cwt::PlannedBuffer& buffer : cwt::PlanWholeSend(bytes, {}))
         for (uint8_t byte : cwt::CodePlayer::Render(buffer.code, buffer.syllableEnd, settings))
-            signal.push_back(byte == 128 ? 0.0f : (byte > 128 ? 0.3f : -0.3f));
+            signal.push_back(byte == 128 ? 0.0f : (byte > 128 ? toneAmplitude : -toneAmplitude));
     signal.resize(signal.size() + kRateHz, 0.0f);
     std::mt19937 random(1);
     std::normal_distribution<float> noise(0.0f, static_cast<float>(noiseRms));
@@ -104,9 +106,10 @@ double Percentile(std::vector<double> values, double share) {
 void BM_DecodingLive(benchmark::State& state) {
     App();
     const double noiseRms = static_cast<double>(state.range(0)) / 1000;
+    const auto toneAmplitude = static_cast<float>(state.range(1)) / 1000;
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("received.wav"));
-    if (!WriteWav(wav, Signal(noiseRms))) {
+    if (!WriteWav(wav, Signal(noiseRms, toneAmplitude))) {
         state.SkipWithError("cannot write the signal");
         return;
     }
@@ -146,6 +149,8 @@ void BM_DecodingLive(benchmark::State& state) {
         const double cpu = CpuSeconds() - cpuBefore;
         state.SetIterationTime(wall.elapsed() / 1000.0);
         std::vector<double> delays = window.characterDelaysMs();
+        // What the window estimated, to tell the noise level the signal was decoded at.
+        std::fprintf(stderr, "signal to noise shown: %s\n", qPrintable(window.SnrLabel->text()));
         window.StopButtonClick();
         // The first letter waits for the pitch to be found.
         if (!delays.empty()) delays.erase(delays.begin());
@@ -162,9 +167,10 @@ void BM_DecodingLive(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DecodingLive)
-    ->ArgNames({"noise_rms_x1000"})
-    ->Arg(0)
-    ->Arg(150)
+    ->ArgNames({"noise_rms_x1000", "tone_x1000"})
+    ->Args({0, 300})
+    ->Args({150, 300})
+    ->Args({211, 50})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
