@@ -389,6 +389,8 @@ int main(int argc, char** argv) {
             one.pitchHz = number(), single = true;
         else if (a == "--chars")
             one.characters = static_cast<size_t>(number());
+        else if (a == "--seed")
+            one.seed = static_cast<uint64_t>(number());
         else {
             std::fprintf(stderr, "unknown option %s\n", a.c_str());
             return 2;
