@@ -52,7 +52,7 @@ double KeySegmenter::spaceBefore(long b) const {
 StretchSums KeySegmenter::sums(long start, long end) const {
     const std::complex<double> first = at(start).sum;
     return {at(end).sum - first, at(start + (end - start) / 2).sum - first,
-            static_cast<int>(end - start)};
+            static_cast<int>(end - start), at(end).level};
 }
 
 double KeySegmenter::evidence(long start, long end) const {
@@ -109,12 +109,13 @@ void KeySegmenter::update(long b) {
     }
 }
 
-void KeySegmenter::push(std::complex<double> z) {
+void KeySegmenter::push(std::complex<double> z, double level) {
     if (m_stale) rescore();
     const std::complex<double> sum = at(m_now).sum + z;
     ++m_now;
     Slot& slot = at(m_now);
     slot.sum = sum;
+    slot.level = level;
     update(m_now);
 }
 

@@ -27,11 +27,12 @@ struct Segment {
 };
 
 // A stretch of baseband as the scorer sees it: the sum of its samples, the sum of its first
-// half (length / 2 samples), and its length.
+// half (length / 2 samples), its length, and the level a mark is expected to have there.
 struct StretchSums {
     std::complex<double> sum;
     std::complex<double> firstHalf;
     int length = 0;
+    double level = 0.0;  // a mark's amplitude about the stretch's end; 0: the scorer's own
 };
 
 // The evidence of a mark over a stretch: how much likelier the samples are under "mark" than
@@ -51,8 +52,9 @@ public:
     void setModel(const DurationModel& model);
     const DurationModel& model() const { return m_model; }
 
-    // One baseband sample.
-    void push(std::complex<double> z);
+    // One baseband sample, and the level a mark ending there is expected to have (0: the
+    // scorer's own estimate).
+    void push(std::complex<double> z, double level = 0.0);
 
     // Settles what lies `lag` samples or more behind the newest sample and appends the
     // segments that became final, in order. Returns the time up to which the key is known
@@ -76,6 +78,7 @@ private:
 
     struct Slot {
         std::complex<double> sum;  // prefix sum of z before this boundary
+        double level = 0.0;        // a mark's expected level ending here
         double mark = kNone, space = kNone, longSpace = kNone;
         int markLength = 0;        // of the best mark ending here
         bool markFromLong = false; // its predecessor was a long space

@@ -17,6 +17,7 @@
 #include "engine/decode/Downconverter.h"
 #include "engine/decode/KeySegmenter.h"
 #include "engine/decode/KeyStretch.h"
+#include "engine/decode/LevelFollower.h"
 #include "engine/decode/PitchFinder.h"
 #include "engine/decode/RateConverter.h"
 #include "engine/decode/SegmentScorers.h"
@@ -72,6 +73,8 @@ private:
     double basebandMs(long index) const;
     double noiseBandwidthHz() const;
     long lagSamples() const;
+    double markLevelHere(std::complex<float> z);
+    void followFades(double power, double length);
 
     DetectorSettings m_settings;
     RateConverter m_converter;
@@ -92,6 +95,11 @@ private:
     long m_sinceSettled = 0;  // baseband samples since the segmenter last settled
     double m_noisePower = 0.0;  // per baseband sample
     double m_amplitude = 0.0;
+    LevelFollower m_follower;
+    std::optional<double> m_lastMarkLogPower;
+    double m_lastMarkNoiseSpread = 0.0;
+    double m_fadeSpread = 0.0;  // of the log power from mark to mark, beyond the noise's
+    bool m_fadesFast = false;
     bool m_levelsKnown = false;
     std::vector<KeyStretch> m_out;
     double m_idleUntilMs = -1.0;

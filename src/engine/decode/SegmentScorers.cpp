@@ -28,6 +28,15 @@ constexpr std::array<double, 3> kKindShares = {0.4, 0.5, 0.1};
 // within the mark. Without it a strong mark whose level falls between the levels above is
 // better explained as several marks.
 constexpr double kUnknownLevelShare = 0.1;
+// Share of marks whose two halves each have a level and phase of their own, anything around
+// the estimate: fast fading, whose null passing through a dash takes its middle away and
+// turns the phase by up to half a turn, so that the halves cancel in the whole's sum. Without
+// it such a dash is better explained as two dots, the commonest error under 1 Hz fading (it
+// halved the CER there). Weighed only where fast fading is seen: a steady strong mark and a
+// stretch of the space beside it pass for such a mark at little cost (it cost 0.5 points of
+// CER at +2 dB in 500 Hz and misread a 6 WPM letter).
+constexpr double kHalvesGainShare = 0.1;
+constexpr double kKnownLevelShare = 1.0 - kUnknownLevelShare - kHalvesGainShare;
 
 // Natural logarithm of a positive, finite x to about 1e-9: the scorer takes thousands of
 // logarithms per sample, and the library's exact one was most of the decoder's time.
@@ -117,10 +126,11 @@ double CoherentScorer::score(const StretchSums& sums) const {
         for (size_t i = 0; i < kLevelCount; ++i)
             for (size_t k = 0; k < 3; ++k)
                 w[k * kLevelCount + i] =
-                    std::log(kLevelWeights[i] * (1.0 - kUnknownLevelShare) * kKindShares[k]);
+                    std::log(kLevelWeights[i] * kKnownLevelShare * kKindShares[k]);
         return w;
     }();
     static const double logUnknownWeight = std::log(kUnknownLevelShare);
+    static const double logHalvesGainWeight = std::log(kHalvesGainShare);
     static const double logCoherentLeftOut = std::log1p(kKindShares[1] / (1.0 - kKindShares[1]));
 
     const int length = sums.length;
@@ -134,9 +144,12 @@ double CoherentScorer::score(const StretchSums& sums) const {
     const double secondMagnitude = std::sqrt(std::norm(sums.sum - sums.firstHalf));
     const bool coherent = m_kappa > 0.0;
 
-    std::array<double, 3 * kLevelCount + 1> terms{};
+    std::array<double, 3 * kLevelCount + 2> terms{};
+    // The level a mark here is expected to have: the stretch's own where it was followed
+    // through the fades, else the one the marks before settled on.
+    const double amplitude = sums.level > 0.0 ? sums.level : m_amplitude;
     for (size_t i = 0; i < kLevelCount; ++i) {
-        const double level = m_amplitude * kLevels[i];
+        const double level = amplitude * kLevels[i];
         const double mean = length * level;  // |E S| under "mark"
         const double base = -mean * mean / variance;
         // Phase unknown.
@@ -160,9 +173,20 @@ double CoherentScorer::score(const StretchSums& sums) const {
             LogBesselI0(2.0 * secondMean * secondMagnitude / secondVariance);
     }
     // A gain that is a complex Gaussian of the estimated power: S ~ CN(0, a²N² + V).
-    const double gain = m_amplitude * m_amplitude * length * length / variance;
-    terms.back() = logUnknownWeight - FastLog(1.0 + gain) +
-                   std::norm(sums.sum) / variance * gain / (1.0 + gain);
+    const double power = amplitude * amplitude;
+    const double gain = power * length * length / variance;
+    terms[3 * kLevelCount] = logUnknownWeight - FastLog(1.0 + gain) +
+                             std::norm(sums.sum) / variance * gain / (1.0 + gain);
+    // The same gain drawn afresh for each half.
+    terms.back() = -std::numeric_limits<double>::infinity();
+    if (m_fadeWithinMarks && firstLength > 0) {
+        const double firstGain = power * firstLength * firstLength / firstVariance;
+        const double secondGain = power * secondLength * secondLength / secondVariance;
+        terms.back() = logHalvesGainWeight - FastLog((1.0 + firstGain) * (1.0 + secondGain)) +
+                       std::norm(sums.firstHalf) / firstVariance * firstGain / (1.0 + firstGain) +
+                       secondMagnitude * secondMagnitude / secondVariance * secondGain /
+                           (1.0 + secondGain);
+    }
     return LogSumExp(terms);
 }
 

@@ -10,7 +10,10 @@
 //   - the phase turning within the mark (its two halves taken apart): a pitch a little off, or
 //     fading;
 //   - a level that may be anything around the estimate (a complex Gaussian gain), for fast
-//     fading and for a level that changes within the mark.
+//     fading and for a level that changes within the mark;
+//   - such a gain for each half of its own: a fade's null within the mark.
+// The estimate is the stretch's own level where the caller followed it through the fades
+// (StretchSums::level), else the one set here.
 // Without these, a strong mark that differs from the model in any way is better explained as
 // several marks.
 
@@ -41,6 +44,10 @@ public:
     // The carrier's phase as the marks before say, and how sure that is (a von Mises κ; 0 for
     // not known).
     void setPhase(std::complex<double> reference, double kappa);
+    // Whether a mark's halves may each have a gain of their own: only where the levels are
+    // seen to fade fast. A steady strong signal's mark and a stretch of the space beside it
+    // would pass for one mark so made, at little cost.
+    void allowFadeWithinMarks(bool allowed) { m_fadeWithinMarks = allowed; }
 
 private:
     std::complex<double> m_reference{1.0, 0.0};
@@ -50,6 +57,7 @@ private:
     double m_varianceSlope = 1.0;
     double m_noisePower = 1.0;
     double m_amplitude = 1.0;
+    bool m_fadeWithinMarks = false;
 };
 
 }  // namespace cwt::decode

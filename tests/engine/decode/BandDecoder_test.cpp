@@ -119,6 +119,19 @@ TEST(BandDecoder, ReadsThroughSlowFading) {
     EXPECT_EQ(d.text, kQso);
 }
 
+TEST(BandDecoder, ReadsThroughFastFading) {
+    // 1 Hz of Doppler spread: the level changes several-fold within a letter, and a fade's
+    // null passing through a dash takes its middle away and turns its phase. These seeds each
+    // once read a dash as two dots or lost a faded mark's level.
+    for (uint64_t seed : {8, 24, 38, 39}) {
+        SCOPED_TRACE(seed);
+        ChannelSettings channel = Channel(20);
+        channel.dopplerHz = 1.0;
+        channel.seed = seed;
+        EXPECT_EQ(KeyAndDecode(kCall, Keyed(20, KeyingStyle::Paddle, seed), channel).text, kCall);
+    }
+}
+
 TEST(BandDecoder, ReadsAWeakSignalAtTheNoiseOfTheBandExactly) {
     // Key-on SNR 0 dB in 500 Hz: a dot and the element gap after it could pass for one dash
     // at a lower level, which these seeds (of noise and of the paddle's spread) once did.
