@@ -306,7 +306,8 @@ void KeyingDetector::followFades(double power, double length) {
     }
     m_lastMarkLogPower = logPower;
     m_lastMarkNoiseSpread = noiseSpread;
-    m_fadesFast = m_fadeSpread > kFastFadeSpread;
+    // A weak signal's mark levels are too rough a measure of its fading.
+    m_fadesFast = m_fadeSpread > kFastFadeSpread && snrDb() > kFollowFromSnrDb;
     m_scorer->allowFadeWithinMarks(m_fadesFast);
 }
 

@@ -36,7 +36,9 @@ constexpr double kUnknownLevelShare = 0.1;
 // stretch of the space beside it pass for such a mark at little cost (it cost 0.5 points of
 // CER at +2 dB in 500 Hz and misread a 6 WPM letter).
 constexpr double kHalvesGainShare = 0.1;
-constexpr double kKnownLevelShare = 1.0 - kUnknownLevelShare - kHalvesGainShare;
+// The halves' share is taken from the known levels only where they are weighed at all.
+constexpr double kKnownLevelShare = 1.0 - kUnknownLevelShare;
+constexpr double kKnownLevelShareFading = kKnownLevelShare - kHalvesGainShare;
 
 // Natural logarithm of a positive, finite x to about 1e-9: the scorer takes thousands of
 // logarithms per sample, and the library's exact one was most of the decoder's time.
@@ -121,14 +123,17 @@ double CoherentScorer::sumVariance(int length) const {
 
 double CoherentScorer::score(const StretchSums& sums) const {
     constexpr size_t kLevelCount = kLevels.size();
-    static const auto logWeights = [] {
+    const auto weightsOf = [](double knownShare) {
         std::array<double, 3 * kLevelCount> w{};
         for (size_t i = 0; i < kLevelCount; ++i)
             for (size_t k = 0; k < 3; ++k)
-                w[k * kLevelCount + i] =
-                    std::log(kLevelWeights[i] * kKnownLevelShare * kKindShares[k]);
+                w[k * kLevelCount + i] = std::log(kLevelWeights[i] * knownShare * kKindShares[k]);
         return w;
-    }();
+    };
+    static const auto steadyLogWeights = weightsOf(kKnownLevelShare);
+    static const auto fadingLogWeights = weightsOf(kKnownLevelShareFading);
+    const auto& logWeights = m_fadeWithinMarks ? fadingLogWeights : steadyLogWeights;
+
     static const double logUnknownWeight = std::log(kUnknownLevelShare);
     static const double logHalvesGainWeight = std::log(kHalvesGainShare);
     static const double logCoherentLeftOut = std::log1p(kKindShares[1] / (1.0 - kKindShares[1]));
