@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -72,28 +73,48 @@ TEST(SharedTone, AReaderNeverSeesHalfAChange) {
     b.synthRate = 44100;
     SharedTone shared;
     shared.store(a);
+    // The writer starts once the reader runs and goes on until the reader has taken enough
+    // copies in the middle of its changes: on a busy machine the writer's stores may otherwise
+    // all be done before the reader is first scheduled, and nothing would be checked (1 run in
+    // 50 under load). It steps aside now and then, as the GUI thread between changes does, so
+    // that a reader on the same core gets copies in too.
+    constexpr int kWantedReads = 200;
+    constexpr int kLeastStores = 200000;
+    std::atomic<bool> reading{false};
+    std::atomic<int> reads{0};
+    std::atomic<bool> stop{false};  // a torn copy was seen: nothing more to learn
     std::atomic<bool> done{false};
     std::thread writer([&] {
-        for (int i = 0; i < 200000; ++i) shared.store(i % 2 ? a : b);
+        while (!reading.load()) std::this_thread::yield();
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (int i = 0; !stop.load(std::memory_order_relaxed) &&
+                        (i < kLeastStores || reads.load(std::memory_order_relaxed) < kWantedReads);
+             ++i) {
+            shared.store(i % 2 ? a : b);
+            if (i % 256 != 0) continue;
+            std::this_thread::yield();
+            if (std::chrono::steady_clock::now() > giveUp) break;
+        }
         done.store(true);
     });
+    const auto same = [](const ToneSettings& x, const ToneSettings& y) {
+        return x.freqHz == y.freqHz && x.cut == y.cut && x.slope == y.slope &&
+               x.timbre == y.timbre && x.kind == y.kind && x.sampleBits == y.sampleBits &&
+               x.synthRate == y.synthRate;
+    };
     uint32_t seen = 0;
-    int reads = 0;
-    while (!done.load()) {
+    int torn = 0;
+    reading.store(true);
+    while (!done.load() && torn == 0) {
         ToneSettings tone;
         if (!shared.loadIfChanged(seen, tone)) continue;
-        ++reads;
-        const bool isA = tone.freqHz == a.freqHz;
-        const ToneSettings& expected = isA ? a : b;
-        ASSERT_EQ(tone.cut, expected.cut);
-        ASSERT_EQ(tone.slope, expected.slope);
-        ASSERT_EQ(tone.timbre, expected.timbre);
-        ASSERT_EQ(tone.kind, expected.kind);
-        ASSERT_EQ(tone.sampleBits, expected.sampleBits);
-        ASSERT_EQ(tone.synthRate, expected.synthRate);
+        reads.fetch_add(1, std::memory_order_relaxed);
+        if (!same(tone, a) && !same(tone, b)) ++torn;
     }
+    stop.store(true);
     writer.join();
-    EXPECT_GT(reads, 0);
+    EXPECT_EQ(torn, 0) << "a copy mixed two changes";
+    EXPECT_GE(reads.load(), kWantedReads);
 }
 
 }  // namespace
