@@ -355,8 +355,9 @@ def session(program):
     try:
         wait_for(lambda: checked(record), 5, "the record button to stay down")
     except TestFailure:
-        raise TestFailure("the record button came up; the program shows %r"
-                          % shown_messages(window))
+        screenshot("failed-record")
+        raise TestFailure("the record button came up (%r); the program shows %r; open dialogs: %s"
+                          % (record.name, shown_messages(window), dialog_contents(program)))
     screenshot("03-recording")
     pump(1.2)  # silence before the send, so the monitor shows where it starts
     before = monitor.mark()
@@ -417,11 +418,13 @@ def session(program):
     point_at(find(window, "송신 문자", R.ROLE_LABEL))
     pump(0.3)
     keyed_from = monitor.mark()
+    keying_server = ServerWatch()
     xdotool("click", "--repeat", "4", "--delay", "250", "1")
     pump(0.5)
     xdotool("click", "--repeat", "2", "--delay", "250", "3")
     pump(0.8)
     keyed_to = monitor.mark()
+    keying_dry = keying_server.ran_dry_and_went_on("Morse")
     note("mouse keying", step)
     pump(0.5)
     screenshot("07-end")
@@ -454,9 +457,11 @@ def session(program):
     lengths = ["%.1f" % (end - start) for start, end in keyed]
     dots = [run for run in keyed if run[1] - run[0] < 27.2]
     print("mouse keying: %d tones from the server (ms: %s)" % (len(keyed), ", ".join(lengths)))
+    print("during the mouse keying the server logged the stream running dry and going on %d "
+          "times" % len(keying_dry))
     check(len(dots) == 4 and len(keyed) == 6,
-          "four left and two right clicks gave %d dots of %d tones: %s" % (len(dots), len(keyed),
-                                                                           lengths))
+          "four left and two right clicks gave %d dots of %d tones: %s; the server logged: %s"
+          % (len(dots), len(keyed), lengths, keying_dry or "nothing"))
 
     paused_tones = tone_runs_of_samples(samples[paused_from:paused_to], MONITOR_RATE)
     check(not paused_tones, "%d tones sounded while paused" % len(paused_tones))
