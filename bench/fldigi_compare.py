@@ -90,7 +90,7 @@ def start_xvfb():
         if Path("/tmp/.X%d-lock" % number).exists():
             continue
         xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1024x768x16",
-                                 "-nolisten", "tcp"],
+                                 "-nolisten", "tcp", "-noreset"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(100):
             if Path("/tmp/.X11-unix/X%d" % number).exists() or xvfb.poll() is not None:

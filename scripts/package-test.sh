@@ -70,7 +70,7 @@ in_root dpkg -L cw-tamarik >"$out/files.txt"
 new_packages=$(grep -c '^Setting up ' "$out/install.log" || true)
 
 echo "== the installed program on a virtual display"
-in_root sh -c 'Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp >/tmp/xvfb.log 2>&1 &
+in_root sh -c 'Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp -noreset >/tmp/xvfb.log 2>&1 &
     for i in $(seq 50); do xdpyinfo -display :7 >/dev/null 2>&1 && break; sleep 0.1; done
     mkdir -p /tmp/home
     DISPLAY=:7 HOME=/tmp/home cw-tamarik >/tmp/program.log 2>&1 &

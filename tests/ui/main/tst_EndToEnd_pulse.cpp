@@ -81,6 +81,8 @@ public:
     }
     // Xvfb writes its display's number once it takes clients (-displayfd); its socket's file
     // appears before that, and a file left by an earlier server may be there already.
+    // -noreset: by default the server resets whenever its last client leaves, and the program
+    // connecting just as one of the window searches below leaves is refused.
     bool start() {
         for (int n = 60 + getpid() % 100; n < 300; ++n) {
             if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
@@ -88,7 +90,7 @@ public:
                 continue;
             m_server.start(QStringLiteral("Xvfb"),
                            {QStringLiteral(":%1").arg(n), "-displayfd", "1", "-screen", "0",
-                            "1280x1024x24", "-nolisten", "tcp"});
+                            "1280x1024x24", "-nolisten", "tcp", "-noreset"});
             if (!m_server.waitForStarted(3000)) return false;
             QByteArray told;
             QElapsedTimer clock;
