@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -16,7 +17,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "sound/RhythmMeter.h"
 #include "tests/sound/support/AudioTestSupport.h"
@@ -49,6 +53,57 @@ long long CpuTicks(qint64 pid) {
     // Fields after the command name, which is in parentheses and may hold blanks.
     const QStringList fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
     return fields.value(11).toLongLong() + fields.value(12).toLongLong();
+}
+
+// The sound server's own lines about the program's stream running dry, logged since the watch
+// was made: PulseAudio's "Implicit underrun of 'Morse'", pipewire-pulse's "underrun read" for
+// this program. With the graph cycles PipeWire ended unfinished, they tell whether a stretched
+// gap was the program's sound coming late or the server losing time.
+class ServerLogWatch {
+public:
+    ServerLogWatch() {
+        const QString dir = qEnvironmentVariable("CWT_PULSE_DIR");
+        if (dir.isEmpty()) return;
+        for (const char* name : {"pulse.log", "pipewire-pulse.log"}) {
+            const QString path = dir + '/' + QString::fromLatin1(name);
+            m_logs.push_back({path, QFileInfo(path).size()});
+        }
+    }
+    QString underruns() const {
+        QString found;
+        for (const auto& [path, from] : m_logs) {
+            QFile log(path);
+            if (!log.open(QIODevice::ReadOnly) || !log.seek(from)) continue;
+            for (const QByteArray& line : log.readAll().split('\n'))
+                if (line.contains("underrun of 'Morse'") ||
+                    (line.contains("underrun read") && line.contains("CW Tamarik")))
+                    found += QString::fromUtf8(line.trimmed()) + '\n';
+        }
+        return found + QString::fromStdString(m_cycles.unfinishedCycles());
+    }
+
+private:
+    std::vector<std::pair<QString, qint64>> m_logs;
+    cwt::test::ServerCycleWatch m_cycles;
+};
+
+// Each gap between two tones that differs from the one meant by more than `toleranceMs`: where
+// it is and by how much, so that a failed rhythm tells which letter boundary it was.
+QString GapsOff(const std::vector<cwt::ToneRun>& meant, const std::vector<cwt::ToneRun>& measured,
+                double toleranceMs) {
+    QString text;
+    const size_t count = std::min(meant.size(), measured.size());
+    for (size_t i = 1; i < count; ++i) {
+        const double meantGap = meant[i].startMs - meant[i - 1].endMs;
+        const double gap = measured[i].startMs - measured[i - 1].endMs;
+        if (std::abs(gap - meantGap) > toleranceMs)
+            text += QStringLiteral("gap before tone %1 (meant at %2 ms): %3 ms instead of %4\n")
+                        .arg(i + 1)
+                        .arg(meant[i].startMs, 0, 'f', 1)
+                        .arg(gap, 0, 'f', 2)
+                        .arg(meantGap, 0, 'f', 2);
+    }
+    return text;
 }
 
 // Where the operator clicks, in window coordinates: the same window built here.
@@ -181,6 +236,7 @@ private slots:
         QTest::qWait(2000);
         cwt::test::MonitorRecording monitor;
         QVERIFY(monitor.start(dir.filePath("monitor.raw")));
+        const ServerLogWatch server;
         QVERIFY(click(points.start));
         const std::vector<uint8_t>& meantBytes = points.meantParis;
         QTest::qWait(static_cast<int>(meantBytes.size() * 1000 / 11025) + 1500);
@@ -195,9 +251,11 @@ private slots:
             "max, %d stretched gaps, duration ratio %.5f\n",
             report.measuredTones, report.expectedTones, report.maxEdgeErrorMs, report.maxGapErrorMs,
             report.stretchedGaps, report.durationRatio);
-        QCOMPARE(report.measuredTones, report.expectedTones);
-        QVERIFY(report.maxEdgeErrorMs <= 1.5);
-        QCOMPARE(report.stretchedGaps, 0);
+        const QString told = GapsOff(meant, measured, 1.0) + QStringLiteral("the server logged (a stream that ends runs dry once):\n") +
+                             server.underruns();
+        QVERIFY2(report.measuredTones == report.expectedTones, qPrintable(told));
+        QVERIFY2(report.maxEdgeErrorMs <= 1.5, qPrintable(told));
+        QVERIFY2(report.stretchedGaps == 0, qPrintable(told));
         QVERIFY(startUpMs < 3000);
 
         // A longer text: the program waits for the sound server without spinning.
