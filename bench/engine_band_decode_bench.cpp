@@ -220,7 +220,8 @@ Result Run(const Point& p, bool multimon, const std::string& wavDir) {
         r.cpuSeconds += ThreadCpuSeconds() - start;
         r.audioSeconds += double(audio.size()) / ch.sampleRateHz;
         const std::u16string got = Symbols(DecodedText(read));
-        r.characters.add(CharacterErrors(keying.sent, got));
+        const ErrorTally sittingErrors = CharacterErrors(keying.sent, got);
+        r.characters.add(sittingErrors);
         r.spaces.add(CharacterAndSpaceErrors(keying.sent, got));
         if (!wavDir.empty()) {
             const std::string stem = wavDir + "/" + FileStem(p, first / kLinesPerSitting);
@@ -228,8 +229,10 @@ Result Run(const Point& p, bool multimon, const std::string& wavDir) {
         }
         if (p.korean) r.jamo.add(JamoErrors(keying.sent, got));
         if (std::getenv("CWT_BENCH_SHOW")) {
-            std::printf("sent %s\nread %s\n", SymbolsToUtf8(keying.sent).c_str(),
-                        SymbolsToUtf8(got).c_str());
+            std::printf("sent %s\nread %s\nsitting %zu: %ld errors in %ld characters (%.1f %%)\n",
+                        SymbolsToUtf8(keying.sent).c_str(), SymbolsToUtf8(got).c_str(),
+                        first / kLinesPerSitting, sittingErrors.errors, sittingErrors.symbols,
+                        100.0 * sittingErrors.rate());
         }
         if (multimon && !p.korean) {
             ch.sampleRateHz = 22050;
