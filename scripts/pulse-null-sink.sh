@@ -24,6 +24,9 @@ if [ "${1:-}" = "--stop" ]; then
         for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
         rm -f "$dir/pid"
     fi
+    # A server whose pid was not recorded (one found already running by another start, say)
+    # would outlive the tests and answer the next start's probe: every server of this socket goes.
+    pkill -f "socket=$dir/native" 2>/dev/null || true
     return 0 2>/dev/null || exit 0
 fi
 dir=$(realpath -m "${1:?usage: pulse-null-sink.sh DIR}")
