@@ -95,7 +95,8 @@ TEST(LiveKeyPath, ADetachedPathKeysNothingAndACutRaisesTheKeyAtOnce) {
     const int64_t cutNs = MonotonicNowNs();
     air.path.cut();
     ASSERT_TRUE(WaitFor([] { return Air::keyed().size() == 2; }));
-    EXPECT_LT(Air::keyed()[1].ns - cutNs, 5 * kMs);
+    // At once, not at the dah's end 2 s on; the margin is for a busy machine's scheduling.
+    EXPECT_LT(Air::keyed()[1].ns - cutNs, 50 * kMs);
 
     air.path.detach();
     EXPECT_FALSE(air.path.attached());
