@@ -251,8 +251,10 @@ private slots:
             "max, %d stretched gaps, duration ratio %.5f\n",
             report.measuredTones, report.expectedTones, report.maxEdgeErrorMs, report.maxGapErrorMs,
             report.stretchedGaps, report.durationRatio);
-        const QString told = GapsOff(meant, measured, 1.0) + QStringLiteral("the server logged (a stream that ends runs dry once):\n") +
-                             server.underruns();
+        const QString told =
+            GapsOff(meant, measured, 1.0) +
+            QStringLiteral("the server logged (a stream that ends runs dry once):\n") +
+            server.underruns();
         QVERIFY2(report.measuredTones == report.expectedTones, qPrintable(told));
         QVERIFY2(report.maxEdgeErrorMs <= 1.5, qPrintable(told));
         QVERIFY2(report.stretchedGaps == 0, qPrintable(told));
