@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "bench/support/CpuTime.h"
@@ -164,6 +165,12 @@ void BM_DecodingLive(benchmark::State& state) {
         state.counters["text_as_sent"] = window.text().simplified() == sent ? 1 : 0;
         if (window.text().simplified() != sent)
             std::fprintf(stderr, "decoded: %s\n", qPrintable(window.text().simplified()));
+        // Each character's delay in the order the text shows them, to find the slow ones.
+        if (std::getenv("CWT_BENCH_SHOW")) {
+            std::fprintf(stderr, "delays [ms], first character left out:");
+            for (double d : delays) std::fprintf(stderr, " %.0f", d);
+            std::fprintf(stderr, "\n");
+        }
     }
 }
 BENCHMARK(BM_DecodingLive)
