@@ -27,6 +27,7 @@ if [ "${1:-}" = "--stop" ]; then
     # A server whose pid was not recorded (one found already running by another start, say)
     # would outlive the tests and answer the next start's probe: every server of this socket goes.
     pkill -f "socket=$dir/native" 2>/dev/null || true
+    for _ in $(seq 1 50); do pgrep -f "socket=$dir/native" >/dev/null || break; sleep 0.1; done
     return 0 2>/dev/null || exit 0
 fi
 dir=$(realpath -m "${1:?usage: pulse-null-sink.sh DIR}")
