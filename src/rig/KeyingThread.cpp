@@ -42,6 +42,7 @@ KeyingThread::KeyingThread(KeyLine& line, Options options)
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_eventFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_thread = std::thread([this] { run(); });
+    m_started.wait();
 }
 
 KeyingThread::~KeyingThread() {
@@ -157,6 +158,7 @@ void KeyingThread::run() {
     // Ordinary threads wake up to 50 µs late by default, to let the kernel batch timers.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     if (m_options.realtime) m_realtime.store(MakeThisThreadRealtime(m_options.realtimePriority));
+    m_started.count_down();
     while (!m_quit.load(std::memory_order_acquire)) {
         if (m_halted) {
             m_head.store(m_tail.load(std::memory_order_acquire), std::memory_order_release);

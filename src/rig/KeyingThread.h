@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <latch>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -44,7 +45,9 @@ public:
         kLineLost = 2,
     };
 
-    // `line` is open and stays so until the thread has been destroyed.
+    // `line` is open and stays so until the thread has been destroyed. Returns once the thread
+    // runs with its scheduling set: an edge handed over at once is keyed by a thread that is
+    // already waiting for it, not by one still starting on a busy machine.
     KeyingThread(KeyLine& line, Options options);
     // Raises the key and ends the thread.
     ~KeyingThread();
@@ -67,7 +70,7 @@ public:
     uint32_t takeEvents();
     // Readable when events are waiting.
     int eventFd() const { return m_eventFd; }
-    // How the thread is scheduled; Ordinary until it has started.
+    // How the thread is scheduled.
     RealtimeWay realtimeWay() const { return m_realtime.load(); }
     // True when nothing is queued and the key is up.
     bool idle() const;
@@ -98,6 +101,7 @@ private:
     std::atomic<bool> m_keyDown{false};
     std::atomic<uint32_t> m_events{0};
     std::atomic<RealtimeWay> m_realtime{RealtimeWay::Ordinary};
+    std::latch m_started{1};
     int m_wakeFd = -1;
     int m_eventFd = -1;
     // Keying thread only.
