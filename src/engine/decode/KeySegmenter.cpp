@@ -60,6 +60,29 @@ double KeySegmenter::evidence(long start, long end) const {
     return m_scorer.score(sums(start, end));
 }
 
+// The best of the tried marks ending at a boundary. The scorer is most of the decoder's time:
+// the candidate whose bound is highest is scored first, and every other one whose bound cannot
+// beat the best so far is passed over. Of equal values the first tried wins.
+void KeySegmenter::chooseMark(Slot& slot) {
+    if (m_candidates.empty()) return;
+    const auto likeliest = std::max_element(
+        m_candidates.begin(), m_candidates.end(),
+        [](const MarkCandidate& a, const MarkCandidate& b) { return a.bound < b.bound; });
+    size_t best = static_cast<size_t>(likeliest - m_candidates.begin());
+    slot.mark = likeliest->prior + m_scorer.score(likeliest->sums);
+    for (size_t i = 0; i < m_candidates.size(); ++i) {
+        const MarkCandidate& candidate = m_candidates[i];
+        if (i == best || candidate.bound < slot.mark || (candidate.bound == slot.mark && i > best))
+            continue;
+        const double value = candidate.prior + m_scorer.score(candidate.sums);
+        if (value > slot.mark || (value == slot.mark && i < best)) {
+            slot.mark = value;
+            best = i;
+        }
+    }
+    slot.markLength = m_candidates[best].length;
+}
+
 void KeySegmenter::update(long b) {
     Slot& slot = at(b);
     slot.mark = slot.space = slot.longSpace = kNone;
@@ -67,30 +90,29 @@ void KeySegmenter::update(long b) {
     // Long marks are tried at every few lengths: a dash's start a couple of samples either way
     // changes nothing, and it keeps the work per sample nearly the same at every speed. Each
     // tried length stands for the lengths up to the next, hence log(step) more of the prior.
-    const auto tryMark = [&](int d, double logStep) {
+    m_candidates.clear();
+    const auto addMark = [&](int d, double logStep) {
         const long start = b - d;
         const double before = spaceBefore(start);
         if (before == kNone) return;
-        const double prior = before + m_model.markLog(d) + logStep;
         const StretchSums stretch = sums(start, b);
-        if (prior + m_scorer.bound(stretch) <= slot.mark) return;
-        const double value = prior + m_scorer.score(stretch);
-        if (value > slot.mark) {
-            slot.mark = value;
-            slot.markLength = d;
-            slot.markFromLong = longSpaceEnding(start) > shortSpaceEnding(start);
-        }
+        const double prior = before + m_model.markLog(d) + logStep;
+        m_candidates.push_back({d, prior, prior + m_scorer.bound(stretch), stretch});
     };
     for (int d = m_model.minMark(), step = 1; d <= maxMark; d += step) {
         step = std::max(1, d / kLengthsPerStep);
-        tryMark(d, m_logSteps[static_cast<size_t>(step)]);
+        addMark(d, m_logSteps[static_cast<size_t>(step)]);
     }
     // Once the space before a mark in progress is settled, the mark starts exactly at its end:
     // that length must be tried even where the steps pass over it, or a long mark could only
     // be read as several.
     const long anchored = b - m_anchor;
     if (!m_anchorMark && anchored >= m_model.minMark() && anchored <= maxMark)
-        tryMark(static_cast<int>(anchored), 0.0);
+        addMark(static_cast<int>(anchored), 0.0);
+    chooseMark(slot);
+    if (slot.mark != kNone)
+        slot.markFromLong = longSpaceEnding(b - slot.markLength) >
+                            shortSpaceEnding(b - slot.markLength);
     for (int d = 1; d < m_model.longSpace(); ++d) {
         const double value = markEnding(b - d) + m_model.spaceLog(d);
         if (value > slot.space) {

@@ -86,6 +86,13 @@ private:
         long longStart = 0;        // where the best long space ending here began
     };
 
+    struct MarkCandidate {
+        int length;
+        double prior;  // of the path up to the mark and of its length
+        double bound;  // what prior + score cannot exceed
+        StretchSums sums;
+    };
+
     Slot& at(long b) { return m_ring[static_cast<size_t>(b) & m_mask]; }
     const Slot& at(long b) const { return m_ring[static_cast<size_t>(b) & m_mask]; }
     double markEnding(long b) const;
@@ -95,6 +102,7 @@ private:
     StretchSums sums(long start, long end) const;
     double evidence(long start, long end) const;
     void update(long b);
+    void chooseMark(Slot& slot);
     std::vector<Segment> bestPath();
     void anchorAt(const Segment& last);
     void give(const Segment& seg, const Segment* after, std::vector<Segment>& out);
@@ -113,10 +121,11 @@ private:
     long m_anchor = 0;
     bool m_anchorMark = false;
     long m_floor = 0;
-    bool m_stale = false;
+    bool m_stale = false;  // the unsettled slots were scored before the last settling
     Segment m_lastGiven;  // the last segment given out
     bool m_given = false;
-    std::array<double, 512> m_logSteps{};  // log of each step between tried mark lengths  // the unsettled slots were scored before the last settling
+    std::vector<MarkCandidate> m_candidates;  // of the boundary being updated
+    std::array<double, 512> m_logSteps{};  // log of each step between tried mark lengths
 };
 
 }  // namespace cwt::decode
