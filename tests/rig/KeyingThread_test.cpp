@@ -95,8 +95,7 @@ TEST(KeyingThread, RunsWithItsSchedulingSetOnceMade) {
     RealtimeWay possible = RealtimeWay::Ordinary;
     std::thread probe([&] { possible = MakeThisThreadRealtime(20); });
     probe.join();
-    if (possible == RealtimeWay::Ordinary)
-        GTEST_SKIP() << "no real-time scheduling here";
+    if (possible == RealtimeWay::Ordinary) GTEST_SKIP() << "no real-time scheduling here";
     for (int i = 0; i < 20; ++i) {
         KeyLine line{FakeSerialCalls()};
         ResetFakePort();

@@ -77,25 +77,36 @@ double FastLog(double x) {
     return (biasedExponent - 1023) * std::numbers::ln2 + entry.logC + log1p;
 }
 
+// A term of the scorer's mixture as exp(linear) * factor, so that the sum of the terms needs one
+// logarithm instead of one for each term (each was a logarithm of a Bessel function or of a
+// gain: most of the decoder's time).
+struct Term {
+    double linear = -std::numeric_limits<double>::infinity();
+    double factor = 1.0;  // positive and finite, within a few powers of ten of 1
+};
+
+// log Σ exp(linear) * factor. The factors lie between about e^-12 (a long strong mark's
+// gain) and 83 (two Bessel factors), so the largest linear part keeps every exponential in
+// range, and a term whose linear part lies 50 below it weighs less than 1e-14 of the sum.
 template <size_t N>
-double LogSumExp(const std::array<double, N>& terms) {
-    const double top = *std::max_element(terms.begin(), terms.end());
+double LogSumOf(const std::array<Term, N>& terms) {
+    double top = -std::numeric_limits<double>::infinity();
+    for (const Term& t : terms) top = std::max(top, t.linear);
     double sum = 0.0;
-    for (double t : terms)
-        if (t > top - 30.0) sum += std::exp(t - top);
+    for (const Term& t : terms)
+        if (t.linear > top - 50.0) sum += std::exp(t.linear - top) * t.factor;
     return top + FastLog(sum);
 }
 
-}  // namespace
-
-double LogBesselI0(double x) {
-    // Abramowitz and Stegun 9.8.1 and 9.8.2.
+// log I0(x) = linear + log factor, for x ≥ 0 (Abramowitz and Stegun 9.8.1 and 9.8.2).
+Term BesselI0Term(double x) {
     if (x < 3.75) {
         const double t = (x / 3.75) * (x / 3.75);
-        return FastLog(
+        return {
+            0.0,
             1.0 + t * (3.5156229 +
                        t * (3.0899424 +
-                            t * (1.2067492 + t * (0.2659732 + t * (0.0360768 + t * 0.0045813))))));
+                            t * (1.2067492 + t * (0.2659732 + t * (0.0360768 + t * 0.0045813)))))};
     }
     const double t = 3.75 / x;
     const double poly =
@@ -106,8 +117,14 @@ double LogBesselI0(double x) {
                        t * (0.00916281 +
                             t * (-0.02057706 +
                                  t * (0.02635537 + t * (-0.01647633 + t * 0.00392377)))))));
-    // x - ½ log x + log poly, with one logarithm.
-    return x + 0.5 * FastLog(poly * poly / x);
+    return {x, poly / std::sqrt(x)};
+}
+
+}  // namespace
+
+double LogBesselI0(double x) {
+    const Term term = BesselI0Term(x);
+    return term.linear + FastLog(term.factor);
 }
 
 CoherentScorer::CoherentScorer(const std::vector<double>& correlation)
@@ -169,7 +186,7 @@ double CoherentScorer::score(const StretchSums& sums) const {
     const double secondMagnitude = std::sqrt(std::norm(sums.sum - sums.firstHalf));
     const bool coherent = m_kappa > 0.0;
 
-    std::array<double, 3 * kLevelCount + 2> terms{};
+    std::array<Term, 3 * kLevelCount + 2> terms{};
     // The level a mark here is expected to have: the stretch's own where it was followed
     // through the fades, else the one the marks before settled on.
     const double amplitude = sums.level > 0.0 ? sums.level : m_amplitude;
@@ -178,41 +195,46 @@ double CoherentScorer::score(const StretchSums& sums) const {
         const double mean = length * level;  // |E S| under "mark"
         const double base = -mean * mean / variance;
         // Phase unknown.
-        terms[i] = logWeights[i] + base + LogBesselI0(2.0 * mean * magnitude / variance);
+        const Term unknownPhase = BesselI0Term(2.0 * mean * magnitude / variance);
+        terms[i] = {logWeights[i] + base + unknownPhase.linear, unknownPhase.factor};
         // Phase as the marks before had it.
         if (coherent) {
             const std::complex<double> u = 2.0 * mean * sums.sum / variance + m_kappa * m_reference;
-            terms[kLevelCount + i] = logWeights[kLevelCount + i] + base +
-                                     LogBesselI0(std::sqrt(std::norm(u))) - m_logBesselKappa;
+            const Term knownPhase = BesselI0Term(std::sqrt(std::norm(u)));
+            terms[kLevelCount + i] = {
+                logWeights[kLevelCount + i] + base + knownPhase.linear - m_logBesselKappa,
+                knownPhase.factor};
         } else {
-            terms[i] += logCoherentLeftOut;
-            terms[kLevelCount + i] = -std::numeric_limits<double>::infinity();
+            terms[i].linear += logCoherentLeftOut;
         }
         // Each half with a phase of its own.
         const double firstMean = firstLength * level;
         const double secondMean = secondLength * level;
-        terms[2 * kLevelCount + i] =
+        const Term first = BesselI0Term(2.0 * firstMean * firstMagnitude / firstVariance);
+        const Term second = BesselI0Term(2.0 * secondMean * secondMagnitude / secondVariance);
+        terms[2 * kLevelCount + i] = {
             logWeights[2 * kLevelCount + i] - firstMean * firstMean / firstVariance -
-            secondMean * secondMean / secondVariance +
-            LogBesselI0(2.0 * firstMean * firstMagnitude / firstVariance) +
-            LogBesselI0(2.0 * secondMean * secondMagnitude / secondVariance);
+                secondMean * secondMean / secondVariance + first.linear + second.linear,
+            first.factor * second.factor};
     }
     // A gain that is a complex Gaussian of the estimated power: S ~ CN(0, a²N² + V).
     const double power = amplitude * amplitude;
     const double gain = power * length * length / variance;
-    terms[3 * kLevelCount] = logUnknownWeight - FastLog(1.0 + gain) +
-                             std::norm(sums.sum) / variance * gain / (1.0 + gain);
+    terms[3 * kLevelCount] = {
+        logUnknownWeight + std::norm(sums.sum) / variance * gain / (1.0 + gain),
+        1.0 / (1.0 + gain)};
     // The same gain drawn afresh for each half.
-    terms.back() = -std::numeric_limits<double>::infinity();
     if (m_fadeWithinMarks && firstLength > 0) {
         const double firstGain = power * firstLength * firstLength / firstVariance;
         const double secondGain = power * secondLength * secondLength / secondVariance;
-        terms.back() = logHalvesGainWeight - FastLog((1.0 + firstGain) * (1.0 + secondGain)) +
-                       std::norm(sums.firstHalf) / firstVariance * firstGain / (1.0 + firstGain) +
-                       secondMagnitude * secondMagnitude / secondVariance * secondGain /
-                           (1.0 + secondGain);
+        terms.back() = {
+            logHalvesGainWeight +
+                std::norm(sums.firstHalf) / firstVariance * firstGain / (1.0 + firstGain) +
+                secondMagnitude * secondMagnitude / secondVariance * secondGain /
+                    (1.0 + secondGain),
+            1.0 / ((1.0 + firstGain) * (1.0 + secondGain))};
     }
-    return LogSumExp(terms);
+    return LogSumOf(terms);
 }
 
 // Over every level and phase the likelihood ratio of a stretch peaks at |S|²/V (the mean

@@ -1,0 +1,47 @@
+// The mark scorer's arithmetic: log I0 against the library's Bessel function on both sides of
+// its two approximations, and the bound the segmenter prunes with never below the score (a
+// mark passed over for a bound too low would be lost from the best path).
+#include "engine/decode/SegmentScorers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace cwt::decode;
+
+TEST(SegmentScorers, LogBesselI0FollowsTheLibrarysOnBothApproximations) {
+    for (double x = 0.0; x <= 600.0; x += (x < 10.0 ? 0.01 : 0.37)) {
+        const double exact = std::log(std::cyl_bessel_i(0.0, x));
+        EXPECT_NEAR(LogBesselI0(x), exact, 1e-6 * std::max(1.0, exact)) << x;
+    }
+}
+
+TEST(SegmentScorers, TheBoundIsNeverBelowTheScore) {
+    // Noise a little coloured, as the baseband low-pass leaves it.
+    CoherentScorer scorer({1.0, 0.6, 0.2, 0.05});
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    for (int trial = 0; trial < 20000; ++trial) {
+        const double noise = std::pow(10.0, 4.0 * unit(random) - 2.0);
+        const double amplitude = std::pow(10.0, 4.0 * unit(random) - 2.0);
+        scorer.setLevels(noise, amplitude);
+        scorer.setPhase(std::polar(1.0, 6.3 * unit(random)),
+                        trial % 3 == 0 ? 0.0 : 20 * unit(random));
+        scorer.allowFadeWithinMarks(trial % 2 == 0);
+        StretchSums sums;
+        sums.length = 1 + static_cast<int>(600 * unit(random) * unit(random));
+        // From pure noise to a mark well above it, in phase or not, halves alike or not.
+        const double spread = std::sqrt(noise * scorer.sumVariance(sums.length));
+        const double markSum = amplitude * sums.length * 3.0 * unit(random);
+        sums.firstHalf = {spread * gauss(random) + markSum * unit(random), spread * gauss(random)};
+        sums.sum =
+            sums.firstHalf + std::complex<double>(spread * gauss(random),
+                                                  spread * gauss(random) + markSum * unit(random));
+        sums.level = trial % 4 == 0 ? amplitude * (0.2 + 2 * unit(random)) : 0.0;
+        const double score = scorer.score(sums);
+        ASSERT_TRUE(std::isfinite(score)) << trial;
+        EXPECT_LE(score, scorer.bound(sums) + 1e-9 * std::max(1.0, std::abs(score))) << trial;
+    }
+}
