@@ -82,19 +82,20 @@ double FastLog(double x) {
 // gain: most of the decoder's time).
 struct Term {
     double linear = -std::numeric_limits<double>::infinity();
-    double factor = 1.0;  // positive and finite, within a few powers of ten of 1
+    double factor = 1.0;  // positive and finite: from about e^-25 to 83
 };
 
-// log Σ exp(linear) * factor. The factors lie between about e^-12 (a long strong mark's
-// gain) and 83 (two Bessel factors), so the largest linear part keeps every exponential in
-// range, and a term whose linear part lies 50 below it weighs less than 1e-14 of the sum.
+// log Σ exp(linear) * factor. The factors lie between about e^-25 (the two halves' gains of a
+// strong 5 WPM dash, fading; e^-22 seen at 20 WPM) and 83 (two Bessel polynomials of at most
+// 9.1), so the largest linear part keeps every exponential in range, and a term whose linear
+// part lies 60 below it weighs less than 1e-13 of the sum.
 template <size_t N>
 double LogSumOf(const std::array<Term, N>& terms) {
     double top = -std::numeric_limits<double>::infinity();
     for (const Term& t : terms) top = std::max(top, t.linear);
     double sum = 0.0;
     for (const Term& t : terms)
-        if (t.linear > top - 50.0) sum += std::exp(t.linear - top) * t.factor;
+        if (t.linear > top - 60.0) sum += std::exp(t.linear - top) * t.factor;
     return top + FastLog(sum);
 }
 
