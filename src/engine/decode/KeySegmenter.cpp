@@ -9,7 +9,6 @@ namespace {
 
 // Before the first mark the key has been up "forever": a long space from far back.
 constexpr long kFarBack = -1000000;
-constexpr int kLengthsPerStep = 24;
 
 }  // namespace
 
@@ -24,6 +23,8 @@ KeySegmenter::KeySegmenter(const SegmentScorer& scorer)
 }
 
 void KeySegmenter::setModel(const DurationModel& model) { m_model = model; }
+
+void KeySegmenter::setLengthsPerStep(int lengths) { m_lengthsPerStep = std::max(lengths, 1); }
 
 double KeySegmenter::markEnding(long b) const {
     if (b > m_floor) return at(b).mark;
@@ -88,7 +89,7 @@ void KeySegmenter::update(long b) {
     slot.mark = slot.space = slot.longSpace = kNone;
     const int maxMark = static_cast<int>(std::min<long>(m_model.maxMark(), b - m_floor));
     // Long marks are tried at every few lengths: a dash's start a couple of samples either way
-    // changes nothing, and it keeps the work per sample nearly the same at every speed. Each
+    // changes little, and it keeps the work per sample nearly the same at every speed. Each
     // tried length stands for the lengths up to the next, hence log(step) more of the prior.
     m_candidates.clear();
     const auto addMark = [&](int d, double logStep) {
@@ -100,7 +101,7 @@ void KeySegmenter::update(long b) {
         m_candidates.push_back({d, prior, prior + m_scorer.bound(stretch), stretch});
     };
     for (int d = m_model.minMark(), step = 1; d <= maxMark; d += step) {
-        step = std::max(1, d / kLengthsPerStep);
+        step = std::max(1, d / m_lengthsPerStep);
         addMark(d, m_logSteps[static_cast<size_t>(step)]);
     }
     // Once the space before a mark in progress is settled, the mark starts exactly at its end:

@@ -51,6 +51,11 @@ public:
 
     void setModel(const DurationModel& model);
     const DurationModel& model() const { return m_model; }
+    // How finely long marks are tried: a mark of d samples is tried at every d / lengths
+    // samples. Call rescore() after changing it.
+    void setLengthsPerStep(int lengths);
+    static constexpr int kFineLengthsPerStep = 96;
+    static constexpr int kCoarseLengthsPerStep = 24;
 
     // One baseband sample, and the level a mark ending there is expected to have (0: the
     // scorer's own estimate).
@@ -125,6 +130,7 @@ private:
     Segment m_lastGiven;  // the last segment given out
     bool m_given = false;
     std::vector<MarkCandidate> m_candidates;  // of the boundary being updated
+    int m_lengthsPerStep = kFineLengthsPerStep;
     std::array<double, 512> m_logSteps{};  // log of each step between tried mark lengths
 };
 

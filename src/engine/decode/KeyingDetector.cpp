@@ -181,6 +181,7 @@ void KeyingDetector::startBaseband(double pitchHz) {
     m_fadeSpread = 0.0;
     m_fadesFast = false;
     m_scorer->allowFadeWithinMarks(false);
+    m_segmenter->setLengthsPerStep(KeySegmenter::kFineLengthsPerStep);
     m_modelKnown = false;
     updateModel();
     // First levels from the spectrum: the noise per bin gives the noise density, the power
@@ -307,8 +308,16 @@ void KeyingDetector::followFades(double power, double length) {
     m_lastMarkLogPower = logPower;
     m_lastMarkNoiseSpread = noiseSpread;
     // A weak signal's mark levels are too rough a measure of its fading.
+    const bool fadedFast = m_fadesFast;
     m_fadesFast = m_fadeSpread > kFastFadeSpread && snrDb() > kFollowFromSnrDb;
     m_scorer->allowFadeWithinMarks(m_fadesFast);
+    // A steady signal's marks are tried at every length up to 1 % of a long one: the edges a
+    // weak signal's noise blurs are placed better (1,000 characters at -3 dB in 500 Hz: 19.2 %
+    // -> 17.2 % CER, two seeds). Under fast fading that split more faded dashes (12.5 -> 12.9 %
+    // and 13.5 -> 14.9 % at 1 Hz), so there they are tried at every 4 %, as before.
+    if (m_fadesFast != fadedFast)
+        m_segmenter->setLengthsPerStep(m_fadesFast ? KeySegmenter::kCoarseLengthsPerStep
+                                                   : KeySegmenter::kFineLengthsPerStep);
 }
 
 void KeyingDetector::updateModel() {
