@@ -313,7 +313,7 @@ void KeyingDetector::followFades(double power, double length) {
     m_scorer->allowFadeWithinMarks(m_fadesFast);
     // A steady signal's marks are tried at every length up to 1 % of a long one: the edges a
     // weak signal's noise blurs are placed better (1,000 characters at -3 dB in 500 Hz: 19.2 %
-    // -> 17.2 % CER, two seeds). Under fast fading that split more faded dashes (12.5 -> 12.9 %
+    // -> 17.0 % CER, two seeds). Under fast fading that split more faded dashes (12.5 -> 12.9 %
     // and 13.5 -> 14.9 % at 1 Hz), so there they are tried at every 4 %, as before.
     if (m_fadesFast != fadedFast)
         m_segmenter->setLengthsPerStep(m_fadesFast ? KeySegmenter::kCoarseLengthsPerStep
