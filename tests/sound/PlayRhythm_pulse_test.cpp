@@ -97,6 +97,31 @@ void Print(const char* who, const RhythmReport& report) {
         report.maxGapErrorMs, report.stretchedGaps, report.durationRatio);
 }
 
+// The monitor while three texts are sent: the second while the stream of the first still
+// runs dry, the third after the stream was let go, the component destroyed right after it.
+// Empty when the recording could not start.
+std::vector<int16_t> RecordThreeSends(const std::vector<std::string>& texts,
+                                      const CodeSettings& settings, const QString& rawPath) {
+    test::MonitorRecording monitor;
+    if (!monitor.start(rawPath)) return {};
+    test::WaitUntil([] { return false; }, 300);
+    {
+        TVelWaveCtrl wave;
+        CodePlayer player(wave, {});
+        auto* device = static_cast<PulseWaveDevice*>(&wave.Device());
+        SendWholeText(player, texts[0], {}, settings);
+        test::WaitUntil([] { return false; }, 300);
+        EXPECT_GE(device->streamIndex(), 0);  // still there, running dry
+        SendWholeText(player, texts[1], {}, settings);
+        EXPECT_TRUE(test::WaitUntil([&] { return device->streamIndex() < 0; },
+                                    PulseWaveDevice::kIdleDisconnectMs + 2000));
+        test::WaitUntil([] { return false; }, 300);
+        SendWholeText(player, texts[2], {}, settings);
+    }
+    test::WaitUntil([] { return false; }, 300);
+    return monitor.stop();
+}
+
 class ThroughServer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -183,55 +208,52 @@ INSTANTIATE_TEST_SUITE_P(Speeds, PlayRhythm,
                                          : std::string());
                          });
 
-// Three sends: the second while the stream of the first still runs dry, the third after the
-// stream was let go, and the component destroyed right after it, as when the program quits
-// while the server still holds the tail of the last letter. Outside the tones the monitor
-// must hold nothing louder than 1 % of full scale, and the first two sends keep their rhythm.
+// Three sends (RecordThreeSends), the last as when the program quits while the server still
+// holds the tail of the last letter. Outside the tones the monitor must hold nothing louder
+// than 1 % of full scale, and the first two sends keep their rhythm. As above, an attempt whose rhythm came out off while the server logged a lost cycle is tried
+// again; off with nothing logged is the program's fault.
 TEST_F(ThroughServer, SilentBeforeBetweenAndAfterSendsAndWhenDestroyed) {
+    constexpr int kAttempts = 3;
     const CodeSettings settings = SettingsOf({1, 4, ""});
     const std::vector<std::string> texts = {EditorText("PARIS"), EditorText("73 TU"),
                                             EditorText("SK")};
     std::vector<std::vector<ToneRun>> meant;
     for (const std::string& text : texts) meant.push_back(TonesOf(Meant(text, settings)));
 
-    test::MonitorRecording monitor;
-    ASSERT_TRUE(monitor.start(path("monitor.raw")));
-    test::WaitUntil([] { return false; }, 300);
-    {
-        TVelWaveCtrl wave;
-        CodePlayer player(wave, {});
-        auto* device = static_cast<PulseWaveDevice*>(&wave.Device());
-        SendWholeText(player, texts[0], {}, settings);
-        test::WaitUntil([] { return false; }, 300);
-        ASSERT_GE(device->streamIndex(), 0);  // still there, running dry
-        SendWholeText(player, texts[1], {}, settings);
-        ASSERT_TRUE(test::WaitUntil([&] { return device->streamIndex() < 0; },
-                                    PulseWaveDevice::kIdleDisconnectMs + 2000));
-        test::WaitUntil([] { return false; }, 300);
-        SendWholeText(player, texts[2], {}, settings);
-    }
-    test::WaitUntil([] { return false; }, 300);
-    const std::vector<int16_t> samples = monitor.stop();
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        const test::ServerCycleWatch serverCycles;
+        const std::vector<int16_t> samples =
+            RecordThreeSends(texts, settings, path("monitor.raw"));
+        ASSERT_FALSE(samples.empty());
 
-    const SilenceReport silence =
-        LoudestOutsideTones(samples.data(), samples.size(), test::MonitorRecording::kRate, meant);
-    std::printf(
-        "loudest outside the tones: %.3f %% of full scale at %.1f ms; %d of 3 sends found\n",
-        100 * silence.loudest, silence.loudestAtMs, silence.sendsFound);
-    EXPECT_EQ(silence.sendsFound, 3);
-    EXPECT_LE(silence.loudest, 0.01);
+        const SilenceReport silence = LoudestOutsideTones(samples.data(), samples.size(),
+                                                          test::MonitorRecording::kRate, meant);
+        std::printf(
+            "loudest outside the tones: %.3f %% of full scale at %.1f ms; %d of 3 sends found\n",
+            100 * silence.loudest, silence.loudestAtMs, silence.sendsFound);
+        EXPECT_EQ(silence.sendsFound, 3);
+        EXPECT_LE(silence.loudest, 0.01);
 
-    auto measured =
-        ToneRunsOfSamples(samples.data(), samples.size(), test::MonitorRecording::kRate);
-    for (size_t send = 0; send < 2; ++send) {
-        const size_t count = meant[send].size();
-        ASSERT_GE(measured.size(), count);
-        const std::vector<ToneRun> own(measured.begin(), measured.begin() + count);
-        measured.erase(measured.begin(), measured.begin() + count);
-        const RhythmReport report = CompareRhythm(meant[send], own, 1.0);
-        Print(send == 0 ? "first send" : "second send, on the running stream", report);
-        EXPECT_TRUE(Exact(report));
+        auto measured =
+            ToneRunsOfSamples(samples.data(), samples.size(), test::MonitorRecording::kRate);
+        bool exact = true;
+        for (size_t send = 0; send < 2; ++send) {
+            const size_t count = meant[send].size();
+            ASSERT_GE(measured.size(), count);
+            const std::vector<ToneRun> own(measured.begin(), measured.begin() + count);
+            measured.erase(measured.begin(), measured.begin() + count);
+            const RhythmReport report = CompareRhythm(meant[send], own, 1.0);
+            Print(send == 0 ? "first send" : "second send, on the running stream", report);
+            exact = exact && Exact(report);
+        }
+        if (exact) return;
+        const std::string lostCycles = serverCycles.unfinishedCycles();
+        ASSERT_FALSE(lostCycles.empty())
+            << "the rhythm came out off and the server logged no lost cycle: the fault is the "
+               "program's";
+        std::printf("the server mixed cycles without the stream:\n%s", lostCycles.c_str());
     }
+    FAIL() << "the server dropped sound in every attempt";
 }
 
 // Sound that ends where the stream runs dry: elements keyed one at a time, as with the mouse on
