@@ -210,8 +210,9 @@ INSTANTIATE_TEST_SUITE_P(Speeds, PlayRhythm,
 
 // Three sends (RecordThreeSends), the last as when the program quits while the server still
 // holds the tail of the last letter. Outside the tones the monitor must hold nothing louder
-// than 1 % of full scale, and the first two sends keep their rhythm. As above, an attempt whose rhythm came out off while the server logged a lost cycle is tried
-// again; off with nothing logged is the program's fault.
+// than 1 % of full scale, and the first two sends keep their rhythm. As above, an attempt whose
+// rhythm came out off while the server logged a lost cycle is tried again; off with nothing
+// logged is the program's fault.
 TEST_F(ThroughServer, SilentBeforeBetweenAndAfterSendsAndWhenDestroyed) {
     constexpr int kAttempts = 3;
     const CodeSettings settings = SettingsOf({1, 4, ""});
@@ -222,8 +223,7 @@ TEST_F(ThroughServer, SilentBeforeBetweenAndAfterSendsAndWhenDestroyed) {
 
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         const test::ServerCycleWatch serverCycles;
-        const std::vector<int16_t> samples =
-            RecordThreeSends(texts, settings, path("monitor.raw"));
+        const std::vector<int16_t> samples = RecordThreeSends(texts, settings, path("monitor.raw"));
         ASSERT_FALSE(samples.empty());
 
         const SilenceReport silence = LoudestOutsideTones(samples.data(), samples.size(),
