@@ -8,7 +8,10 @@ namespace cwt::decode {
 namespace {
 constexpr size_t kBlock = 512;  // working samples handled at a time
 constexpr size_t kBeforeLockKept = 4 * KeyingDetector::kWorkingRateHz;  // four seconds
-constexpr size_t kRecent = 8192;   // baseband samples kept for level estimates
+constexpr size_t kRecent = 8192;  // baseband samples kept for level estimates
+// A signal's start is decided again only while all of it is still kept; a settling comes at
+// most a quarter of the longest lag after the one before.
+constexpr long kLongestStartLooked = static_cast<long>(kRecent) - 128;
 constexpr long kSettleEvery = 20;  // baseband samples (40 ms), or a quarter of the lag
 constexpr long kSettlesPerLag = 4;
 // Key-on SNR in 500 Hz at and above which a signal is settled after the shortest lag, and at
@@ -88,6 +91,7 @@ void KeyingDetector::finish() {
         std::vector<Segment> segments;
         m_segmenter->flush(segments);
         take(segments);
+        endProvisionalStart();
         m_idleUntilMs = -1.0;
     }
 }
@@ -167,6 +171,8 @@ void KeyingDetector::processWorking(std::span<const float> block) {
 }
 
 void KeyingDetector::startBaseband(double pitchHz) {
+    endProvisionalStart();
+    m_startProvisional = true;
     m_down = std::make_unique<Downconverter>(kWorkingRateHz, kDecimation);
     m_down->setPitchHz(pitchHz);
     m_scorer = std::make_unique<CoherentScorer>(m_down->noiseCorrelation());
@@ -213,7 +219,47 @@ void KeyingDetector::processBaseband(std::complex<float> z) {
     std::vector<Segment> segments;
     const long idle = m_segmenter->settle(lag, segments);
     take(segments);
+    if (m_startProvisional) {
+        m_idleUntilMs = -1.0;  // nothing of this signal was given out yet
+        if (m_speed->settled()) return lookAgainAtStart();
+        if (m_basebandCount < kLongestStartLooked) return;
+        endProvisionalStart();  // too long to look at again: what was decided stands
+    }
     m_idleUntilMs = idle >= 0 ? basebandMs(idle) : -1.0;
+}
+
+// The first marks of a signal are decided with levels guessed from the spectrum and a speed
+// that is not yet known, and a weak signal's first letters came out wrong three times as often
+// as the rest. Once the speed is known, the signal is decided again from its first sample with
+// what was learnt, and only that second reading is given out.
+void KeyingDetector::lookAgainAtStart() {
+    m_startProvisional = false;
+    m_provisional.clear();
+    std::vector<std::complex<float>> heard(static_cast<size_t>(m_basebandCount));
+    for (size_t i = 0; i < heard.size(); ++i) heard[i] = m_recent[i & (kRecent - 1)];
+    m_basebandCount = 0;
+    m_sinceSettled = 0;
+    m_segmenter = std::make_unique<KeySegmenter>(*m_scorer);
+    m_segmenter->setLengthsPerStep(KeySegmenter::kFineLengthsPerStep);
+    m_scorer->allowFadeWithinMarks(false);
+    m_follower.reset();
+    m_lastMarkLogPower.reset();
+    m_fadeSpread = 0.0;
+    m_fadesFast = false;
+    m_modelKnown = false;
+    updateModel();
+    m_carrier = CarrierTracker();
+    m_carrier.setLevels(m_noisePower, m_amplitude,
+                        static_cast<int>(std::lround(m_speed->lengths().dotSamples / 2)));
+    m_idleUntilMs = -1.0;
+    for (std::complex<float> z : heard) processBaseband(z);
+}
+
+// The start's first reading is given out as it is: the signal ended, changed or ran too long.
+void KeyingDetector::endProvisionalStart() {
+    m_startProvisional = false;
+    m_out.insert(m_out.end(), m_provisional.begin(), m_provisional.end());
+    m_provisional.clear();
 }
 
 // The level a mark ending at this sample is expected to have: the settled marks' level, drawn
@@ -251,7 +297,7 @@ void KeyingDetector::take(const std::vector<Segment>& segments) {
         stretch.startMs = basebandMs(seg.start);
         stretch.lengthMs = basebandMs(seg.end) - stretch.startMs;
         stretch.markProbability = Logistic(seg.markLogOdds);
-        m_out.push_back(stretch);
+        (m_startProvisional ? m_provisional : m_out).push_back(stretch);
         learnLevels(seg);
         const double length = static_cast<double>(seg.end - seg.start);
         if (seg.mark && seg.evidence > kTrustedEvidence) m_speed->addMark(length);

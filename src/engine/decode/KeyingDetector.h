@@ -46,10 +46,11 @@ public:
     // The stream ended: everything still undecided is decided.
     void finish();
 
-    // The stretches decided since the last call, in order.
+    // The stretches decided since the last call, in order. A signal's first stretches come
+    // only once its speed is known (they are then decided again with it), or once it ended.
     std::vector<KeyStretch> takeStretches();
     // Up to when the key is known to be up after the last mark given out; -1 while a mark
-    // may be in progress.
+    // may be in progress, and while a signal's first marks are held to be decided again.
     double idleUntilMs() const { return m_idleUntilMs; }
 
     void pickPitch(std::optional<double> pitchHz);
@@ -75,6 +76,8 @@ private:
     long lagSamples() const;
     double markLevelHere(std::complex<float> z);
     void followFades(double power, double length);
+    void lookAgainAtStart();
+    void endProvisionalStart();
 
     DetectorSettings m_settings;
     RateConverter m_converter;
@@ -102,6 +105,10 @@ private:
     bool m_fadesFast = false;
     bool m_levelsKnown = false;
     std::vector<KeyStretch> m_out;
+    // This signal's first stretches, decided before its speed and levels were known: they are
+    // decided again from its first sample once they are, and only then given out.
+    std::vector<KeyStretch> m_provisional;
+    bool m_startProvisional = false;
     double m_idleUntilMs = -1.0;
     bool m_modelKnown = false;  // the segmenter has the speed tracker's lengths
 };

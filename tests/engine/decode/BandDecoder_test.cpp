@@ -159,6 +159,37 @@ TEST(BandDecoder, ReadsMostOfASignalBelowTheNoiseOfTheBand) {
     EXPECT_LE(tally.rate(), 0.26) << tally.errors << " of " << tally.symbols;
 }
 
+TEST(BandDecoder, ReadsAWeakSignalsFirstLettersNearlyAsWellAsItsLaterOnes) {
+    // Each sitting is one call, most of which is heard before the speed and the levels are
+    // known. Read once, with the levels guessed from the spectrum and the speed not yet known,
+    // these sittings had 4.8 % of errors at -1 dB and 31 % at -3 dB; read again from the first
+    // sample once the speed is known, 2.9 % and 26 %. Long sittings read about 3 % and 16 %.
+    for (auto [snr, most] : {std::pair{-1.0, 0.039}, std::pair{-3.0, 0.29}}) {
+        SCOPED_TRACE(snr);
+        testgen::ErrorTally tally;
+        for (uint64_t seed = 1; seed <= 24; ++seed) {
+            ChannelSettings channel = Channel(snr);
+            channel.seed = seed;
+            const Decoded d = KeyAndDecode(kCall, Keyed(20, KeyingStyle::Paddle, seed), channel);
+            tally.add(testgen::CharacterErrors(testgen::Symbols(kCall), testgen::Symbols(d.text)));
+        }
+        EXPECT_LE(tally.rate(), most) << tally.errors << " of " << tally.symbols;
+    }
+}
+
+TEST(BandDecoder, ReadsASignalThatEndsOrPausesBeforeItsSpeedIsKnown) {
+    // Six marks are too few to learn a speed from: the first reading is given out at the end,
+    // or once the pause is too long to read the start again.
+    EXPECT_EQ(KeyAndDecode("TEST", Keyed(20), Channel(20)).text, "TEST");
+    const auto first = testgen::KeyText("TEST", Keyed(20)).stretches;
+    KeyingOptions later = Keyed(20);
+    later.startMs = first.back().startMs + first.back().lengthMs + 17000;
+    std::vector<decode::KeyStretch> both = first;
+    for (const auto& stretch : testgen::KeyText("TEST DE HL1ABC", later).stretches)
+        both.push_back(stretch);
+    EXPECT_EQ(Decode(testgen::RenderChannel(both, Channel(20)), 8000).text, "TEST TEST DE HL1ABC");
+}
+
 TEST(BandDecoder, FollowsFarnsworthSpacingAndAChangingSpeed) {
     KeyingOptions farnsworth = Keyed(25);
     farnsworth.effectiveWpm = 10;
