@@ -19,6 +19,7 @@
 #include "sound/VelWaveCtrl.h"
 #include "sound/WholeSend.h"
 #include "tests/sound/support/AudioTestSupport.h"
+#include "tests/sound/support/MachineHoldWatch.h"
 
 namespace cwt {
 namespace {
@@ -139,6 +140,10 @@ protected:
     QTemporaryDir m_dir;
 };
 
+// What the program's stream keeps queued ahead of the server (it asks for 50 ms and is refilled
+// every 10 ms): a hold of the whole machine shorter than this cannot run it dry or move a tone.
+constexpr double kStreamHoldsMs = 40.0;
+
 class PlayRhythm : public ThroughServer, public ::testing::WithParamInterface<Speed> {};
 
 // The server may drop a moment of sound by itself (PipeWire does now and then under load, and
@@ -146,7 +151,9 @@ class PlayRhythm : public ThroughServer, public ::testing::WithParamInterface<Sp
 // With nothing logged, the send is followed by paplay playing the same bytes from a WAV file,
 // recorded the same way: when paplay's sound comes out exact, the fault is the program's; when
 // paplay's is off too, the server is dropping sound and the send is tried again. A send during
-// which the program's stream ran dry is the program's fault whatever the server did.
+// which the program's stream ran dry is the program's fault whatever the server did, unless the
+// machine held every thread at once for longer than the stream holds (once on a quiet machine:
+// a gap stretched by a second).
 TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
     constexpr int kAttempts = 3;
     const CodeSettings settings = SettingsOf(GetParam());
@@ -168,6 +175,7 @@ TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         int underflows = 0;
         const test::ServerCycleWatch serverCycles;
+        const test::MachineHoldWatch machine;
         const RhythmReport report = recorded([&] {
             TVelWaveCtrl wave;
             CodePlayer player(wave, {});
@@ -181,7 +189,14 @@ TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
         });
         Print("program", report);
         if (Exact(report)) return;
-        ASSERT_EQ(underflows, 0) << "the program's stream ran dry while it sent";
+        if (underflows > 0 && machine.longestHoldMs() >= kStreamHoldsMs) {
+            std::printf("the machine held every thread for %.1f ms while the stream ran dry\n",
+                        machine.longestHoldMs());
+            continue;
+        }
+        ASSERT_EQ(underflows, 0) << "the program's stream ran dry while it sent (the machine held "
+                                    "a plain thread at most "
+                                 << machine.longestHoldMs() << " ms)";
         const std::string lostCycles = serverCycles.unfinishedCycles();
         if (!lostCycles.empty()) {
             std::printf("the server mixed cycles without the stream:\n%s", lostCycles.c_str());
@@ -192,7 +207,7 @@ TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
         ASSERT_FALSE(Exact(control)) << "the server played paplay's copy exactly: the fault is "
                                         "the program's";
     }
-    FAIL() << "the server dropped sound in every attempt";
+    FAIL() << "the server dropped sound, or the machine held it, in every attempt";
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, PlayRhythm,
@@ -211,8 +226,8 @@ INSTANTIATE_TEST_SUITE_P(Speeds, PlayRhythm,
 // Three sends (RecordThreeSends), the last as when the program quits while the server still
 // holds the tail of the last letter. Outside the tones the monitor must hold nothing louder
 // than 1 % of full scale, and the first two sends keep their rhythm. As above, an attempt whose
-// rhythm came out off while the server logged a lost cycle is tried again; off with nothing
-// logged is the program's fault.
+// rhythm came out off while the server logged a lost cycle, or while the machine held every
+// thread, is tried again; off with neither is the program's fault.
 TEST_F(ThroughServer, SilentBeforeBetweenAndAfterSendsAndWhenDestroyed) {
     constexpr int kAttempts = 3;
     const CodeSettings settings = SettingsOf({1, 4, ""});
@@ -223,6 +238,7 @@ TEST_F(ThroughServer, SilentBeforeBetweenAndAfterSendsAndWhenDestroyed) {
 
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         const test::ServerCycleWatch serverCycles;
+        const test::MachineHoldWatch machine;
         const std::vector<int16_t> samples = RecordThreeSends(texts, settings, path("monitor.raw"));
         ASSERT_FALSE(samples.empty());
 
@@ -247,13 +263,17 @@ TEST_F(ThroughServer, SilentBeforeBetweenAndAfterSendsAndWhenDestroyed) {
             exact = exact && Exact(report);
         }
         if (exact) return;
+        if (machine.longestHoldMs() >= kStreamHoldsMs) {
+            std::printf("the machine held every thread for %.1f ms\n", machine.longestHoldMs());
+            continue;
+        }
         const std::string lostCycles = serverCycles.unfinishedCycles();
         ASSERT_FALSE(lostCycles.empty())
             << "the rhythm came out off and the server logged no lost cycle: the fault is the "
                "program's";
         std::printf("the server mixed cycles without the stream:\n%s", lostCycles.c_str());
     }
-    FAIL() << "the server dropped sound in every attempt";
+    FAIL() << "the server dropped sound, or the machine held it, in every attempt";
 }
 
 // Sound that ends where the stream runs dry: elements keyed one at a time, as with the mouse on
