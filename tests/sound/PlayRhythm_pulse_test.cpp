@@ -195,7 +195,7 @@ TEST_P(PlayRhythm, EveryToneAndGapWithinOneMillisecond) {
             continue;
         }
         ASSERT_EQ(underflows, 0) << "the program's stream ran dry while it sent (the machine held "
-                                    "a plain thread at most "
+                                    "its watch at most "
                                  << machine.longestHoldMs() << " ms)";
         const std::string lostCycles = serverCycles.unfinishedCycles();
         if (!lostCycles.empty()) {
