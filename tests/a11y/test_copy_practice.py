@@ -10,6 +10,7 @@ shows that the items sound as the letters they are scored against.
 """
 
 import subprocess
+import time
 
 from atspi_tools import (check, choose_menu_item, find, has_state, press, pump, pyatspi, run,
                          text_of, wait_for, walk, xdotool)
@@ -70,7 +71,18 @@ def copy_items(program, frame, memo, count, wrong_in=None):
         before = len(transcript_letters(memo))
         wait_for(lambda: text_of(progress).startswith("문제 %d/%d" % (index + 1, count))
                  and text_of(progress).endswith("Enter"), 30, "item %d to sound" % (index + 1))
-        pump(0.3)  # the last letter's transcript
+        # The last letter's transcript comes as its sound has played, which the server may
+        # report a little after the item's end was announced.
+        prompted = time.monotonic()
+        try:
+            wait_for(lambda: len(transcript_letters(memo)) - before >= 5, 5,
+                     "item %d's five letters in the transcript" % (index + 1))
+        except Exception:
+            print("transcript: %r" % text_of(memo))
+            raise
+        print("item %d: transcript complete %.0f ms after the prompt"
+              % (index + 1, 1000 * (time.monotonic() - prompted)))
+        pump(0.1)  # nothing more comes
         item = "".join(transcript_letters(memo)[before:])
         check(len(item) == 5 and set(item) <= {"K", "M"},
               "item %d was heard as %r" % (index + 1, item))
