@@ -176,20 +176,10 @@ void KeyingDetector::startBaseband(double pitchHz) {
     m_down = std::make_unique<Downconverter>(kWorkingRateHz, kDecimation);
     m_down->setPitchHz(pitchHz);
     m_scorer = std::make_unique<CoherentScorer>(m_down->noiseCorrelation());
-    m_segmenter = std::make_unique<KeySegmenter>(*m_scorer);
     m_speed =
         std::make_unique<SpeedTracker>(DotSamplesOfWpm(m_settings.wpm.value_or(kDefaultWpm)),
                                        DotSamplesOfWpm(kFastestWpm), DotSamplesOfWpm(kSlowestWpm));
-    m_basebandCount = 0;
-    m_sinceSettled = 0;
-    m_follower.reset();
-    m_lastMarkLogPower.reset();
-    m_fadeSpread = 0.0;
-    m_fadesFast = false;
-    m_scorer->allowFadeWithinMarks(false);
-    m_segmenter->setLengthsPerStep(KeySegmenter::kFineLengthsPerStep);
-    m_modelKnown = false;
-    updateModel();
+    startSegmenting();
     // First levels from the spectrum: the noise per bin gives the noise density, the power
     // around the pitch the signal's average power.
     const double density = m_pitch.noisePerBin() / m_spectrum.binHz();  // per Hz, one-sided
@@ -200,6 +190,25 @@ void KeyingDetector::startBaseband(double pitchHz) {
         m_amplitude = std::sqrt(kGuessedSnr * m_noisePower);
     m_levelsKnown = true;
     m_scorer->setLevels(m_noisePower, m_amplitude);
+    startCarrier();
+}
+
+// A segmenter that has heard nothing yet, with the speed tracker's lengths and no fading seen.
+void KeyingDetector::startSegmenting() {
+    m_segmenter = std::make_unique<KeySegmenter>(*m_scorer);
+    m_basebandCount = 0;
+    m_sinceSettled = 0;
+    m_follower.reset();
+    m_lastMarkLogPower.reset();
+    m_fadeSpread = 0.0;
+    m_fadesFast = false;
+    m_scorer->allowFadeWithinMarks(false);
+    m_segmenter->setLengthsPerStep(KeySegmenter::kFineLengthsPerStep);
+    m_modelKnown = false;
+    updateModel();
+}
+
+void KeyingDetector::startCarrier() {
     m_carrier = CarrierTracker();
     m_carrier.setLevels(m_noisePower, m_amplitude,
                         static_cast<int>(std::lround(m_speed->lengths().dotSamples / 2)));
@@ -237,20 +246,8 @@ void KeyingDetector::lookAgainAtStart() {
     m_provisional.clear();
     std::vector<std::complex<float>> heard(static_cast<size_t>(m_basebandCount));
     for (size_t i = 0; i < heard.size(); ++i) heard[i] = m_recent[i & (kRecent - 1)];
-    m_basebandCount = 0;
-    m_sinceSettled = 0;
-    m_segmenter = std::make_unique<KeySegmenter>(*m_scorer);
-    m_segmenter->setLengthsPerStep(KeySegmenter::kFineLengthsPerStep);
-    m_scorer->allowFadeWithinMarks(false);
-    m_follower.reset();
-    m_lastMarkLogPower.reset();
-    m_fadeSpread = 0.0;
-    m_fadesFast = false;
-    m_modelKnown = false;
-    updateModel();
-    m_carrier = CarrierTracker();
-    m_carrier.setLevels(m_noisePower, m_amplitude,
-                        static_cast<int>(std::lround(m_speed->lengths().dotSamples / 2)));
+    startSegmenting();
+    startCarrier();
     m_idleUntilMs = -1.0;
     for (std::complex<float> z : heard) processBaseband(z);
 }

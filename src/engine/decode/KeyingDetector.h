@@ -67,6 +67,8 @@ public:
 private:
     void processWorking(std::span<const float> block);
     void startBaseband(double pitchHz);
+    void startSegmenting();
+    void startCarrier();
     void processBaseband(std::complex<float> z);
     void take(const std::vector<Segment>& segments);
     void learnLevels(const Segment& segment);
