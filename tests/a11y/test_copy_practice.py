@@ -63,33 +63,44 @@ def transcript_letters(memo):
     return [line for line in text_of(memo).splitlines() if line.strip()]
 
 
-def copy_items(program, frame, memo, count, wrong_in=None):
-    """Copies `count` items as they sound, one character wrong in item `wrong_in`."""
+def copy_items(program, frame, memo, start, count, wrong_in=None):
+    """Presses `start` and copies `count` items as they sound, one character wrong in item
+    `wrong_in`."""
     progress = find(frame, "진행", R.ROLE_LABEL)
     answer = find(frame, "받아 적기", R.ROLE_TEXT)
+    # Where an item's letters begin in the transcript is read before anything can start it:
+    # the first item sounds as the press is taken, each later one after the Enter of the one
+    # before. Read afterwards, a slow look-up of the window's controls may already find
+    # letters of the item there.
+    before = len(transcript_letters(memo))
+    press(start)
     for index in range(count):
-        before = len(transcript_letters(memo))
         wait_for(lambda: text_of(progress).startswith("문제 %d/%d" % (index + 1, count))
                  and text_of(progress).endswith("Enter"), 30, "item %d to sound" % (index + 1))
-        # The last letter's transcript comes as its sound has played, which the server may
-        # report a little after the item's end was announced.
+        # Each letter is written to the transcript as it is handed to the sound server, before
+        # the next one goes, so the prompt comes after the item's last letter.
         prompted = time.monotonic()
         try:
             wait_for(lambda: len(transcript_letters(memo)) - before >= 5, 5,
                      "item %d's five letters in the transcript" % (index + 1))
         except Exception:
-            print("transcript: %r" % text_of(memo))
+            print("transcript: %r (item %d begins after line %d)" % (text_of(memo), index + 1,
+                                                                      before))
             raise
         print("item %d: transcript complete %.0f ms after the prompt"
               % (index + 1, 1000 * (time.monotonic() - prompted)))
         pump(0.1)  # nothing more comes
-        item = "".join(transcript_letters(memo)[before:])
+        letters = transcript_letters(memo)
+        item = "".join(letters[before:])
         check(len(item) == 5 and set(item) <= {"K", "M"},
               "item %d was heard as %r" % (index + 1, item))
         if index == wrong_in:
             item = item[:2] + ("M" if item[2] == "K" else "K") + item[3:]
         wait_for(lambda: has_state(answer, R.STATE_FOCUSED), 10, "the answer box to have the focus")
         xdotool("type", "--delay", "20", item.lower())
+        before = len(transcript_letters(memo))
+        check(before == len(letters), "letters came after item %d had ended: %r"
+              % (index + 1, transcript_letters(memo)[len(letters):]))
         xdotool("key", "Return")
 
 
@@ -119,15 +130,13 @@ def test(program):
     focus_window(program, PRACTICE)
 
     start = find(frame, "연습 시작", R.ROLE_PUSH_BUTTON)
-    press(start)
-    copy_items(program, frame, memo, 3)
+    copy_items(program, frame, memo, start, 3)
     wait_for(lambda: has_state(start, R.STATE_ENABLED), 30, "the session to end")
     score = score_label(frame).name
     check(score == "점수: 100%", "after three right copies the score reads %r" % score)
 
     set_value(find(frame, "문제 수", R.ROLE_SPIN_BUTTON), 1)
-    press(start)
-    copy_items(program, frame, memo, 1, wrong_in=0)
+    copy_items(program, frame, memo, start, 1, wrong_in=0)
     wait_for(lambda: has_state(start, R.STATE_ENABLED), 30, "the second session to end")
     score = score_label(frame).name
     check(score == "점수: 80%", "one wrong character of five reads %r" % score)
