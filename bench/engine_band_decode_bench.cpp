@@ -14,6 +14,7 @@
 //   engine_band_decode_bench --curve --chars 1500 --plot cer.png
 //                                             English and Korean against SNR, and the plot
 //   engine_band_decode_bench --snr 2 [--korean] [--hand] [--doppler 1] [--chars N]
+//                            [--phase-afresh]
 //                                             one point
 //   engine_band_decode_bench --snr 2 --chars 1500 --wav DIR
 //                                             also writes each sitting's audio (DIR/*.wav, 16-bit
@@ -57,6 +58,7 @@ struct Point {
     double snrDb500 = 10;
     double dopplerHz = 0;
     double pitchHz = 700;
+    bool phaseAfresh = false;  // each mark's tone at a phase of its own
     size_t characters = 5000;
     uint64_t seed = 1;
 };
@@ -198,6 +200,7 @@ Result Run(const Point& p, bool multimon, const std::string& wavDir) {
         ch.pitchHz = p.pitchHz;
         ch.snrDb500 = p.snrDb500;
         ch.dopplerHz = p.dopplerHz;
+        ch.phaseAfreshEachMark = p.phaseAfresh;
         ch.seed = p.seed * 31 + first;
         const std::vector<float> audio = RenderChannel(keying.stretches, ch);
         if (!wavDir.empty()) {
@@ -376,6 +379,8 @@ int main(int argc, char** argv) {
             return std::printf("%zu\n", Table(5000).size()) < 0;
         else if (a == "--korean")
             one.korean = single = true;
+        else if (a == "--phase-afresh")
+            one.phaseAfresh = true, single = true;
         else if (a == "--hand")
             one.style = KeyingStyle::HandKey, single = true;
         else if (a == "--snr")

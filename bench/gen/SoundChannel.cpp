@@ -111,9 +111,15 @@ std::vector<float> RenderChannel(const std::vector<decode::KeyStretch>& keying,
     const double sigma = NoiseSigma(s);
     std::vector<float> out(count);
     double phase = 0.0;  // cycles
+    // Its own generator, so that the noise is the same as with a carrier that runs on.
+    std::mt19937_64 phases(s.seed ^ 0x9e3779b97f4a7c15ull);
+    std::uniform_real_distribution<double> cycle(0.0, 1.0);
+    double lastLevel = 0.0;
     for (size_t n = 0; n < count; ++n) {
         const double seconds = static_cast<double>(n) / s.sampleRateHz;
         const double level = envelope.at(seconds * 1000.0);
+        if (s.phaseAfreshEachMark && level > 0.0 && lastLevel == 0.0) phase = cycle(phases);
+        lastLevel = level;
         double tone = 0.0;
         if (level > 0.0) {
             const std::complex<double> gain = fading ? fading->at(seconds) : 1.0;

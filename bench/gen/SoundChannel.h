@@ -24,6 +24,9 @@ struct ChannelSettings {
     double amplitude = 0.3;          // of the tone, before fading
     std::optional<double> snrDb500;  // key-on SNR in 500 Hz; none for a noiseless channel
     double dopplerHz = 0.0;          // Rayleigh fading's Doppler spread (2σ of its spectrum); 0 for none
+    // Each mark's tone starts at a phase of its own, as from a tone generator started afresh
+    // for each element, instead of a carrier that runs on between marks.
+    bool phaseAfreshEachMark = false;
     double leadMs = 500.0;           // silence (noise only) before the first stretch
     double tailMs = 500.0;           // and after the last
     uint64_t seed = 1;
