@@ -46,6 +46,11 @@ constexpr int kMinFollowedSamples = 4;
 // the settled level alone and as one gain, as steady signals are read best.
 constexpr double kFastFadeSpread = 0.05;
 constexpr double kFadeSpreadWeight = 0.1;  // of each new mark
+// The mean cosine of a turned mark's angle from which the carrier is taken to keep its phase
+// between marks, and up to which it is taken not to; and the weight of each new mark in it.
+constexpr double kPhaseCarried = 0.8;
+constexpr double kPhaseNotCarried = 0.5;
+constexpr double kPhaseAgreementWeight = 0.05;
 
 double MsPerBaseband() {
     return 1000.0 * KeyingDetector::kDecimation / KeyingDetector::kWorkingRateHz;
@@ -66,7 +71,8 @@ KeyingDetector::KeyingDetector(int sampleRateHz, DetectorSettings settings)
       m_converter(sampleRateHz, kWorkingRateHz),
       m_spectrum(kWorkingRateHz),
       m_pitch(settings.lowHz, settings.highHz),
-      m_recent(kRecent) {
+      m_recent(kRecent),
+      m_turnedRecent(kRecent) {
     if (settings.pitchHz) m_pitch.pick(settings.pitchHz);
 }
 
@@ -176,6 +182,7 @@ void KeyingDetector::startBaseband(double pitchHz) {
     m_down = std::make_unique<Downconverter>(kWorkingRateHz, kDecimation);
     m_down->setPitchHz(pitchHz);
     m_scorer = std::make_unique<CoherentScorer>(m_down->noiseCorrelation());
+    m_phaseAgreement = 1.0;  // as a transmitter's carrier, until its marks say otherwise
     m_speed =
         std::make_unique<SpeedTracker>(DotSamplesOfWpm(m_settings.wpm.value_or(kDefaultWpm)),
                                        DotSamplesOfWpm(kFastestWpm), DotSamplesOfWpm(kSlowestWpm));
@@ -218,6 +225,8 @@ void KeyingDetector::processBaseband(std::complex<float> z) {
     m_recent[static_cast<size_t>(m_basebandCount) & (kRecent - 1)] = z;  // as it came
     ++m_basebandCount;
     const std::complex<double> turned = m_carrier.derotate(std::complex<double>(z));
+    m_turnedRecent[static_cast<size_t>(m_basebandCount - 1) & (kRecent - 1)] =
+        std::complex<float>(turned);
     m_scorer->setPhase({1.0, 0.0}, kPhaseTrust * m_carrier.concentration());
     m_segmenter->push(turned, markLevelHere(z));
     const long lag = lagSamples();
@@ -318,6 +327,7 @@ void KeyingDetector::learnLevels(const Segment& seg) {
             (std::norm(sum) - m_noisePower * m_scorer->sumVariance(static_cast<int>(n))) / (n * n);
         if (power <= 0.0) return;
         followFades(power, n);
+        followPhaseCarriedOver(seg);
         const double a2 = m_amplitude * m_amplitude;
         m_amplitude = std::sqrt(a2 + kAmplitudeWeight * (power - a2));
     } else {
@@ -333,6 +343,20 @@ void KeyingDetector::learnLevels(const Segment& seg) {
     m_scorer->setLevels(m_noisePower, m_amplitude);
     m_carrier.setLevels(m_noisePower, m_amplitude,
                         static_cast<int>(std::lround(m_speed->lengths().dotSamples / 2)));
+}
+
+// Whether the carrier keeps its phase from mark to mark: a mark turned by the carrier tracker
+// then sums to near the real axis (the mean cosine of its angle was 0.93 at -3 dB in 500 Hz
+// and 0.99 from +2 dB up), while a tone started afresh for each element leaves it anywhere
+// (0.24 at every SNR; the tracker pulls in a little within each mark).
+void KeyingDetector::followPhaseCarriedOver(const Segment& mark) {
+    std::complex<double> sum{};
+    for (long i = mark.start; i < mark.end; ++i)
+        sum += std::complex<double>(m_turnedRecent[static_cast<size_t>(i) & (kRecent - 1)]);
+    if (std::abs(sum) <= 0.0) return;
+    m_phaseAgreement += kPhaseAgreementWeight * (std::real(sum) / std::abs(sum) - m_phaseAgreement);
+    m_scorer->setPhaseCarriedOver((m_phaseAgreement - kPhaseNotCarried) /
+                                  (kPhaseCarried - kPhaseNotCarried));
 }
 
 // How much more the levels of marks one after another differ than their noise explains: fast

@@ -78,6 +78,7 @@ private:
     long lagSamples() const;
     double markLevelHere(std::complex<float> z);
     void followFades(double power, double length);
+    void followPhaseCarriedOver(const Segment& mark);
     void lookAgainAtStart();
     void endProvisionalStart();
 
@@ -96,6 +97,7 @@ private:
     long m_basebandOrigin = 0;        // working sample of baseband sample 0
     std::vector<std::complex<float>> m_baseband;
     std::vector<std::complex<float>> m_recent;  // the last baseband samples, by index & mask
+    std::vector<std::complex<float>> m_turnedRecent;  // the same turned by the carrier tracker
     long m_basebandCount = 0;
     long m_sinceSettled = 0;  // baseband samples since the segmenter last settled
     double m_noisePower = 0.0;  // per baseband sample
@@ -105,6 +107,7 @@ private:
     double m_lastMarkNoiseSpread = 0.0;
     double m_fadeSpread = 0.0;  // of the log power from mark to mark, beyond the noise's
     bool m_fadesFast = false;
+    double m_phaseAgreement = 1.0;  // mean cosine of the turned marks' angles
     bool m_levelsKnown = false;
     std::vector<KeyStretch> m_out;
     // This signal's first stretches, decided before its speed and levels were known: they are

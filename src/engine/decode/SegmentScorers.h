@@ -48,8 +48,20 @@ public:
     // seen to fade fast. A steady strong signal's mark and a stretch of the space beside it
     // would pass for one mark so made, at little cost.
     void allowFadeWithinMarks(bool allowed) { m_fadeWithinMarks = allowed; }
+    // How sure it is, 0 to 1, that a mark's carrier keeps the phase the marks before had (a
+    // transmitter's oscillator runs on; a tone generator started afresh for each element does
+    // not), as measured on the marks so far. The surer, the more a steady signal's marks are
+    // weighed with the carried phase. 1 until told.
+    void setPhaseCarriedOver(double belief);
 
 private:
+    struct MixtureWeights {
+        std::array<double, 12> logKnownLevel{};  // by kind, then by level
+        double logCoherentLeftOut = 0.0;  // added to the phase-unknown kind when none is known
+    };
+    static MixtureWeights WeightsOf(double knownShare, const std::array<double, 3>& kinds);
+
+    MixtureWeights m_steadyWeights;
     std::complex<double> m_reference{1.0, 0.0};
     double m_kappa = 0.0;
     double m_logBesselKappa = 0.0;

@@ -1,6 +1,8 @@
 // The mark scorer's arithmetic: log I0 against the library's Bessel function on both sides of
-// its two approximations, and the bound the segmenter prunes with never below the score (a
-// mark passed over for a bound too low would be lost from the best path).
+// its two approximations, the bound the segmenter prunes with never below the score (a mark
+// passed over for a bound too low would be lost from the best path), and a likelihood ratio
+// that is one on average over noise alone, whatever is known of the phase (weights that add up
+// to less make every mark dearer than the priors say).
 #include "engine/decode/SegmentScorers.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +32,7 @@ TEST(SegmentScorers, TheBoundIsNeverBelowTheScore) {
         scorer.setPhase(std::polar(1.0, 6.3 * unit(random)),
                         trial % 3 == 0 ? 0.0 : 20 * unit(random));
         scorer.allowFadeWithinMarks(trial % 2 == 0);
+        scorer.setPhaseCarriedOver(unit(random));
         StretchSums sums;
         sums.length = 1 + static_cast<int>(600 * unit(random) * unit(random));
         // From pure noise to a mark well above it, in phase or not, halves alike or not.
@@ -44,4 +47,36 @@ TEST(SegmentScorers, TheBoundIsNeverBelowTheScore) {
         ASSERT_TRUE(std::isfinite(score)) << trial;
         EXPECT_LE(score, scorer.bound(sums) + 1e-9 * std::max(1.0, std::abs(score))) << trial;
     }
+}
+
+TEST(SegmentScorers, OverNoiseAloneTheLikelihoodRatioIsOneOnAverage) {
+    CoherentScorer scorer({1.0});  // white: a sum of n samples has n times one's variance
+    constexpr int kLength = 30;
+    constexpr double kNoise = 1.0;
+    // A mark as weak as the noise, so that the ratio's spread stays small.
+    scorer.setLevels(kNoise, std::sqrt(0.5 * kNoise / kLength));
+    std::mt19937 random(11);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    const auto noiseSum = [&](int n) {
+        const double sigma = std::sqrt(kNoise * n / 2.0);  // each of the two parts
+        return std::complex<double>(sigma * gauss(random), sigma * gauss(random));
+    };
+    for (const double belief : {0.0, 0.5, 1.0})
+        for (const double kappa : {0.0, 3.0})
+            for (const bool fading : {false, true}) {
+                scorer.setPhaseCarriedOver(belief);
+                scorer.setPhase(std::polar(1.0, 0.7), kappa);
+                scorer.allowFadeWithinMarks(fading);
+                double sum = 0.0;
+                constexpr int kTrials = 200000;
+                for (int trial = 0; trial < kTrials; ++trial) {
+                    StretchSums sums;
+                    sums.length = kLength;
+                    sums.firstHalf = noiseSum(kLength / 2);
+                    sums.sum = sums.firstHalf + noiseSum(kLength - kLength / 2);
+                    sum += std::exp(scorer.score(sums));
+                }
+                EXPECT_NEAR(sum / kTrials, 1.0, 0.02)
+                    << "belief " << belief << ", phase known by " << kappa << ", fading " << fading;
+            }
 }
