@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <numbers>
+#include <tuple>
 
 namespace cwt::decode {
 
