@@ -262,10 +262,14 @@ private slots:
         QVERIFY(firstLetterMs >= 0);
         if (cwt::test::kSpeedJudged) {
             QVERIFY2(keyMs < 2000, qPrintable(QString::number(keyMs)));
-            // Start reads the whole text again, as opening it did: on a machine that opened it
-            // slowly (this one's pace varies by a third from hour to hour) it may take as long
-            // again, twice the open at most. A send that did more than that would miss both.
-            const qint64 firstLetterLimitMs = std::max<qint64>(10000, 2 * openMs);
+            // Start reads the whole text again, as opening it did, and does more with it; on a
+            // machine that opened it slowly it takes longer too. The two do not keep one ratio:
+            // with the program unchanged, Start took 1.5 times the open on one day (7.9 s against
+            // 5.3 s) and 2.2 to 2.9 times on another (8.1 to 9.6 s against 3.2 to 4.0 s, and
+            // 14.4 s against 6.0 s in a clean clone), when the open ran faster and Start did not.
+            // Three times the open, or 15 s, still catches a send that reads the text more than
+            // once again, or in steps that grow with it.
+            const qint64 firstLetterLimitMs = std::max<qint64>(15000, 3 * openMs);
             QVERIFY2(firstLetterMs < firstLetterLimitMs,
                      qPrintable(QStringLiteral("%1 ms (limit %2 ms)")
                                     .arg(firstLetterMs)
