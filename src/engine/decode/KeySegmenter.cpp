@@ -56,6 +56,12 @@ StretchSums KeySegmenter::sums(long start, long end) const {
             static_cast<int>(end - start), at(end).level};
 }
 
+std::optional<std::complex<double>> KeySegmenter::sumOf(long start, long end) const {
+    if (start > end || end > m_now || m_now - start >= static_cast<long>(kRingSize))
+        return std::nullopt;
+    return at(end).sum - at(start).sum;
+}
+
 double KeySegmenter::evidence(long start, long end) const {
     if (end - start <= 0 || m_now - start >= static_cast<long>(kRingSize)) return kNone;
     return m_scorer.score(sums(start, end));

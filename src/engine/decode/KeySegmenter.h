@@ -12,6 +12,7 @@
 #include <functional>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "engine/decode/DurationModel.h"
@@ -75,6 +76,9 @@ public:
     void flush(std::vector<Segment>& out);
 
     long now() const { return m_now; }
+    // The sum of the samples pushed between boundaries `start` and `end`, while both are among
+    // the last kRingSize boundaries; none otherwise.
+    std::optional<std::complex<double>> sumOf(long start, long end) const;
 
 private:
     static constexpr double kNone = -std::numeric_limits<double>::infinity();

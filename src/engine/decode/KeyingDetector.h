@@ -97,7 +97,6 @@ private:
     long m_basebandOrigin = 0;        // working sample of baseband sample 0
     std::vector<std::complex<float>> m_baseband;
     std::vector<std::complex<float>> m_recent;  // the last baseband samples, by index & mask
-    std::vector<std::complex<float>> m_turnedRecent;  // the same turned by the carrier tracker
     long m_basebandCount = 0;
     long m_sinceSettled = 0;  // baseband samples since the segmenter last settled
     double m_noisePower = 0.0;  // per baseband sample
