@@ -10,6 +10,12 @@ namespace {
 // Before the first mark the key has been up "forever": a long space from far back.
 constexpr long kFarBack = -1000000;
 
+// Whether a mark whose value is at most `bound` cannot beat the best so far; of equal values
+// the first tried wins.
+bool CannotBeat(double bound, double best, bool triedLater) {
+    return bound < best || (bound == best && triedLater);
+}
+
 }  // namespace
 
 KeySegmenter::KeySegmenter(const SegmentScorer& scorer)
@@ -69,7 +75,7 @@ double KeySegmenter::evidence(long start, long end) const {
 
 // The best of the tried marks ending at a boundary. The scorer is most of the decoder's time:
 // the candidate whose bound is highest is scored first, and every other one whose bound cannot
-// beat the best so far is passed over. Of equal values the first tried wins.
+// beat the best so far is passed over, first by the cheap bound, then by the closer one.
 void KeySegmenter::chooseMark(Slot& slot) {
     if (m_candidates.empty()) return;
     const auto likeliest = std::max_element(
@@ -79,7 +85,8 @@ void KeySegmenter::chooseMark(Slot& slot) {
     slot.mark = likeliest->prior + m_scorer.score(likeliest->sums);
     for (size_t i = 0; i < m_candidates.size(); ++i) {
         const MarkCandidate& candidate = m_candidates[i];
-        if (i == best || candidate.bound < slot.mark || (candidate.bound == slot.mark && i > best))
+        if (i == best || CannotBeat(candidate.bound, slot.mark, i > best)) continue;
+        if (CannotBeat(candidate.prior + m_scorer.closerBound(candidate.sums), slot.mark, i > best))
             continue;
         const double value = candidate.prior + m_scorer.score(candidate.sums);
         if (value > slot.mark || (value == slot.mark && i < best)) {

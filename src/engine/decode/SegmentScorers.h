@@ -41,6 +41,7 @@ public:
 
     double score(const StretchSums& sums) const override;
     double bound(const StretchSums& sums) const override;
+    double closerBound(const StretchSums& sums) const override;
     // The carrier's phase as the marks before say, and how sure that is (a von Mises κ; 0 for
     // not known).
     void setPhase(std::complex<double> reference, double kappa);
