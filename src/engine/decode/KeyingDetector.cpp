@@ -68,6 +68,7 @@ double Logistic(double x) {
 
 KeyingDetector::KeyingDetector(int sampleRateHz, DetectorSettings settings)
     : m_settings(settings),
+      m_inputRateHz(sampleRateHz),
       m_converter(sampleRateHz, kWorkingRateHz),
       m_spectrum(kWorkingRateHz),
       m_pitch(settings.lowHz, settings.highHz),
@@ -78,6 +79,7 @@ KeyingDetector::KeyingDetector(int sampleRateHz, DetectorSettings settings)
 KeyingDetector::~KeyingDetector() = default;
 
 void KeyingDetector::push(std::span<const float> samples) {
+    m_inputTaken += static_cast<long>(samples.size());
     m_converter.push(samples, m_working);
     size_t used = 0;
     while (m_working.size() - used >= kBlock) {
@@ -129,7 +131,7 @@ double KeyingDetector::snrDb() const {
 }
 
 double KeyingDetector::timeMs() const {
-    return 1000.0 * static_cast<double>(m_workingSeen) / kWorkingRateHz;
+    return 1000.0 * static_cast<double>(m_inputTaken) / m_inputRateHz;
 }
 
 double KeyingDetector::basebandMs(long index) const {

@@ -62,6 +62,8 @@ public:
     // Key-on signal to noise ratio in 500 Hz, in dB, as last estimated.
     double snrDb() const;
     const BandSpectrum& spectrum() const { return m_spectrum; }
+    // How much input was pushed, in ms: the samples still waiting for a whole block count too,
+    // so that a character's delay includes that wait.
     double timeMs() const;
 
 private:
@@ -83,6 +85,8 @@ private:
     void endProvisionalStart();
 
     DetectorSettings m_settings;
+    int m_inputRateHz;
+    long m_inputTaken = 0;  // input samples pushed, handled or still waiting for a block
     RateConverter m_converter;
     BandSpectrum m_spectrum;
     PitchFinder m_pitch;
