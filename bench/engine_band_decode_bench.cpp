@@ -20,6 +20,11 @@
 //                                             also writes each sitting's audio (DIR/*.wav, 16-bit
 //                                             8 kHz) and the text keyed (*.txt), for decoders
 //                                             that only listen (bench/fldigi_compare.py)
+//   engine_band_decode_bench --snr -3 --delays
+//                                             also how long after each letter's end its text
+//                                             came, the sound fed 25 ms at a time as the
+//                                             window's input is (the server's capture latency
+//                                             and the window's poll come on top)
 //   engine_band_decode_bench --score SENT.txt READ.txt
 //                                             the errors of one reading of a text, as counted here
 #include <time.h>
@@ -49,6 +54,7 @@ using namespace cwt::testgen;
 constexpr size_t kLinesPerSitting = 10;  // one recording: a sender, one fading path
 constexpr double kLinePauseMs = 2000;
 constexpr size_t kChunkSamples = 512;  // as a sound card would hand them
+constexpr double kLiveChunkMs = 25.0;   // as the window drains its input
 
 struct Point {
     bool korean = false;
@@ -70,6 +76,7 @@ struct Result {
     double audioSeconds = 0;
     double cpuSeconds = 0;
     std::optional<ErrorTally> multimon;
+    std::vector<double> delaysMs;  // with --delays: of each letter but a sitting's first
 };
 
 double ThreadCpuSeconds() {
@@ -190,7 +197,7 @@ std::string FileStem(const Point& p, size_t sitting) {
     return stem;
 }
 
-Result Run(const Point& p, bool multimon, const std::string& wavDir) {
+Result Run(const Point& p, bool multimon, const std::string& wavDir, bool delays) {
     const std::vector<std::string> lines =
         p.korean ? KoreanLines(p.seed, p.characters) : EnglishQsoLines(p.seed, p.characters);
     Result r;
@@ -214,9 +221,16 @@ Result Run(const Point& p, bool multimon, const std::string& wavDir) {
         const double start = ThreadCpuSeconds();
         cwt::decode::BandDecoder decoder(ch.sampleRateHz, settings);
         std::vector<cwt::decode::DecodedChar> read;
-        for (size_t i = 0; i < audio.size(); i += kChunkSamples) {
-            decoder.push({audio.data() + i, std::min(kChunkSamples, audio.size() - i)});
-            for (auto& c : decoder.takeCharacters()) read.push_back(std::move(c));
+        const size_t chunk =
+            delays ? static_cast<size_t>(kLiveChunkMs * ch.sampleRateHz / 1000) : kChunkSamples;
+        for (size_t i = 0; i < audio.size(); i += chunk) {
+            decoder.push({audio.data() + i, std::min(chunk, audio.size() - i)});
+            for (auto& c : decoder.takeCharacters()) {
+                // The sitting's first letter waits for the speed to be measured.
+                if (delays && !c.wordSpaceCorrection && !read.empty())
+                    r.delaysMs.push_back(decoder.timeMs() - c.endMs);
+                read.push_back(std::move(c));
+            }
         }
         decoder.finish();
         for (auto& c : decoder.takeCharacters()) read.push_back(std::move(c));
@@ -251,6 +265,19 @@ Result Run(const Point& p, bool multimon, const std::string& wavDir) {
 
 const char* StyleName(KeyingStyle s) {
     return s == KeyingStyle::HandKey ? "hand key" : s == KeyingStyle::Paddle ? "paddle" : "other";
+}
+
+double Percentile(std::vector<double> values, double share) {
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1))];
+}
+
+void PrintDelays(const std::vector<double>& delaysMs) {
+    if (delaysMs.empty()) return;
+    std::printf("delay after a letter's end: median %.0f ms, 90 %% within %.0f ms, at most %.0f ms "
+                "(%zu letters)\n",
+                Percentile(delaysMs, 0.5), Percentile(delaysMs, 0.9), Percentile(delaysMs, 1.0),
+                delaysMs.size());
 }
 
 void PrintHeader() {
@@ -355,7 +382,7 @@ int Score(const char* sentPath, const char* readPath) {
 
 int main(int argc, char** argv) {
     Point one;
-    bool single = false, full = false, multimon = false, curve = false;
+    bool single = false, full = false, multimon = false, curve = false, delays = false;
     std::string png, wavDir;
     int tableRow = 0;
     for (int i = 1; i < argc; ++i) {
@@ -371,6 +398,8 @@ int main(int argc, char** argv) {
             png = argv[++i];
         else if (a == "--wav" && i + 1 < argc)
             wavDir = argv[++i];
+        else if (a == "--delays")
+            delays = true;
         else if (a == "--score" && i + 2 < argc)
             return Score(argv[i + 1], argv[i + 2]);
         else if (a == "--row")
@@ -428,8 +457,9 @@ int main(int argc, char** argv) {
     }
     std::vector<std::pair<Point, Result>> rows;
     for (const Point& p : points) {
-        rows.emplace_back(p, Run(p, multimon, wavDir));
+        rows.emplace_back(p, Run(p, multimon, wavDir, delays));
         PrintRow(p, rows.back().second);
+        if (delays) PrintDelays(rows.back().second.delaysMs);
     }
     if (!png.empty()) Plot(rows, png);
     return 0;
