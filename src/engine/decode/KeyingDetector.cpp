@@ -6,7 +6,10 @@
 namespace cwt::decode {
 
 namespace {
-constexpr size_t kBlock = 512;  // working samples handled at a time
+// Working samples handled at a time; a sample waits for its block before it is decoded. Blocks
+// of 64 ms put 25 ms on the median delay of a letter at -3 dB in 500 Hz and 34 ms on its 90th
+// percentile, against these of 16 ms.
+constexpr size_t kBlock = 128;
 constexpr size_t kBeforeLockKept = 4 * KeyingDetector::kWorkingRateHz;  // four seconds
 constexpr size_t kRecent = 8192;  // baseband samples kept for level estimates
 // A signal's start is decided again only while all of it is still kept; a settling comes at
@@ -345,9 +348,9 @@ void KeyingDetector::learnLevels(const Segment& seg) {
 }
 
 // Whether the carrier keeps its phase from mark to mark: a mark turned by the carrier tracker
-// (the segmenter's sum of it) then sums to near the real axis (the mean cosine of its angle was 0.93 at -3 dB in 500 Hz
-// and 0.99 from +2 dB up), while a tone started afresh for each element leaves it anywhere
-// (0.24 at every SNR; the tracker pulls in a little within each mark).
+// (the segmenter's sum of it) then sums to near the real axis (the mean cosine of its angle was
+// 0.93 at -3 dB in 500 Hz and 0.99 from +2 dB up), while a tone started afresh for each element
+// leaves it anywhere (0.24 at every SNR; the tracker pulls in a little within each mark).
 void KeyingDetector::followPhaseCarriedOver(const Segment& mark) {
     const std::optional<std::complex<double>> sum = m_segmenter->sumOf(mark.start, mark.end);
     if (!sum || std::abs(*sum) <= 0.0) return;
