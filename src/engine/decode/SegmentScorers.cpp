@@ -179,9 +179,9 @@ const std::array<double, 4> kLogLevels = [] {
     return logs;
 }();
 
-// A sum's bounds for closerBound(): |S|²/V, and for a mark of each level, the most its phase-unknown
-// or carried-phase term can be, log exp(|S|²/V − (|S| − m)²/V), and the phase-unknown term's
-// further log min(1, 0.47 / √(2m|S|/V)).
+// A sum's bounds for closerBound(): |S|²/V, and for a mark of each level, the most its
+// phase-unknown or carried-phase term can be, log exp(|S|²/V − (|S| − m)²/V), and the
+// phase-unknown term's further log min(1, 0.47 / √(2m|S|/V)).
 struct SumBounds {
     double variance = 1.0;
     double ratio = 0.0;
@@ -364,8 +364,8 @@ double CoherentScorer::bound(const StretchSums& sums) const {
 
 // Closer than bound(), for a few roots and logarithms instead of sixteen Bessel functions. The
 // mixture's weights add up to one, so the score is at most its likeliest term's, and
-//   - a mark of a known level m, phase unknown: I0(x) ≤ e^x and I0(x) ≤ 0.47 e^x / √x for every
-//     x (the most of I0(x) e^-x √x is 0.4688, at x = 0.79), so its term is at most
+//   - a mark of a known level m, phase unknown: I0(x) ≤ e^x and I0(x) ≤ 0.47 e^x / √x for
+//     every x (the most of I0(x) e^-x √x is 0.4688, at x = 0.79), so its term is at most
 //     exp(|S|²/V − (|S| − m)²/V) × min(1, 0.47 / √(2m|S|/V));
 //   - with the phase carried over: I0(x + κ) ≤ e^x I0(κ) (log I0 rises no faster than x), so
 //     its term is at most exp(|S|²/V − (|S| − m)²/V);
@@ -377,7 +377,8 @@ double CoherentScorer::closerBound(const StretchSums& sums) const {
     const int secondLength = length - firstLength;
     const double amplitude = sums.level > 0.0 ? sums.level : m_amplitude;
     const double power = amplitude * amplitude;
-    const auto whole = LevelBounds(sums.sum, length * amplitude, m_noisePower * sumVariance(length));
+    const auto whole =
+        LevelBounds(sums.sum, length * amplitude, m_noisePower * sumVariance(length));
     const double gain = power * length * length / whole.variance;
     double best = whole.ratio * gain / (1.0 + gain) - FastLog(1.0 + gain);
     const bool coherent = m_kappa > 0.0;
