@@ -136,7 +136,7 @@ std::pair<double, double> FadedMarkLevels(const std::vector<decode::KeyStretch>&
 }
 
 TEST(BandDecoder, ReadsThroughSlowFadingWhileTheMarksStayOverTheNoise) {
-    // 0.1 Hz of Doppler spread at +20 dB: the level wanders by 20 dB and more over the QSO.
+    // 0.1 Hz of Doppler spread at +20 dB: the level wanders by 19 to 25 dB over the QSO.
     // Where it keeps every mark at +2 dB or more over the noise (where steady signals read
     // 0.2 % CER), the text must come exactly; a deeper fade takes a mark to -3 dB and below,
     // where one character in seven is lost (the table's fading rows count those).
