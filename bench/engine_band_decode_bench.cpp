@@ -45,6 +45,7 @@
 #include "bench/gen/SoundChannel.h"
 #include "bench/gen/Symbols.h"
 #include "bench/gen/TextGenerator.h"
+#include "bench/support/Percentile.h"
 #include "engine/decode/BandDecoder.h"
 
 namespace {
@@ -267,16 +268,12 @@ const char* StyleName(KeyingStyle s) {
     return s == KeyingStyle::HandKey ? "hand key" : s == KeyingStyle::Paddle ? "paddle" : "other";
 }
 
-double Percentile(std::vector<double> values, double share) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1))];
-}
-
 void PrintDelays(const std::vector<double>& delaysMs) {
     if (delaysMs.empty()) return;
     std::printf("delay after a letter's end: median %.0f ms, 90 %% within %.0f ms, at most %.0f ms "
                 "(%zu letters)\n",
-                Percentile(delaysMs, 0.5), Percentile(delaysMs, 0.9), Percentile(delaysMs, 1.0),
+                cwt::bench::Percentile(delaysMs, 0.5), cwt::bench::Percentile(delaysMs, 0.9),
+                cwt::bench::Percentile(delaysMs, 1.0),
                 delaysMs.size());
 }
 

@@ -25,6 +25,7 @@
 #include <random>
 
 #include "bench/support/CpuTime.h"
+#include "bench/support/Percentile.h"
 #include "engine/morse/Cp949Text.h"
 #include "engine/morse/SendDispatch.h"
 #include "sound/CodePlayer.h"
@@ -58,6 +59,7 @@ void Pause(int ms) {
 }
 
 using cwt::bench::CpuSeconds;
+using cwt::bench::Percentile;
 
 // The text as the main window plays it at 20 WPM, one second of silence before and after,
 // with white noise of `noiseRms`. The square tone's fundamental is 4/pi of its amplitude: at
@@ -96,12 +98,6 @@ bool WriteWav(const QString& path, const std::vector<float>& samples) {
     for (float sample : samples)
         le(static_cast<uint16_t>(static_cast<int16_t>(std::clamp(sample, -1.0f, 1.0f) * 32767)), 2);
     return file.error() == QFile::NoError;
-}
-
-double Percentile(std::vector<double> values, double share) {
-    if (values.empty()) return -1;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(share * (values.size() - 1))];
 }
 
 void BM_DecodingLive(benchmark::State& state) {
